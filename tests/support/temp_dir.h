@@ -1,0 +1,28 @@
+// temp_dir.h: a scratch directory for one test, removed with everything in it
+// when the object goes out of scope, and small file helpers.
+#ifndef BRISEL_TESTS_TEMP_DIR_H
+#define BRISEL_TESTS_TEMP_DIR_H
+
+#include <filesystem>
+#include <string>
+#include <string_view>
+
+class TempDir {
+ public:
+  TempDir();
+  ~TempDir();
+  TempDir(const TempDir&) = delete;
+  TempDir& operator=(const TempDir&) = delete;
+
+  const std::filesystem::path& path() const { return path_; }
+  // The path of `name` inside the directory, as a string.
+  std::string operator/(std::string_view name) const { return (path_ / name).string(); }
+
+ private:
+  std::filesystem::path path_;
+};
+
+void WriteFile(const std::string& path, std::string_view content);
+std::string ReadFile(const std::string& path);
+
+#endif  // BRISEL_TESTS_TEMP_DIR_H
