@@ -1,0 +1,92 @@
+// brisel.h: the shared vocabulary of both databases and both searches.
+//
+// - Letter masks: a 32-bit value in which bit i stands for the letter 'A'+i,
+//   upper and lower case alike; bits 26 to 31 are 0, and every character that is
+//   not a letter has the mask 0. A motif position matches a residue when the AND
+//   of their masks is not 0. charToBitMap and indexToBitMap produce masks
+//   (brisel.cpp).
+// - Block files: a database is a stats file of three counts and block files, bare
+//   arrays of doubles, 32-bit unsigned values or characters in host byte order,
+//   which are mapped read-only and indexed in place (block_files.cpp).
+// - The mapped database records motifMappedMemoryCDT and
+//   sequenceMappedMemoryCDT, one read-only view per block.
+//
+// Ownership: the caller allocates a database record, the mapping operation fills
+// it, the release operation unmaps its views, and the caller frees the record.
+// The residue maps belong to their callers and are only read once filled.
+#ifndef BRISEL_BRISEL_H
+#define BRISEL_BRISEL_H
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+
+// ---- Residue bit maps --------------------------------------------------------
+
+// Entries of charToBitMap: character codes 0 to 122 ('z').
+inline constexpr int kCharToBitMapLength = 123;
+// The mask of all 26 letters.
+inline constexpr std::uint32_t kAllLettersMask = 0x3FFFFFFu;
+
+// Sets entries 0 to mapLength - 1 to 0, then the 52 letter entries (up to index
+// 122, whatever mapLength is: the map has at least 123 entries).
+void InitializeCharToBitMap(std::uint32_t* charToBitMap, int mapLength);
+// Sets entry i to 1 << i for i below mapLength (0 to 32).
+void InitializeIndexToBitMap(std::uint32_t* indexToBitMap, int mapLength);
+
+// The mask of a character: its map entry for codes 0 to 122, else 0 (so also
+// for every byte with the high bit set).
+inline std::uint32_t CharToMask(const std::uint32_t* charToBitMap, unsigned char c) {
+  return c < kCharToBitMapLength ? charToBitMap[c] : 0;
+}
+
+// ---- Block files -------------------------------------------------------------
+
+// Each returns the read-only view of the first blockLength elements of the file,
+// and only on success: a file that cannot be opened or mapped ends the run with
+// "Fatal Error:  Memory mapping failed!" and status 1. A count of 0 gives an
+// empty view (no mapping). When fileBytes is not null it receives the size of the
+// file as it was when mapped.
+const double* MapDoublesBlock(const char* mappedFilename, std::uint64_t blockLength,
+                              std::uint64_t* fileBytes = nullptr);
+const std::uint32_t* MapUnsignedLongsBlock(const char* mappedFilename, std::uint64_t blockLength,
+                                           std::uint64_t* fileBytes = nullptr);
+const char* MapCharsBlock(const char* mappedFilename, std::uint64_t blockLength,
+                          std::uint64_t* fileBytes = nullptr);
+
+// Releases a view with the element count and width it was mapped with.
+void UnmapBlock(const void* view, std::uint64_t blockLength, std::size_t elementWidth);
+
+// ---- Mapped database records -------------------------------------------------
+
+// The nine views of a motif database, in mapping order, and the sizes of their
+// files when they were mapped (for the consistency check).
+struct motifMappedMemoryCDT {
+  const double* logSpecificities;
+  const double* specificities;
+  const double* lengthCorrections;
+  const std::uint32_t* bitMotifs;
+  const std::uint32_t* bitIndices;
+  const std::uint32_t* homingBitLetters;
+  const std::uint32_t* offsets;
+  const char* records;
+  const std::uint32_t* recordIndices;
+  std::array<std::uint64_t, 9> blockFileBytes;
+};
+using motifMappedMemoryADT = motifMappedMemoryCDT*;
+
+// The seven views of a sequence database, in mapping order, and the sizes of
+// their files when they were mapped.
+struct sequenceMappedMemoryCDT {
+  const char* names;
+  const std::uint32_t* nameIndices;
+  const char* textSequences;
+  const std::uint32_t* bitSequences;
+  const std::uint32_t* sequenceIndices;
+  const std::uint32_t* offsets;
+  const std::uint32_t* offsetIndices;
+  std::array<std::uint64_t, 7> blockFileBytes;
+};
+using sequenceMappedMemoryADT = sequenceMappedMemoryCDT*;
+
+#endif  // BRISEL_BRISEL_H

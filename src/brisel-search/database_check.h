@@ -1,0 +1,26 @@
+// database_check.h: checks a mapped database before it is searched.
+//
+// The searches index the views in place and trust what they find there, so a
+// database is checked once after it is mapped, in time linear in its index
+// blocks and without reading a whole data block:
+// - every block file is at least as long as its count requires (touching a page
+//   past the end of a file would kill the run with SIGBUS);
+// - every index block starts at 0, never decreases and ends at the count of the
+//   block it delimits;
+// - for motifs: every width is at least 1 and every homing position lies inside
+//   its motif.
+// All counts are formed in 64 bits. A fault is described as "<path>: <what is
+// wrong>"; the caller reports it.
+#ifndef BRISEL_DATABASE_CHECK_H
+#define BRISEL_DATABASE_CHECK_H
+
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "brisel.h"
+
+std::optional<std::string> CheckMotifDatabase(const motifMappedMemoryCDT& db,
+                                              std::string_view rootPath);
+
+#endif  // BRISEL_DATABASE_CHECK_H
