@@ -1,0 +1,98 @@
+// brisel-search.cpp: the entry point and run flow of brisel-search.
+//
+// One pass: read the options, map and check the motif database, run the indexed
+// search over a mapped sequence database or the scan search over a text file,
+// release what was mapped and exit. Hits go to standard output; standard error
+// carries a newline before the search, the progress lines, and a newline after
+// it. Any fault ends the run with one line on standard error and status 1.
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+
+#include "brisel.h"
+#include "command_line.h"
+#include "database_check.h"
+#include "database_paths.h"
+#include "motif_database.h"
+#include "scan_search.h"
+#include "scanner.h"
+
+namespace {
+
+[[noreturn]] void ExitWithFault(const std::string& fault) {
+  std::fprintf(stderr, "brisel-search: %s\n", fault.c_str());
+  std::exit(1);
+}
+
+void MapAndCheckMotifDatabase(const RunSettings& settings, motifMappedMemoryCDT& motifs) {
+  MapMotifBlocksToMemory(settings.useLocalPath, &motifs, settings.motifDatabase.c_str());
+  const std::string root =
+      DatabaseRootPath(settings.useLocalPath, DatabaseKind::kMotifs, settings.motifDatabase);
+  if (auto fault = CheckMotifDatabase(motifs, root)) ExitWithFault(*fault);
+}
+
+void RunScanSearch(const RunSettings& settings, motifMappedMemoryCDT& motifs) {
+  const ScannerPtr scanner(NewScannerFromFilename(settings.sequenceDatabase.c_str(), "\n", 1));
+  if (!scanner) {
+    const int openError = errno;
+    ExitWithFault("cannot open sequence file '" + settings.sequenceDatabase +
+                  "': " + std::strerror(openError));
+  }
+  std::uint32_t charToBitMap[kCharToBitMapLength];
+  InitializeCharToBitMap(charToBitMap, kCharToBitMapLength);
+  if (settings.isFasta != 0) {
+    RunSearchOnFastaSequences(scanner.get(), charToBitMap, &motifs, settings.cutoffExpectation);
+  } else {
+    RunSearchOnSequence(scanner.get(), charToBitMap, &motifs, settings.cutoffExpectation);
+  }
+}
+
+void RunIndexedSearch(const RunSettings&, motifMappedMemoryCDT&) {
+  ExitWithFault("the indexed search is not available yet; use -b");
+}
+
+// Standard output is flushed and checked before the run reports success, so
+// that a full disk or a closed file is not reported as a completed search.
+int FinishOutput() {
+  errno = 0;
+  if (std::fflush(stdout) != 0 || std::ferror(stdout) != 0) {
+    const int writeError = errno;
+    std::fprintf(stderr, "brisel-search: cannot write standard output: %s\n",
+                 writeError != 0 ? std::strerror(writeError) : "write error");
+    return 1;
+  }
+  return 0;
+}
+
+}  // namespace
+
+int main(int argc, char* argv[]) {
+  switch (FindInfoRequest(argc, argv)) {
+    case InfoRequest::kHelp:
+      std::fputs(kUsageText, stdout);
+      return FinishOutput();
+    case InfoRequest::kVersion:
+      std::fputs("brisel-search " BRISEL_VERSION "\n", stdout);
+      return FinishOutput();
+    case InfoRequest::kNone:
+      break;
+  }
+
+  const RunSettings settings = ReadOptions(argc, argv);
+
+  motifMappedMemoryCDT motifs{};
+  MapAndCheckMotifDatabase(settings, motifs);
+  std::fputc('\n', stderr);
+
+  if (settings.searchByBruteForce != 0) {
+    RunScanSearch(settings, motifs);
+  } else {
+    RunIndexedSearch(settings, motifs);
+  }
+
+  std::fputc('\n', stderr);
+  UnmapMotifBlocksFromMemory(&motifs);
+  return FinishOutput();
+}

@@ -1,0 +1,103 @@
+// command_line.cpp: reads the options of brisel-search.
+#include "command_line.h"
+
+#include <getopt.h>
+#include <unistd.h>
+
+#include <cmath>
+#include <cstdlib>
+#include <cstring>
+#include <string_view>
+
+namespace {
+
+constexpr char kOptionString[] = "be:flm:s:";
+
+bool TakesArgument(char option) {
+  const char* at = std::strchr(kOptionString, option);
+  return option != ':' && at != nullptr && at[1] == ':';
+}
+
+}  // namespace
+
+const char kUsageText[] =
+    "Usage: brisel-search [-b] [-f] [-l] [-e N] [-m NAME] [-s NAME]\n"
+    "Find the occurrences of sequence motifs in protein sequences.\n"
+    "\n"
+    "  -m NAME   motif database (default tallowmere)\n"
+    "  -s NAME   sequence database (default sprot); with -b, the sequence text file\n"
+    "  -b        scan search: read the sequences from the text file named by -s\n"
+    "  -f        with -b, the file holds FASTA records, each sequence on one line\n"
+    "  -l        NAME is the database's root path itself, not a name under the\n"
+    "            data directory\n"
+    "  -e N      stop trying a sequence's motifs once the expectation of random\n"
+    "            hits exceeds 10^N (default -2)\n"
+    "  --help    print this help and exit\n"
+    "  --version print the version and exit\n"
+    "\n"
+    "Without -l, motif databases are looked up under\n"
+    "/usr/share/corvane/lumisca_brisel/brisels/ and sequence databases under\n"
+    "/usr/share/corvane/lumisca_brisel/sequences/.\n"
+    "\n"
+    "Each hit is one line: expectation|probability of no random hit|specificity|\n"
+    "motif record|matched segment|start|end (1-based, inclusive).\n";
+
+InfoRequest FindInfoRequest(int argc, char* const argv[]) {
+  for (int i = 1; i < argc; ++i) {
+    const std::string_view word = argv[i];
+    if (word == "--") break;
+    if (word == "--help") return InfoRequest::kHelp;
+    if (word == "--version") return InfoRequest::kVersion;
+    if (word.size() < 2 || word[0] != '-') continue;
+    // An option word: its letters are flags until one takes an argument, which
+    // is the rest of the word or, when nothing is left, the next word.
+    for (std::size_t k = 1; k < word.size(); ++k) {
+      if (!TakesArgument(word[k])) continue;
+      if (k + 1 == word.size()) ++i;
+      break;
+    }
+  }
+  return InfoRequest::kNone;
+}
+
+std::int32_t ParseCutoffExponent(const char* word) {
+  const long value = std::strtol(word, nullptr, 10);
+  if (value > INT32_MAX) return INT32_MAX;
+  if (value < INT32_MIN) return INT32_MIN;
+  return static_cast<std::int32_t>(value);
+}
+
+double CutoffFromExponent(std::int32_t exponent) {
+  return std::pow(10.0, static_cast<double>(exponent));
+}
+
+RunSettings ReadOptions(int argc, char* argv[]) {
+  RunSettings settings;
+  settings.cutoffExpectation = CutoffFromExponent(-2);
+  int option;
+  while ((option = ::getopt(argc, argv, kOptionString)) != -1) {
+    switch (option) {
+      case 'b':
+        settings.searchByBruteForce = 1;
+        break;
+      case 'e':
+        settings.cutoffExpectation = CutoffFromExponent(ParseCutoffExponent(optarg));
+        break;
+      case 'f':
+        settings.isFasta = 1;
+        break;
+      case 'l':
+        settings.useLocalPath = 1;
+        break;
+      case 'm':
+        settings.motifDatabase = optarg;
+        break;
+      case 's':
+        settings.sequenceDatabase = optarg;
+        break;
+      default:  // getopt has written its diagnostic; the option is skipped
+        break;
+    }
+  }
+  return settings;
+}

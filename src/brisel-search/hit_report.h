@@ -1,0 +1,50 @@
+// hit_report.h: the hit statistics of a sequence and the lines that report hits.
+//
+// For each sequence the expectation E of random hits starts at 0 and the
+// probability P of no random hit at 1. Each motif, in database order, that is
+// not wider than the sequence first adds its expected random hits to E:
+//   E' = ((L x s - c) + s) + E
+// formed in extended precision (64-bit significand) from the double operands,
+// in exactly that order. The unrounded E' is compared with the cut-off (a sum
+// equal to the cut-off passes); E' rounded to double becomes the running E. A
+// motif that passes then multiplies P by pow(1 - s, L - w + 1), the chance that
+// none of its L - w + 1 placements matches at random. Only then are its
+// placements tried. The same operations in the same order give the same bits on
+// every run, which is what keeps the report byte-exact.
+//
+// Each hit is one line "E|P|s|record|segment|start|end" with E as %.2e, P as
+// %.3f, s as %.3e, and 1-based inclusive positions. Texts are written up to
+// their first NUL byte, as C strings would be.
+#ifndef BRISEL_HIT_REPORT_H
+#define BRISEL_HIT_REPORT_H
+
+#include <cstdint>
+#include <cstdio>
+#include <string_view>
+
+struct HitStatistics {
+  double expectation = 0.0;
+  double probabilityOfNoRandomHit = 1.0;
+};
+
+// Adds a motif's expected random hits to the expectation. Returns false when the
+// unrounded sum exceeds the cut-off: the motif and every later one are then not
+// tried on this sequence.
+bool AddExpectedRandomHits(HitStatistics& statistics, std::uint64_t sequenceLength,
+                           double specificity, double lengthCorrection, double cutoffExpectation);
+
+// Multiplies the probability of no random hit by the motif's factor.
+void MultiplyProbabilityOfNoRandomHit(HitStatistics& statistics, std::uint64_t sequenceLength,
+                                      std::uint32_t motifWidth, double specificity);
+
+// Writes `text` up to its first NUL byte.
+void WriteTextUntilNul(std::FILE* out, std::string_view text);
+
+// Writes the hit line of a hit whose segment starts at 0-based `start`.
+void WriteHitLine(std::FILE* out, const HitStatistics& statistics, double specificity,
+                  std::string_view record, std::string_view segment, std::uint64_t start);
+
+// Writes "Processing Sequence <n>\r".
+void WriteProgressLine(std::FILE* err, std::uint64_t sequenceNumber);
+
+#endif  // BRISEL_HIT_REPORT_H

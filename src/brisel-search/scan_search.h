@@ -1,0 +1,37 @@
+// scan_search.h: the scan search, which tries every motif at every start of
+// sequences read from a text file.
+//
+// The scanner must have the newline as its only delimiter and discard it, so
+// that only non-empty lines are seen. FASTA input is read as alternating name
+// and sequence lines (records are formed by alternation alone, the name line is
+// taken whole with its '>'); raw input is the file's first non-empty line. Lines
+// of any length are read whole.
+//
+// For each sequence the motifs are taken in database order under the hit
+// statistics of hit_report.h; each motif that passes the cut-off is tried at
+// every start in increasing order, and a placement fails at its first position
+// whose masks share no bit. Hits go to standard output (a FASTA record's name
+// line before its first hit), progress lines to standard error.
+#ifndef BRISEL_SCAN_SEARCH_H
+#define BRISEL_SCAN_SEARCH_H
+
+#include <cstdint>
+#include <string_view>
+
+#include "brisel.h"
+#include "scanner.h"
+
+void RunSearchOnFastaSequences(Scanner scannerObject, const std::uint32_t* charToBitMap,
+                               motifMappedMemoryADT motifMappedMemoryObject,
+                               double cutoffExpectation);
+
+void RunSearchOnSequence(Scanner scannerObject, const std::uint32_t* charToBitMap,
+                         motifMappedMemoryADT motifMappedMemoryObject, double cutoffExpectation);
+
+// Searches one sequence against every motif. `sequenceName` is written as the
+// header of the first hit when `isFasta` is non-zero.
+void BruteForceSearch(motifMappedMemoryADT motifMappedMemoryObject, std::string_view sequenceName,
+                      std::string_view textSequence, const std::uint32_t* charToBitMap,
+                      double cutoffExpectation, int isFasta);
+
+#endif  // BRISEL_SCAN_SEARCH_H

@@ -1,0 +1,59 @@
+// --help and --version detection and the reading of -e.
+#include "command_line.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <string>
+#include <vector>
+
+namespace {
+
+InfoRequest Find(std::vector<std::string> words) {
+  std::vector<char*> argv;
+  std::string name = "brisel-search";
+  argv.push_back(name.data());
+  for (std::string& w : words)
+    argv.push_back(w.data());
+  argv.push_back(nullptr);
+  return FindInfoRequest(static_cast<int>(argv.size() - 1), argv.data());
+}
+
+TEST(InfoRequest, FoundAnywhereBeforeDoubleHyphen) {
+  EXPECT_EQ(Find({"--help"}), InfoRequest::kHelp);
+  EXPECT_EQ(Find({"-b", "-m", "db", "extra", "--version"}), InfoRequest::kVersion);
+  EXPECT_EQ(Find({"--version", "--help"}), InfoRequest::kVersion) << "the first one counts";
+  EXPECT_EQ(Find({"-bf", "--help"}), InfoRequest::kHelp);
+  EXPECT_EQ(Find({"--", "--help"}), InfoRequest::kNone);
+  EXPECT_EQ(Find({"-b"}), InfoRequest::kNone);
+  EXPECT_EQ(Find({"--helpme"}), InfoRequest::kNone);
+}
+
+TEST(InfoRequest, AnOptionArgumentIsNotARequest) {
+  EXPECT_EQ(Find({"-m", "--help"}), InfoRequest::kNone);
+  EXPECT_EQ(Find({"-bs", "--version"}), InfoRequest::kNone);
+  EXPECT_EQ(Find({"-mdb", "--help"}), InfoRequest::kHelp) << "-m took its argument inline";
+  EXPECT_EQ(Find({"-e", "-3", "--help"}), InfoRequest::kHelp);
+}
+
+TEST(CutoffExponent, FollowsStrtolRulesClampedTo32Bits) {
+  EXPECT_EQ(ParseCutoffExponent("-3"), -3);
+  EXPECT_EQ(ParseCutoffExponent("0"), 0);
+  EXPECT_EQ(ParseCutoffExponent("abc"), 0);
+  EXPECT_EQ(ParseCutoffExponent("2.5"), 2);
+  EXPECT_EQ(ParseCutoffExponent("3x"), 3);
+  EXPECT_EQ(ParseCutoffExponent("  +7"), 7);
+  EXPECT_EQ(ParseCutoffExponent("99999999999"), INT32_MAX);
+  EXPECT_EQ(ParseCutoffExponent("-99999999999999999999999"), INT32_MIN);
+}
+
+TEST(CutoffExponent, TenToThePowerN) {
+  EXPECT_EQ(CutoffFromExponent(-2), std::pow(10.0, -2.0));
+  EXPECT_EQ(CutoffFromExponent(-3), 0.001);
+  EXPECT_EQ(CutoffFromExponent(0), 1.0);
+  EXPECT_EQ(CutoffFromExponent(2), 100.0);
+  EXPECT_EQ(CutoffFromExponent(400), HUGE_VAL);
+  EXPECT_EQ(CutoffFromExponent(-400), 0.0);
+}
+
+}  // namespace

@@ -1,0 +1,79 @@
+// The hit statistics in extended precision and the format of the hit line.
+#include "hit_report.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+
+namespace {
+
+TEST(HitStatistics, WorkedExample) {
+  HitStatistics stats;
+  ASSERT_TRUE(AddExpectedRandomHits(stats, 9, 0.001, 0.003, 0.01));
+  MultiplyProbabilityOfNoRandomHit(stats, 9, 3, 0.001);
+  EXPECT_EQ(stats.expectation, static_cast<double>(((9.0L * 0.001L) - 0.003L) + 0.001L));
+  EXPECT_EQ(stats.probabilityOfNoRandomHit, std::pow(1.0 - 0.001, 7.0));
+  EXPECT_FALSE(AddExpectedRandomHits(stats, 9, 0.001, 0.0, 0.01)) << "0.017 passes 0.01";
+}
+
+TEST(HitStatistics, ASumEqualToTheCutoffDoesNotEndTheLoop) {
+  HitStatistics stats;
+  EXPECT_TRUE(AddExpectedRandomHits(stats, 3, 0.25, 0.0, 1.0));
+  EXPECT_EQ(stats.expectation, 1.0);
+}
+
+TEST(HitStatistics, TheUnroundedSumIsComparedWithTheCutoff) {
+  // 0.75 + 2^-60 + 0.25 is exact in a 64-bit significand and above 1.0, but
+  // rounds to 1.0 in double: the motif must still be cut off.
+  HitStatistics stats;
+  EXPECT_FALSE(AddExpectedRandomHits(stats, 3, 0.25, -std::ldexp(1.0, -60), 1.0));
+  EXPECT_EQ(stats.expectation, 1.0) << "the running value is the rounded sum";
+}
+
+TEST(HitStatistics, TheSumIsFormedInTheStatedOrder) {
+  // L x s - c cancels exactly in extended precision; a double product would
+  // round first and leave a residue.
+  const double s = 0.1;
+  const double c = static_cast<double>(3.0L * 0.1L);  // rounds the extended product
+  HitStatistics stats;
+  AddExpectedRandomHits(stats, 3, s, c, 1e300);
+  const long double expected = ((3.0L * static_cast<long double>(s)) - c) + s;
+  EXPECT_EQ(stats.expectation, static_cast<double>(expected));
+}
+
+std::string Captured(void (*write)(std::FILE*)) {
+  char* buffer = nullptr;
+  std::size_t size = 0;
+  std::FILE* out = open_memstream(&buffer, &size);
+  write(out);
+  std::fclose(out);
+  std::string text(buffer, size);
+  std::free(buffer);
+  return text;
+}
+
+TEST(HitLine, HasTheSevenFields) {
+  const std::string line = Captured([](std::FILE* out) {
+    HitStatistics stats{0.007, std::pow(0.999, 7.0)};
+    WriteHitLine(out, stats, 0.001, "R", "KLM", 2);
+  });
+  EXPECT_EQ(line, "7.00e-03|0.993|1.000e-03|R|KLM|3|5\n");
+}
+
+TEST(HitLine, TextsEndAtTheirFirstNulAndEndCountsTheWholeSegment) {
+  const std::string line = Captured([](std::FILE* out) {
+    WriteHitLine(out, HitStatistics{}, 0.5, std::string_view("re\0c", 4),
+                 std::string_view("A\0C", 3), 9);
+  });
+  EXPECT_EQ(line, "0.00e+00|1.000|5.000e-01|re|A|10|12\n");
+}
+
+TEST(ProgressLine, EndsInACarriageReturn) {
+  EXPECT_EQ(Captured([](std::FILE* err) { WriteProgressLine(err, 12); }),
+            "Processing Sequence 12\r");
+}
+
+}  // namespace

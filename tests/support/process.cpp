@@ -1,0 +1,55 @@
+// process.cpp: fork, exec and capture for the end-to-end tests.
+#include "process.h"
+
+#include <fcntl.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <stdexcept>
+
+#include "temp_dir.h"
+
+ProcessResult RunProgram(const std::string& program, const std::string& name,
+                         const std::vector<std::string>& args, const RunOptions& options) {
+  TempDir capture;
+  const std::string outPath = options.stdoutPath.empty() ? capture / "stdout" : options.stdoutPath;
+  const std::string errPath = capture / "stderr";
+  const std::string inPath = options.stdinPath.empty() ? "/dev/null" : options.stdinPath;
+
+  std::vector<char*> argv;
+  argv.push_back(const_cast<char*>(name.c_str()));
+  for (const std::string& arg : args)
+    argv.push_back(const_cast<char*>(arg.c_str()));
+  argv.push_back(nullptr);
+
+  const pid_t pid = ::fork();
+  if (pid < 0) throw std::runtime_error("fork failed");
+  if (pid == 0) {
+    const int in = ::open(inPath.c_str(), O_RDONLY);
+    const int out = ::open(outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    const int err = ::open(errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    if (in < 0 || out < 0 || err < 0) ::_exit(126);
+    ::dup2(in, 0);
+    ::dup2(out, 1);
+    ::dup2(err, 2);
+    if (!options.workingDirectory.empty() && ::chdir(options.workingDirectory.c_str()) != 0) {
+      ::_exit(126);
+    }
+    ::unsetenv("POSIXLY_CORRECT");
+    ::execv(program.c_str(), argv.data());
+    ::_exit(127);
+  }
+  int wstatus = 0;
+  while (::waitpid(pid, &wstatus, 0) < 0) {
+  }
+  ProcessResult result;
+  result.status = WIFEXITED(wstatus) ? WEXITSTATUS(wstatus) : 128 + WTERMSIG(wstatus);
+  if (options.stdoutPath.empty()) result.out = ReadFile(outPath);
+  result.err = ReadFile(errPath);
+  return result;
+}
+
+ProcessResult RunSearch(const std::vector<std::string>& args, const RunOptions& options) {
+  return RunProgram(BRISEL_SEARCH_PATH, "brisel-search", args, options);
+}

@@ -1,0 +1,29 @@
+// process.h: runs a built program and captures everything it says.
+#ifndef BRISEL_TESTS_PROCESS_H
+#define BRISEL_TESTS_PROCESS_H
+
+#include <string>
+#include <vector>
+
+struct ProcessResult {
+  std::string out;  // standard output, byte for byte
+  std::string err;  // standard error, byte for byte
+  int status = -1;  // exit status, or 128 + signal number when killed
+};
+
+struct RunOptions {
+  std::string workingDirectory;  // empty: the test's own
+  std::string stdinPath;         // empty: /dev/null
+  std::string stdoutPath;        // empty: captured into ProcessResult::out
+};
+
+// Runs `program` with argv[0] "brisel-search"-style `name` and `args`, with
+// POSIXLY_CORRECT removed from the environment so that getopt behaves as it
+// does for a user.
+ProcessResult RunProgram(const std::string& program, const std::string& name,
+                         const std::vector<std::string>& args, const RunOptions& options = {});
+
+// brisel-search as built by this tree, run under the name "brisel-search".
+ProcessResult RunSearch(const std::vector<std::string>& args, const RunOptions& options = {});
+
+#endif  // BRISEL_TESTS_PROCESS_H
