@@ -2,7 +2,6 @@
 // before anything is searched, with one line naming the file and the fault.
 #include <gtest/gtest.h>
 
-#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <string>
@@ -10,6 +9,7 @@
 
 #include "support/motif_db.h"
 #include "support/process.h"
+#include "support/sequence_db.h"
 #include "support/temp_dir.h"
 
 namespace {
@@ -25,11 +25,8 @@ class MotifDatabaseCheck : public ::testing::Test {
 
   ProcessResult Run() { return RunSearch({"-l", "-b", "-m", root_, "-s", input_}); }
 
-  // Overwrites entry `index` of a 32-bit block.
   void Patch(const std::string& suffix, std::size_t index, std::uint32_t value) {
-    std::string bytes = ReadFile(root_ + suffix);
-    std::memcpy(bytes.data() + index * 4, &value, 4);
-    WriteFile(root_ + suffix, bytes);
+    PatchUnsigned(root_ + suffix, index, value);
   }
 
   void ExpectRefused(const std::string& suffix, const std::string& what) {
@@ -111,6 +108,68 @@ TEST_F(MotifDatabaseCheck, EmptyBlocksNeedOnlyExist) {
   const ProcessResult r = Run();
   EXPECT_EQ(r.err, "Fatal Error:  Memory mapping failed!\n ");
   EXPECT_EQ(r.status, 1);
+}
+
+// ---- Sequence databases ---------------------------------------------------------
+
+class SequenceDatabaseCheck : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    WriteMotifDatabase(motifRoot_, {MakeMotif({"K"}, 0.001, 0.0, "K")});
+    // Names "ab" and "c"; texts "AK*" and "KK": numSequenceBits 5, but only
+    // four residues are letters, so offsets holds four entries.
+    WriteSequenceDatabase(root_, {{"ab", "AK*"}, {"c", "KK"}});
+  }
+
+  void ExpectRefused(const std::string& file, const std::string& what) {
+    const ProcessResult r = RunSearch({"-l", "-m", motifRoot_, "-s", root_});
+    EXPECT_EQ(r.out, "");
+    EXPECT_EQ(r.err, "\nbrisel-search: " + file + ": " + what + "\n");
+    EXPECT_EQ(r.status, 1);
+  }
+
+  TempDir dir_;
+  std::string motifRoot_ = dir_ / "motifs";
+  std::string root_ = dir_ / "sequences";
+};
+
+TEST_F(SequenceDatabaseCheck, ASoundDatabasePasses) {
+  const ProcessResult r = RunSearch({"-l", "-m", motifRoot_, "-s", root_});
+  EXPECT_EQ(r.status, 0);
+  EXPECT_EQ(r.out.substr(0, 4), ">ab\n");
+}
+
+TEST_F(SequenceDatabaseCheck, TooManySequencesForTheLetterIndex) {
+  WriteStatsFile(root_, "165191050\n3\n5\n");
+  ExpectRefused(root_ + "-stats", "numSequences is 165191050, above the limit of 165191049");
+}
+
+TEST_F(SequenceDatabaseCheck, ABlockFileShorterThanItsCount) {
+  std::filesystem::resize_file(root_ + "-offsetIndices.bin", 4 * 52);
+  ExpectRefused(root_ + "-offsetIndices.bin", "file is 208 bytes long, but 53 entries need 212");
+  WriteStatsFile(root_, "2\n3\n6\n");
+  ExpectRefused(root_ + "-textSequences.bin", "file is 5 bytes long, but 6 entries need 6");
+}
+
+TEST_F(SequenceDatabaseCheck, IndexBlocksStartAtZeroRiseAndEndAtTheirCounts) {
+  PatchUnsigned(root_ + "-nameIndices.bin", 1, 4);
+  ExpectRefused(root_ + "-nameIndices.bin", "entry 2 (3) is below entry 1 (4)");
+  PatchUnsigned(root_ + "-nameIndices.bin", 1, 2);
+  PatchUnsigned(root_ + "-sequenceIndices.bin", 2, 4);
+  ExpectRefused(root_ + "-sequenceIndices.bin", "last entry is 4, but numSequenceBits is 5");
+  PatchUnsigned(root_ + "-sequenceIndices.bin", 2, 5);
+  PatchUnsigned(root_ + "-offsetIndices.bin", 0, 1);
+  ExpectRefused(root_ + "-offsetIndices.bin", "first entry is 1, not 0");
+}
+
+TEST_F(SequenceDatabaseCheck, TheLetterIndexEndsAtMostAtNumSequenceBits) {
+  PatchUnsigned(root_ + "-offsetIndices.bin", 52, 6);
+  ExpectRefused(root_ + "-offsetIndices.bin", "last entry is 6, above numSequenceBits 5");
+}
+
+TEST_F(SequenceDatabaseCheck, OffsetsMustHoldEveryEntryOfTheLetterIndex) {
+  std::filesystem::resize_file(root_ + "-offsets.bin", 12);
+  ExpectRefused(root_ + "-offsets.bin", "file is 12 bytes long, but 4 entries need 16");
 }
 
 }  // namespace

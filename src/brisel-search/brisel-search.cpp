@@ -15,9 +15,11 @@
 #include "command_line.h"
 #include "database_check.h"
 #include "database_paths.h"
+#include "indexed_search.h"
 #include "motif_database.h"
 #include "scan_search.h"
 #include "scanner.h"
+#include "sequence_database.h"
 
 namespace {
 
@@ -49,8 +51,14 @@ void RunScanSearch(const RunSettings& settings, motifMappedMemoryCDT& motifs) {
   }
 }
 
-void RunIndexedSearch(const RunSettings&, motifMappedMemoryCDT&) {
-  ExitWithFault("the indexed search is not available yet; use -b");
+void RunIndexedSearch(const RunSettings& settings, motifMappedMemoryCDT& motifs) {
+  sequenceMappedMemoryCDT sequences{};
+  MapSequenceBlocksToMemory(settings.useLocalPath, &sequences, settings.sequenceDatabase.c_str());
+  const std::string root =
+      DatabaseRootPath(settings.useLocalPath, DatabaseKind::kSequences, settings.sequenceDatabase);
+  if (auto fault = CheckSequenceDatabase(sequences, root)) ExitWithFault(*fault);
+  SmartSearch(&motifs, &sequences, settings.cutoffExpectation);
+  UnmapSequenceBlocksFromMemory(&sequences);
 }
 
 // Standard output is flushed and checked before the run reports success, so

@@ -6,6 +6,7 @@
 
 #include "database_paths.h"
 #include "motif_database.h"
+#include "sequence_database.h"
 
 namespace {
 
@@ -27,11 +28,15 @@ std::optional<std::string> CheckFileLength(std::string_view path, std::uint64_t 
                   fileBytes, count, needed);
 }
 
-// An index block of `entries` entries (at least 1) must start at 0, never
-// decrease, and end at `last`, the length of the block it delimits.
+// An index block of `entries` entries (at least 1) must start at 0 and never
+// decrease. Its last entry must equal `last`, the length of the block it
+// delimits, or with `upTo` may be anything up to it.
+enum class LastEntry { kEquals, kUpTo };
+
 std::optional<std::string> CheckIndexBlock(std::string_view path, const std::uint32_t* index,
                                            std::uint64_t entries, std::uint64_t last,
-                                           const char* lastName) {
+                                           const char* lastName,
+                                           LastEntry rule = LastEntry::kEquals) {
   if (index[0] != 0) return Describe(path, "first entry is %" PRIu32 ", not 0", index[0]);
   for (std::uint64_t i = 1; i < entries; ++i) {
     if (index[i] < index[i - 1]) {
@@ -40,9 +45,12 @@ std::optional<std::string> CheckIndexBlock(std::string_view path, const std::uin
                       index[i], i - 1, index[i - 1]);
     }
   }
-  if (index[entries - 1] != last) {
-    return Describe(path, "last entry is %" PRIu32 ", but %s is %" PRIu64, index[entries - 1],
-                    lastName, last);
+  const std::uint32_t final = index[entries - 1];
+  if (rule == LastEntry::kEquals && final != last) {
+    return Describe(path, "last entry is %" PRIu32 ", but %s is %" PRIu64, final, lastName, last);
+  }
+  if (rule == LastEntry::kUpTo && final > last) {
+    return Describe(path, "last entry is %" PRIu32 ", above %s %" PRIu64, final, lastName, last);
   }
   return std::nullopt;
 }
@@ -82,4 +90,43 @@ std::optional<std::string> CheckMotifDatabase(const motifMappedMemoryCDT& db,
     }
   }
   return std::nullopt;
+}
+
+std::optional<std::string> CheckSequenceDatabase(const sequenceMappedMemoryCDT& db,
+                                                 std::string_view rootPath) {
+  if (numSequences > kMaxSequences) {
+    return Describe(DatabaseFilePath(rootPath, kStatsSuffix),
+                    "numSequences is %" PRIu32 ", above the limit of %" PRIu32, numSequences,
+                    kMaxSequences);
+  }
+  const auto path = [&](std::size_t b) {
+    return DatabaseFilePath(rootPath, kSequenceBlocks[b].suffix);
+  };
+  // `offsets` is mapped with an upper bound of its length; its file is checked
+  // below against the number of entries that offsetIndices says it holds.
+  for (std::size_t b = 0; b < kSequenceBlocks.size(); ++b) {
+    if (b == kOffsetsBlock) continue;
+    if (auto fault =
+            CheckFileLength(path(b), db.blockFileBytes[b], SequenceBlockLength(kSequenceBlocks[b]),
+                            kSequenceBlocks[b].elementWidth)) {
+      return fault;
+    }
+  }
+
+  const std::uint64_t sequences = numSequences;
+  if (auto fault = CheckIndexBlock(path(kNameIndicesBlock), db.nameIndices, sequences + 1,
+                                   numSequenceNameChars, "numSequenceNameChars")) {
+    return fault;
+  }
+  if (auto fault = CheckIndexBlock(path(kSequenceIndicesBlock), db.sequenceIndices, sequences + 1,
+                                   numSequenceBits, "numSequenceBits")) {
+    return fault;
+  }
+  const std::uint64_t slots = 26 * sequences + 1;
+  if (auto fault = CheckIndexBlock(path(kOffsetIndicesBlock), db.offsetIndices, slots,
+                                   numSequenceBits, "numSequenceBits", LastEntry::kUpTo)) {
+    return fault;
+  }
+  return CheckFileLength(path(kOffsetsBlock), db.blockFileBytes[kOffsetsBlock],
+                         db.offsetIndices[slots - 1], kSequenceBlocks[kOffsetsBlock].elementWidth);
 }

@@ -8,7 +8,12 @@
 // - every index block starts at 0, never decreases and ends at the count of the
 //   block it delimits;
 // - for motifs: every width is at least 1 and every homing position lies inside
-//   its motif.
+//   its motif;
+// - for sequences: numSequences is small enough for 26 x numSequences + 1 to fit
+//   in 32 bits, the letter position index ends at most at numSequenceBits, and
+//   the `offsets` file holds every entry that index delimits (the block is
+//   mapped with the upper bound numSequenceBits). The positions in `offsets`
+//   are not read here; the indexed search bounds every one it meets.
 // All counts are formed in 64 bits. A fault is described as "<path>: <what is
 // wrong>"; the caller reports it.
 #ifndef BRISEL_DATABASE_CHECK_H
@@ -22,5 +27,8 @@
 
 std::optional<std::string> CheckMotifDatabase(const motifMappedMemoryCDT& db,
                                               std::string_view rootPath);
+
+std::optional<std::string> CheckSequenceDatabase(const sequenceMappedMemoryCDT& db,
+                                                 std::string_view rootPath);
 
 #endif  // BRISEL_DATABASE_CHECK_H

@@ -1,0 +1,148 @@
+// Property: on well-formed databases (every homing mask holds every letter of
+// its homing position), the indexed search writes for every sequence exactly the
+// hit lines that the scan search writes for the same text, in the same motif
+// order, only ordered differently within a motif.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "support/motif_db.h"
+#include "support/process.h"
+#include "support/sequence_db.h"
+#include "support/temp_dir.h"
+
+namespace {
+
+struct SequenceReport {
+  std::string header;
+  std::vector<std::string> hits;
+};
+
+std::vector<SequenceReport> SplitBySequence(const std::string& out) {
+  std::vector<SequenceReport> reports;
+  std::size_t begin = 0;
+  while (begin < out.size()) {
+    const std::size_t end = out.find('\n', begin);
+    const std::string line = out.substr(begin, end - begin);
+    begin = end + 1;
+    if (line.starts_with(">")) {
+      reports.push_back({line, {}});
+    } else {
+      EXPECT_FALSE(reports.empty()) << "a hit line before any header";
+      if (!reports.empty()) reports.back().hits.push_back(line);
+    }
+  }
+  return reports;
+}
+
+// The record field (the fourth) of each hit, with repeats collapsed: the order in
+// which motifs reported hits.
+std::vector<std::string> MotifOrder(const std::vector<std::string>& hits) {
+  std::vector<std::string> order;
+  for (const std::string& hit : hits) {
+    std::size_t field = 0;
+    for (int bars = 0; bars < 3; ++bars)
+      field = hit.find('|', field) + 1;
+    const std::string record = hit.substr(field, hit.find('|', field) - field);
+    if (order.empty() || order.back() != record) order.push_back(record);
+  }
+  return order;
+}
+
+class RandomDatabases {
+ public:
+  explicit RandomDatabases(unsigned seed) : random_(seed) {}
+
+  std::vector<TestSequence> Sequences() {
+    // Mostly a few common letters, so that motifs find hits; now and then a
+    // rare letter, a lower-case one or a character that is not a letter.
+    const std::string common = "ACDEGKLST";
+    const std::string rare = "BFHIMNOPQRUVWXYZacgk*-1";
+    std::vector<TestSequence> sequences(Uniform(1, 8));
+    for (std::size_t i = 0; i < sequences.size(); ++i) {
+      sequences[i].name =
+          "seq" + std::to_string(i) + (Uniform(0, 3) == 0 ? " some description" : "");
+      const int length = Uniform(1, 80);
+      for (int p = 0; p < length; ++p) {
+        sequences[i].text += Uniform(0, 9) == 0 ? Pick(rare) : Pick(common);
+      }
+    }
+    return sequences;
+  }
+
+  std::vector<TestMotif> Motifs() {
+    const std::string letters = "ACDEGKLSTWY";
+    std::vector<TestMotif> motifs(Uniform(1, 12));
+    for (std::size_t m = 0; m < motifs.size(); ++m) {
+      TestMotif& motif = motifs[m];
+      const int width = Uniform(1, 6);
+      for (int j = 0; j < width; ++j) {
+        std::string allowed;
+        for (int k = Uniform(1, 4); k > 0; --k)
+          allowed += Pick(letters);
+        motif.positions.push_back(Letters(allowed));
+      }
+      motif.homingPosition = static_cast<std::uint32_t>(Uniform(0, width - 1));
+      motif.homingMask = motif.positions[motif.homingPosition];
+      if (Uniform(0, 3) == 0) motif.homingMask |= Letters(std::string(1, Pick(letters)));
+      motif.specificity =
+          std::pow(10.0, -std::uniform_real_distribution<double>(0.5, 4.0)(random_));
+      motif.lengthCorrection =
+          std::uniform_real_distribution<double>(0.0, width * motif.specificity)(random_);
+      motif.record = "m" + std::to_string(m);
+    }
+    return motifs;
+  }
+
+  std::string CutoffExponent() { return std::to_string(Uniform(-2, 2)); }
+
+ private:
+  int Uniform(int low, int high) { return std::uniform_int_distribution<int>(low, high)(random_); }
+  char Pick(const std::string& from) { return from[Uniform(0, static_cast<int>(from.size()) - 1)]; }
+
+  std::mt19937 random_;
+};
+
+TEST(SearchEquivalence, IndexedAndScanSearchesReportTheSameHits) {
+  int sequencesWithHits = 0;
+  for (unsigned seed = 1; seed <= 80; ++seed) {
+    SCOPED_TRACE("seed " + std::to_string(seed));
+    RandomDatabases random(seed);
+    const std::vector<TestSequence> sequences = random.Sequences();
+    const std::vector<TestMotif> motifs = random.Motifs();
+    const std::string cutoff = random.CutoffExponent();
+
+    TempDir dir;
+    WriteMotifDatabase(dir / "motifs", motifs);
+    WriteSequenceDatabase(dir / "sequences", sequences);
+    WriteFile(dir / "input.fa", AsFasta(sequences));
+    const ProcessResult indexed =
+        RunSearch({"-l", "-e", cutoff, "-m", dir / "motifs", "-s", dir / "sequences"});
+    const ProcessResult scan =
+        RunSearch({"-l", "-b", "-f", "-e", cutoff, "-m", dir / "motifs", "-s", dir / "input.fa"});
+    ASSERT_EQ(indexed.status, 0);
+    ASSERT_EQ(scan.status, 0);
+    ASSERT_EQ(indexed.err, scan.err) << "the same progress lines";
+
+    const auto indexedReports = SplitBySequence(indexed.out);
+    const auto scanReports = SplitBySequence(scan.out);
+    ASSERT_EQ(indexedReports.size(), scanReports.size());
+    for (std::size_t s = 0; s < indexedReports.size(); ++s) {
+      EXPECT_EQ(indexedReports[s].header, scanReports[s].header);
+      EXPECT_EQ(MotifOrder(indexedReports[s].hits), MotifOrder(scanReports[s].hits));
+      auto indexedHits = indexedReports[s].hits;
+      auto scanHits = scanReports[s].hits;
+      std::sort(indexedHits.begin(), indexedHits.end());
+      std::sort(scanHits.begin(), scanHits.end());
+      EXPECT_EQ(indexedHits, scanHits);
+    }
+    sequencesWithHits += static_cast<int>(indexedReports.size());
+  }
+  EXPECT_GT(sequencesWithHits, 100) << "the random databases should produce plenty of hits";
+}
+
+}  // namespace
