@@ -19,4 +19,9 @@ extern "C" void __assert_fail(const char* assertion, const char* file, unsigned 
 #define BRISEL_ASSERT(condition, text) \
   ((condition) ? static_cast<void>(0) : __assert_fail(text, __FILE_NAME__, __LINE__, __func__))
 
+// The same, reported as a failure of `function`: for helpers that check on
+// behalf of the operation that called them.
+#define BRISEL_ASSERT_IN(condition, text, function) \
+  ((condition) ? static_cast<void>(0) : __assert_fail(text, __FILE_NAME__, __LINE__, function))
+
 #endif  // BRISEL_ASSERTION_H

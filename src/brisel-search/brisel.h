@@ -3,13 +3,17 @@
 // - Letter masks: a 32-bit value in which bit i stands for the letter 'A'+i,
 //   upper and lower case alike; bits 26 to 31 are 0, and every character that is
 //   not a letter has the mask 0. A motif position matches a residue when the AND
-//   of their masks is not 0. charToBitMap and indexToBitMap produce masks
-//   (brisel.cpp).
+//   of their masks is not 0. charToBitMap and indexToBitMap produce masks;
+//   charToPercentageMap holds background residue frequencies (brisel.cpp).
 // - Block files: a database is a stats file of three counts and block files, bare
 //   arrays of doubles, 32-bit unsigned values or characters in host byte order,
 //   which are mapped read-only and indexed in place (block_files.cpp).
 // - The mapped database records motifMappedMemoryCDT and
 //   sequenceMappedMemoryCDT, one read-only view per block.
+// - Block writers and the builder-side records motifMemoryBlockCDT,
+//   sequenceMemoryBlockCDT and sequenceOffsetMapCDT, in which a database builder
+//   holds each block as a dynamic array (block_writers.cpp). The search never
+//   creates them.
 //
 // Ownership: the caller allocates a database record, the mapping operation fills
 // it, the release operation unmaps its views, and the caller frees the record.
@@ -20,6 +24,8 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+
+#include "darray.h"
 
 // ---- Residue bit maps --------------------------------------------------------
 
@@ -39,6 +45,11 @@ void InitializeIndexToBitMap(std::uint32_t* indexToBitMap, int mapLength);
 inline std::uint32_t CharToMask(const std::uint32_t* charToBitMap, unsigned char c) {
   return c < kCharToBitMapLength ? charToBitMap[c] : 0;
 }
+
+// Sets all 123 entries: the background frequency of each of the 20 standard
+// amino acids, as a fraction of 1, under its upper- and lower-case letter; 0.0
+// for every other code (B, J, O, U, X and Z included).
+void InitializeCharToPercentageMap(double* charToPercentageMap);
 
 // ---- Block files -------------------------------------------------------------
 
@@ -88,5 +99,52 @@ struct sequenceMappedMemoryCDT {
   std::array<std::uint64_t, 7> blockFileBytes;
 };
 using sequenceMappedMemoryADT = sequenceMappedMemoryCDT*;
+
+// ---- Block writers and builder-side records ----------------------------------
+
+// Each writes the elements of a dynamic array of its element type (characters,
+// doubles, 32-bit unsigned values) to `outfilename` as a bare block: the first
+// w bytes of each element in host byte order (w = 1, 8 or 4), nothing before,
+// between or after them. The file is created or truncated. The array is only
+// read. Returns false, with errno telling why, when the file cannot be opened,
+// a write is short or the close fails; nothing is written through a failed open.
+// The array's elements must be at least w bytes wide.
+bool WriteCharsBlockToBinaryFile(DArray charsArray, const char* outfilename);
+bool WriteDoublesBlockToBinaryFile(DArray doublesArray, const char* outfilename);
+bool WriteUnsignedLongsBlockToBinaryFile(DArray unsignedLongsArray, const char* outfilename);
+
+// The nine blocks of a motif database under construction, one array per block in
+// mapping order, each holding exactly its block's content and count.
+struct motifMemoryBlockCDT {
+  DArray logSpecificitiesArray;   // doubles
+  DArray specificitiesArray;      // doubles
+  DArray lengthCorrectionsArray;  // doubles
+  DArray bitMotifsArray;          // 32-bit unsigned
+  DArray bitIndicesArray;         // 32-bit unsigned
+  DArray homingBitLettersArray;   // 32-bit unsigned
+  DArray offsetsArray;            // 32-bit unsigned
+  DArray recordsArray;            // characters
+  DArray recordIndicesArray;      // 32-bit unsigned
+};
+using motifMemoryBlockADT = motifMemoryBlockCDT*;
+
+// The seven blocks of a sequence database under construction.
+struct sequenceMemoryBlockCDT {
+  DArray namesArray;            // characters
+  DArray nameIndicesArray;      // 32-bit unsigned
+  DArray textSequencesArray;    // characters
+  DArray bitSequencesArray;     // 32-bit unsigned
+  DArray sequenceIndicesArray;  // 32-bit unsigned
+  DArray offsetsArray;          // 32-bit unsigned
+  DArray offsetIndicesArray;    // 32-bit unsigned
+};
+using sequenceMemoryBlockADT = sequenceMemoryBlockCDT*;
+
+// The 26 letter position lists of one sequence, 'A' to 'Z': arrays of 32-bit
+// unsigned positions.
+struct sequenceOffsetMapCDT {
+  DArray map[26];
+};
+using sequenceOffsetMapADT = sequenceOffsetMapCDT*;
 
 #endif  // BRISEL_BRISEL_H

@@ -3,6 +3,11 @@
 
 #include <cmath>
 
+#include <filesystem>
+#include <stdexcept>
+
+#include "block_arrays.h"
+#include "brisel.h"
 #include "temp_dir.h"
 
 std::uint32_t Letters(std::string_view letters) {
@@ -27,16 +32,6 @@ TestMotif MakeMotif(std::initializer_list<std::string_view> positions, double sp
   return motif;
 }
 
-namespace {
-
-template <typename T>
-void WriteBlock(const std::string& path, const std::vector<T>& elements) {
-  WriteFile(path, std::string_view(reinterpret_cast<const char*>(elements.data()),
-                                   elements.size() * sizeof(T)));
-}
-
-}  // namespace
-
 void WriteMotifDatabase(const std::string& root, const std::vector<TestMotif>& motifs) {
   std::vector<double> logSpecificities, specificities, lengthCorrections;
   std::vector<std::uint32_t> bitMotifs, bitIndices{0}, homing, offsets, recordIndices{0};
@@ -52,15 +47,31 @@ void WriteMotifDatabase(const std::string& root, const std::vector<TestMotif>& m
     records += m.record;
     recordIndices.push_back(static_cast<std::uint32_t>(records.size()));
   }
-  WriteBlock(root + "-logSpecificities.bin", logSpecificities);
-  WriteBlock(root + "-specificities.bin", specificities);
-  WriteBlock(root + "-lengthCorrections.bin", lengthCorrections);
-  WriteBlock(root + "-bitMotifs.bin", bitMotifs);
-  WriteBlock(root + "-bitIndices.bin", bitIndices);
-  WriteBlock(root + "-homingBitLetters.bin", homing);
-  WriteBlock(root + "-offsets.bin", offsets);
-  WriteFile(root + "-records.bin", records);
-  WriteBlock(root + "-recordIndices.bin", recordIndices);
+  // The blocks go through the builder-side record and the real writers, so that
+  // writing and mapping are tested against each other.
+  const ArrayPtr arrays[] = {
+      ArrayOf(logSpecificities), ArrayOf(specificities), ArrayOf(lengthCorrections),
+      ArrayOf(bitMotifs),        ArrayOf(bitIndices),    ArrayOf(homing),
+      ArrayOf(offsets),          CharsOf(records),       ArrayOf(recordIndices)};
+  const motifMemoryBlockCDT block = {arrays[0].get(), arrays[1].get(), arrays[2].get(),
+                                     arrays[3].get(), arrays[4].get(), arrays[5].get(),
+                                     arrays[6].get(), arrays[7].get(), arrays[8].get()};
+  const auto path = [&](const char* suffix) { return root + suffix; };
+  std::filesystem::create_directories(std::filesystem::path(root).parent_path());
+  bool ok = WriteDoublesBlockToBinaryFile(block.logSpecificitiesArray,
+                                          path("-logSpecificities.bin").c_str());
+  ok &= WriteDoublesBlockToBinaryFile(block.specificitiesArray, path("-specificities.bin").c_str());
+  ok &= WriteDoublesBlockToBinaryFile(block.lengthCorrectionsArray,
+                                      path("-lengthCorrections.bin").c_str());
+  ok &= WriteUnsignedLongsBlockToBinaryFile(block.bitMotifsArray, path("-bitMotifs.bin").c_str());
+  ok &= WriteUnsignedLongsBlockToBinaryFile(block.bitIndicesArray, path("-bitIndices.bin").c_str());
+  ok &= WriteUnsignedLongsBlockToBinaryFile(block.homingBitLettersArray,
+                                            path("-homingBitLetters.bin").c_str());
+  ok &= WriteUnsignedLongsBlockToBinaryFile(block.offsetsArray, path("-offsets.bin").c_str());
+  ok &= WriteCharsBlockToBinaryFile(block.recordsArray, path("-records.bin").c_str());
+  ok &= WriteUnsignedLongsBlockToBinaryFile(block.recordIndicesArray,
+                                            path("-recordIndices.bin").c_str());
+  if (!ok) throw std::runtime_error("cannot write the motif database " + root);
   WriteStatsFile(root, std::to_string(motifs.size()) + "\n" + std::to_string(bitMotifs.size()) +
                            "\n" + std::to_string(records.size()) + "\n");
 }

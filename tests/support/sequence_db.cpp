@@ -3,18 +3,13 @@
 
 #include <cstring>
 
+#include <filesystem>
+#include <stdexcept>
+
+#include "block_arrays.h"
+#include "brisel.h"
 #include "motif_db.h"
 #include "temp_dir.h"
-
-namespace {
-
-template <typename T>
-void WriteBlock(const std::string& path, const std::vector<T>& elements) {
-  WriteFile(path, std::string_view(reinterpret_cast<const char*>(elements.data()),
-                                   elements.size() * sizeof(T)));
-}
-
-}  // namespace
 
 void WriteSequenceDatabase(const std::string& root, const std::vector<TestSequence>& sequences) {
   std::string names, texts;
@@ -35,13 +30,26 @@ void WriteSequenceDatabase(const std::string& root, const std::vector<TestSequen
       offsetIndices.push_back(static_cast<std::uint32_t>(offsets.size()));
     }
   }
-  WriteFile(root + "-names.bin", names);
-  WriteBlock(root + "-nameIndices.bin", nameIndices);
-  WriteFile(root + "-textSequences.bin", texts);
-  WriteBlock(root + "-bitSequences.bin", bits);
-  WriteBlock(root + "-sequenceIndices.bin", sequenceIndices);
-  WriteBlock(root + "-offsets.bin", offsets);
-  WriteBlock(root + "-offsetIndices.bin", offsetIndices);
+  const ArrayPtr arrays[] = {CharsOf(names),        ArrayOf(nameIndices),     CharsOf(texts),
+                             ArrayOf(bits),         ArrayOf(sequenceIndices), ArrayOf(offsets),
+                             ArrayOf(offsetIndices)};
+  const sequenceMemoryBlockCDT block = {arrays[0].get(), arrays[1].get(), arrays[2].get(),
+                                        arrays[3].get(), arrays[4].get(), arrays[5].get(),
+                                        arrays[6].get()};
+  const auto path = [&](const char* suffix) { return root + suffix; };
+  std::filesystem::create_directories(std::filesystem::path(root).parent_path());
+  bool ok = WriteCharsBlockToBinaryFile(block.namesArray, path("-names.bin").c_str());
+  ok &=
+      WriteUnsignedLongsBlockToBinaryFile(block.nameIndicesArray, path("-nameIndices.bin").c_str());
+  ok &= WriteCharsBlockToBinaryFile(block.textSequencesArray, path("-textSequences.bin").c_str());
+  ok &= WriteUnsignedLongsBlockToBinaryFile(block.bitSequencesArray,
+                                            path("-bitSequences.bin").c_str());
+  ok &= WriteUnsignedLongsBlockToBinaryFile(block.sequenceIndicesArray,
+                                            path("-sequenceIndices.bin").c_str());
+  ok &= WriteUnsignedLongsBlockToBinaryFile(block.offsetsArray, path("-offsets.bin").c_str());
+  ok &= WriteUnsignedLongsBlockToBinaryFile(block.offsetIndicesArray,
+                                            path("-offsetIndices.bin").c_str());
+  if (!ok) throw std::runtime_error("cannot write the sequence database " + root);
   WriteStatsFile(root, std::to_string(sequences.size()) + "\n" + std::to_string(names.size()) +
                            "\n" + std::to_string(texts.size()) + "\n");
 }
