@@ -64,6 +64,17 @@ TEST(DArrayGrowth, LinearStepsOfTheOriginalCapacity) {
   EXPECT_EQ(capacities[15], 20u);
 }
 
+TEST(DArrayGrowth, AppendManyGrowsToTheSameCapacityAsOneByOne) {
+  ArrayPtr array(ArrayNew(sizeof(int), 5, nullptr));
+  const int values[12] = {0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11};
+  ArrayAppendMany(array.get(), values, 3);
+  EXPECT_EQ(ArrayCapacity(array.get()), 5u);
+  ArrayAppendMany(array.get(), values + 3, 9);
+  EXPECT_EQ(ArrayCapacity(array.get()), 15u);
+  ArrayAppendMany(array.get(), values, 0);
+  EXPECT_EQ(Contents(array.get()), std::vector<int>(values, values + 12));
+}
+
 TEST(DArrayElements, InsertAtShiftsTheTail) {
   ArrayPtr array = IntArray({1, 2, 3});
   const int zero = 0, four = 4, mid = 9;

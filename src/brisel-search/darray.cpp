@@ -108,6 +108,31 @@ void ArrayAppend(DArray _arrayObject, const void* element) {
   ++_arrayObject->_numElements;
 }
 
+void ArrayAppendMany(DArray _arrayObject, const void* elements, unsigned long count) {
+  CHECK_HANDLE();
+  if (count == 0) return;
+  const unsigned long needed = _arrayObject->_numElements + count;
+  BRISEL_ASSERT(needed >= count, "_arrayObject -> _array != ((void *)0)");
+  if (needed > _arrayObject->_currentMax) {
+    // Grow straight to the smallest whole multiple of the original capacity
+    // that holds them all: the same capacity as appending one by one.
+    const unsigned long steps = (needed - 1) / _arrayObject->_originalMax + 1;
+    const unsigned long newMax = steps * _arrayObject->_originalMax;
+    unsigned long bytes = 0;
+    void* grown = nullptr;
+    if (newMax / _arrayObject->_originalMax == steps &&
+        !__builtin_mul_overflow(newMax, _arrayObject->_elementSize, &bytes)) {
+      grown = std::realloc(_arrayObject->_array, bytes);
+    }
+    BRISEL_ASSERT(grown != nullptr, "_arrayObject -> _array != ((void *)0)");
+    _arrayObject->_array = grown;
+    _arrayObject->_currentMax = newMax;
+  }
+  std::memcpy(ElementAt(_arrayObject, _arrayObject->_numElements), elements,
+              count * _arrayObject->_elementSize);
+  _arrayObject->_numElements = needed;
+}
+
 void ArrayInsertAt(DArray _arrayObject, const void* element, unsigned long n) {
   CHECK_HANDLE();
   BRISEL_ASSERT(n <= _arrayObject->_numElements, "n >= 0 && n <= _arrayObject -> _numElements");

@@ -38,6 +38,9 @@ void ArrayClear(DArray _arrayObject);
 unsigned long ArrayLength(DArray _arrayObject);
 void* ArrayNth(DArray _arrayObject, unsigned long n);
 void ArrayAppend(DArray _arrayObject, const void* element);
+// Appends `count` elements stored back to back at `elements`, growing in steps
+// of the original capacity as often as needed.
+void ArrayAppendMany(DArray _arrayObject, const void* elements, unsigned long count);
 void ArrayInsertAt(DArray _arrayObject, const void* element, unsigned long n);
 void ArrayDeleteAt(DArray _arrayObject, unsigned long n);
 void ArrayReplaceAt(DArray _arrayObject, const void* element, unsigned long n);
