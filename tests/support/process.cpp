@@ -53,3 +53,7 @@ ProcessResult RunProgram(const std::string& program, const std::string& name,
 ProcessResult RunSearch(const std::vector<std::string>& args, const RunOptions& options) {
   return RunProgram(BRISEL_SEARCH_PATH, "brisel-search", args, options);
 }
+
+ProcessResult RunMakedb(const std::vector<std::string>& args, const RunOptions& options) {
+  return RunProgram(BRISEL_MAKEDB_PATH, "brisel-makedb", args, options);
+}

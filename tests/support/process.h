@@ -26,4 +26,7 @@ ProcessResult RunProgram(const std::string& program, const std::string& name,
 // brisel-search as built by this tree, run under the name "brisel-search".
 ProcessResult RunSearch(const std::vector<std::string>& args, const RunOptions& options = {});
 
+// brisel-makedb as built by this tree.
+ProcessResult RunMakedb(const std::vector<std::string>& args, const RunOptions& options = {});
+
 #endif  // BRISEL_TESTS_PROCESS_H

@@ -3,6 +3,8 @@
 
 #include <stdlib.h>
 
+#include <algorithm>
+#include <cstring>
 #include <fstream>
 #include <iterator>
 #include <stdexcept>
@@ -29,4 +31,33 @@ std::string ReadFile(const std::string& path) {
   std::ifstream in(path, std::ios::binary);
   if (!in) throw std::runtime_error("cannot read " + path);
   return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+namespace {
+
+template <typename T>
+std::vector<T> ReadBlock(const std::string& path) {
+  const std::string bytes = ReadFile(path);
+  std::vector<T> elements(bytes.size() / sizeof(T));
+  std::memcpy(elements.data(), bytes.data(), elements.size() * sizeof(T));
+  return elements;
+}
+
+}  // namespace
+
+std::vector<std::uint32_t> ReadUnsignedBlock(const std::string& path) {
+  return ReadBlock<std::uint32_t>(path);
+}
+
+std::vector<double> ReadDoublesBlock(const std::string& path) {
+  return ReadBlock<double>(path);
+}
+
+std::vector<std::string> ListDirectory(const std::filesystem::path& directory) {
+  std::vector<std::string> names;
+  for (const auto& entry : std::filesystem::directory_iterator(directory)) {
+    names.push_back(entry.path().filename().string());
+  }
+  std::sort(names.begin(), names.end());
+  return names;
 }

@@ -3,9 +3,11 @@
 #ifndef BRISEL_TESTS_TEMP_DIR_H
 #define BRISEL_TESTS_TEMP_DIR_H
 
+#include <cstdint>
 #include <filesystem>
 #include <string>
 #include <string_view>
+#include <vector>
 
 class TempDir {
  public:
@@ -24,5 +26,12 @@ class TempDir {
 
 void WriteFile(const std::string& path, std::string_view content);
 std::string ReadFile(const std::string& path);
+
+// The elements of a block file of 32-bit values or doubles.
+std::vector<std::uint32_t> ReadUnsignedBlock(const std::string& path);
+std::vector<double> ReadDoublesBlock(const std::string& path);
+
+// The names in a directory, sorted.
+std::vector<std::string> ListDirectory(const std::filesystem::path& directory);
 
 #endif  // BRISEL_TESTS_TEMP_DIR_H

@@ -1,0 +1,100 @@
+// brisel-makedb.cpp: the entry point of brisel-makedb, which builds the motif
+// and sequence databases that brisel-search reads.
+//
+// Every failure is one line on standard error, "brisel-makedb: " followed by
+// the input or output file and the problem, and exit status 1; a failed build
+// changes no file of an existing database and leaves no temporary file.
+#include <cstdint>
+#include <cstdio>
+#include <new>
+#include <string>
+#include <vector>
+
+#include "build_error.h"
+#include "fasta_reader.h"
+#include "input_file.h"
+#include "makedb_command_line.h"
+#include "motif_builder.h"
+#include "pattern_sources.h"
+#include "progress_line.h"
+#include "sequence_builder.h"
+#include "staged_files.h"
+
+namespace {
+
+// "1 motif", "2 motifs".
+std::string Count(std::uint64_t n, const char* noun) {
+  return std::to_string(n) + " " + noun + (n == 1 ? "" : "s");
+}
+
+void BuildSequenceDatabase(const MakedbOptions& options) {
+  InputFile input(options.input);
+  SequenceDatabaseBuilder builder(input.plainSize());
+  {
+    ProgressLine progress(options.quiet, input);
+    ReadFastaRecords(input, builder, progress);
+  }
+  StagedDatabase database(options.root);
+  builder.Write(database);
+  database.Commit();
+  if (!options.quiet) {
+    std::fprintf(stderr, "%s, %s written to %s\n", Count(builder.sequences(), "sequence").c_str(),
+                 Count(builder.residues(), "residue").c_str(), options.root.c_str());
+  }
+}
+
+void BuildMotifDatabase(const MakedbOptions& options) {
+  InputFile input(options.input);
+  std::vector<PatternSource> sources;
+  {
+    ProgressLine progress(options.quiet, input);
+    sources = ReadPatternSources(input, progress);
+  }
+  MotifDatabaseBuilder builder(options.keepOrder);
+  builder.AddPatterns(input, sources);
+  StagedDatabase database(options.root);
+  builder.Write(database);
+  database.Commit();
+  if (!options.quiet) {
+    std::fprintf(stderr, "%s from %s", Count(builder.motifs(), "motif").c_str(),
+                 Count(builder.patterns(), "pattern").c_str());
+    if (builder.skipped() > 0) {
+      std::fprintf(stderr, " (%llu skipped)", static_cast<unsigned long long>(builder.skipped()));
+    }
+    std::fprintf(stderr, " written to %s\n", options.root.c_str());
+  }
+}
+
+}  // namespace
+
+int main(int argc, char* argv[]) {
+  try {
+    const MakedbOptions options =
+        ParseMakedbOptions(std::vector<std::string>(argv + 1, argv + argc));
+    switch (options.command) {
+      case MakedbCommand::kHelp:
+        std::fputs(kMakedbUsage, stdout);
+        break;
+      case MakedbCommand::kVersion:
+        std::fputs("brisel-makedb " BRISEL_VERSION "\n", stdout);
+        break;
+      case MakedbCommand::kSequences:
+        BuildSequenceDatabase(options);
+        break;
+      case MakedbCommand::kMotifs:
+        BuildMotifDatabase(options);
+        break;
+    }
+  } catch (const BuildError& error) {
+    std::fprintf(stderr, "brisel-makedb: %s\n", error.what());
+    return 1;
+  } catch (const std::bad_alloc&) {
+    std::fputs("brisel-makedb: out of memory\n", stderr);
+    return 1;
+  }
+  if (std::fflush(stdout) != 0) {
+    std::perror("brisel-makedb: cannot write standard output");
+    return 1;
+  }
+  return 0;
+}

@@ -1,0 +1,23 @@
+// database_output.h: writes the blocks and the stats file of a database as
+// staged files (see staged_files.h), through the block writers.
+#ifndef BRISEL_MAKEDB_DATABASE_OUTPUT_H
+#define BRISEL_MAKEDB_DATABASE_OUTPUT_H
+
+#include <cstdint>
+#include <string_view>
+
+#include "darray.h"
+#include "staged_files.h"
+
+enum class BlockKind { kChars, kDoubles, kUnsignedLongs };
+
+// Writes `array` as the block "<root><suffix>". Throws BuildError naming the
+// block file when it cannot be written.
+void WriteStagedBlock(StagedDatabase& database, std::string_view suffix, DArray array,
+                      BlockKind kind);
+
+// Writes the stats file "<root>-stats": the three counts on three lines.
+void WriteStagedStats(StagedDatabase& database, std::uint64_t first, std::uint64_t second,
+                      std::uint64_t third);
+
+#endif  // BRISEL_MAKEDB_DATABASE_OUTPUT_H

@@ -1,0 +1,122 @@
+// motif_builder.cpp: patterns to motif database blocks.
+#include "motif_builder.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <variant>
+
+#include "brisel.h"
+#include "build_error.h"
+#include "darray.h"
+#include "database_output.h"
+#include "pattern_parser.h"
+
+namespace {
+
+constexpr std::uint64_t kMaxBlockLength = 4294967295u;
+
+void WarnSkipped(const InputFile& input, const PatternSource& source, const char* reason) {
+  std::fprintf(stderr, "brisel-makedb: %s:%llu: warning: skipping pattern '%s': %s\n",
+               input.name().c_str(), static_cast<unsigned long long>(source.line()),
+               source.pattern.c_str(), reason);
+}
+
+template <typename T>
+void Append(DArray array, const T& value) {
+  ArrayAppend(array, &value);
+}
+
+}  // namespace
+
+MotifDatabaseBuilder::MotifDatabaseBuilder(bool keepOrder) : keepOrder_(keepOrder) {
+  InitializeCharToPercentageMap(charToPercentageMap_);
+}
+
+void MotifDatabaseBuilder::AddPatterns(const InputFile& input,
+                                       const std::vector<PatternSource>& sources) {
+  for (const PatternSource& source : sources) {
+    ++patterns_;
+    const auto parsed = ParsePattern(source.pattern);
+    if (const auto* error = std::get_if<PatternSyntaxError>(&parsed)) {
+      throw BuildError(input.name() + ":" + source.Location(error->offset) + ": " + error->message +
+                       " in pattern '" + source.pattern + "'");
+    }
+    const Pattern& pattern = std::get<Pattern>(parsed);
+    if (pattern.anchored) {
+      WarnSkipped(input, source, "anchored patterns ('<', '>') are not supported");
+      ++skipped_;
+      continue;
+    }
+    if (CountExpansions(pattern, kMaxExpansions) > kMaxExpansions) {
+      WarnSkipped(input, source, "it expands into more than 1000 motifs");
+      ++skipped_;
+      continue;
+    }
+    const std::size_t record = records_.size();
+    records_.push_back(source.record);
+    for (std::vector<std::uint32_t>& positions : ExpandPattern(pattern)) {
+      positions_ += positions.size();
+      recordChars_ += source.record.size();
+      if (motifs_.size() + 1 > kMaxBlockLength - 1 || positions_ > kMaxBlockLength ||
+          recordChars_ > kMaxBlockLength) {
+        throw BuildError(input.name() + ":" + std::to_string(source.line()) +
+                         ": the motif database would exceed the 32-bit limits of its blocks");
+      }
+      const MotifStatistics statistics = ComputeMotifStatistics(positions, charToPercentageMap_);
+      motifs_.push_back({std::move(positions), statistics, record});
+    }
+  }
+}
+
+void MotifDatabaseBuilder::Write(StagedDatabase& database) {
+  if (!keepOrder_) {
+    std::stable_sort(motifs_.begin(), motifs_.end(), [](const Motif& a, const Motif& b) {
+      return a.statistics.specificity < b.statistics.specificity;
+    });
+  }
+  const unsigned long count = std::max<std::uint64_t>(motifs_.size(), 1);
+  const auto doubles = [&] { return ArrayPtr(ArrayNew(sizeof(double), count, nullptr)); };
+  const auto unsigneds = [&](std::uint64_t n) {
+    return ArrayPtr(ArrayNew(sizeof(std::uint32_t), std::max<std::uint64_t>(n, 1), nullptr));
+  };
+  const ArrayPtr logSpecificities = doubles(), specificities = doubles(),
+                 lengthCorrections = doubles();
+  const ArrayPtr bitMotifs = unsigneds(positions_), bitIndices = unsigneds(count + 1),
+                 homingBitLetters = unsigneds(count), offsets = unsigneds(count),
+                 recordIndices = unsigneds(count + 1);
+  const ArrayPtr records(ArrayNew(1, std::max<std::uint64_t>(recordChars_, 1), nullptr));
+
+  Append(bitIndices.get(), std::uint32_t{0});
+  Append(recordIndices.get(), std::uint32_t{0});
+  for (const Motif& motif : motifs_) {
+    Append(logSpecificities.get(), motif.statistics.logSpecificity);
+    Append(specificities.get(), motif.statistics.specificity);
+    Append(lengthCorrections.get(), motif.statistics.lengthCorrection);
+    ArrayAppendMany(bitMotifs.get(), motif.positions.data(), motif.positions.size());
+    Append(bitIndices.get(), static_cast<std::uint32_t>(ArrayLength(bitMotifs.get())));
+    Append(homingBitLetters.get(), motif.statistics.homingMask);
+    Append(offsets.get(), motif.statistics.homingPosition);
+    const std::string& record = records_[motif.record];
+    ArrayAppendMany(records.get(), record.data(), record.size());
+    Append(recordIndices.get(), static_cast<std::uint32_t>(ArrayLength(records.get())));
+  }
+
+  const motifMemoryBlockCDT blocks = {
+      logSpecificities.get(), specificities.get(), lengthCorrections.get(),
+      bitMotifs.get(),        bitIndices.get(),    homingBitLetters.get(),
+      offsets.get(),          records.get(),       recordIndices.get()};
+  WriteStagedBlock(database, "-logSpecificities.bin", blocks.logSpecificitiesArray,
+                   BlockKind::kDoubles);
+  WriteStagedBlock(database, "-specificities.bin", blocks.specificitiesArray, BlockKind::kDoubles);
+  WriteStagedBlock(database, "-lengthCorrections.bin", blocks.lengthCorrectionsArray,
+                   BlockKind::kDoubles);
+  WriteStagedBlock(database, "-bitMotifs.bin", blocks.bitMotifsArray, BlockKind::kUnsignedLongs);
+  WriteStagedBlock(database, "-bitIndices.bin", blocks.bitIndicesArray, BlockKind::kUnsignedLongs);
+  WriteStagedBlock(database, "-homingBitLetters.bin", blocks.homingBitLettersArray,
+                   BlockKind::kUnsignedLongs);
+  WriteStagedBlock(database, "-offsets.bin", blocks.offsetsArray, BlockKind::kUnsignedLongs);
+  WriteStagedBlock(database, "-records.bin", blocks.recordsArray, BlockKind::kChars);
+  WriteStagedBlock(database, "-recordIndices.bin", blocks.recordIndicesArray,
+                   BlockKind::kUnsignedLongs);
+  WriteStagedStats(database, motifs_.size(), positions_, recordChars_);
+}

@@ -1,0 +1,57 @@
+// motif_builder.h: builds the nine blocks and the stats file of a motif
+// database from patterns.
+//
+// Each pattern is parsed and expanded into fixed-width motifs that share its
+// record; anchored patterns, and patterns that expand into more than
+// kMaxExpansions motifs, are skipped with a warning naming them. The motifs are
+// written most specific first (ascending specificity, equal ones in input
+// order) unless the input order is to be kept: a search stops trying a
+// sequence's motifs once its expectation of random hits passes the cut-off, so
+// the rarest motifs should come first.
+#ifndef BRISEL_MAKEDB_MOTIF_BUILDER_H
+#define BRISEL_MAKEDB_MOTIF_BUILDER_H
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "input_file.h"
+#include "motif_statistics.h"
+#include "pattern_sources.h"
+#include "staged_files.h"
+
+inline constexpr std::uint64_t kMaxExpansions = 1000;
+
+class MotifDatabaseBuilder {
+ public:
+  explicit MotifDatabaseBuilder(bool keepOrder);
+
+  // Parses and expands the patterns. A malformed pattern throws BuildError with
+  // its line and column; skipped patterns are reported on standard error.
+  void AddPatterns(const InputFile& input, const std::vector<PatternSource>& sources);
+
+  // Writes the blocks and then the stats file as staged files of `database`.
+  void Write(StagedDatabase& database);
+
+  std::uint64_t motifs() const { return motifs_.size(); }
+  std::uint64_t patterns() const { return patterns_; }
+  std::uint64_t skipped() const { return skipped_; }
+
+ private:
+  struct Motif {
+    std::vector<std::uint32_t> positions;
+    MotifStatistics statistics;
+    std::size_t record;  // index into records_
+  };
+
+  bool keepOrder_;
+  double charToPercentageMap_[123];
+  std::vector<Motif> motifs_;
+  std::vector<std::string> records_;
+  std::uint64_t patterns_ = 0;
+  std::uint64_t skipped_ = 0;
+  std::uint64_t positions_ = 0;
+  std::uint64_t recordChars_ = 0;
+};
+
+#endif  // BRISEL_MAKEDB_MOTIF_BUILDER_H

@@ -1,0 +1,44 @@
+// pattern_sources.h: the patterns of a motif input, with their records and
+// where they stand in the input.
+//
+// Two formats are recognised by content:
+// - a PROSITE flat file (it holds an "ID   " line and a "//" line): entries of
+//   ID, AC, DE, PA and other lines ending with "//"; each entry with PA lines
+//   gives one pattern (its PA lines joined) with the record "<AC> <ID>";
+// - a pattern list: one pattern per line, then optional white space and the
+//   record text, which defaults to the pattern; blank lines and lines starting
+//   with '#' are ignored.
+// A record containing '|' or a NUL byte is an error: the first would break the
+// fields of the hit line, the second would cut the record short.
+#ifndef BRISEL_MAKEDB_PATTERN_SOURCES_H
+#define BRISEL_MAKEDB_PATTERN_SOURCES_H
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "input_file.h"
+#include "progress_line.h"
+
+struct PatternSource {
+  // A piece of the pattern text and where its first character stands.
+  struct Segment {
+    std::size_t offset;  // in `pattern`
+    std::uint64_t line;
+    std::uint64_t column;  // from 1
+  };
+
+  std::string pattern;
+  std::string record;
+  std::vector<Segment> segments;
+
+  std::uint64_t line() const { return segments.front().line; }
+  // "line:column" of the character at `offset` of the pattern (or just after its
+  // end).
+  std::string Location(std::size_t offset) const;
+};
+
+// Reads every pattern of the input, in input order. Throws BuildError.
+std::vector<PatternSource> ReadPatternSources(InputFile& input, ProgressLine& progress);
+
+#endif  // BRISEL_MAKEDB_PATTERN_SOURCES_H

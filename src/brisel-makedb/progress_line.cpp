@@ -1,0 +1,29 @@
+// progress_line.cpp: draws and erases the progress line.
+#include "progress_line.h"
+
+#include <unistd.h>
+
+#include <cstdio>
+
+ProgressLine::ProgressLine(bool quiet, const InputFile& input)
+    : input_(input), enabled_(!quiet && ::isatty(STDERR_FILENO) == 1) {}
+
+void ProgressLine::Redraw(bool force) {
+  const auto now = std::chrono::steady_clock::now();
+  if (!force && shown_ && now - lastDrawn_ < std::chrono::milliseconds(200)) return;
+  lastDrawn_ = now;
+  const std::uint64_t bytes = input_.bytesRead();
+  std::fprintf(stderr, "\r%s: %llu records, %.1f MiB", input_.name().c_str(),
+               static_cast<unsigned long long>(records_), static_cast<double>(bytes) / (1 << 20));
+  if (const auto total = input_.totalBytes(); total && *total > 0) {
+    std::fprintf(stderr, " (%d%%)", static_cast<int>(100.0 * static_cast<double>(bytes) / *total));
+  }
+  std::fputs("\033[K", stderr);
+  shown_ = true;
+}
+
+void ProgressLine::Clear() {
+  if (!shown_) return;
+  std::fputs("\r\033[K", stderr);
+  shown_ = false;
+}

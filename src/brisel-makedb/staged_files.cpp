@@ -1,0 +1,101 @@
+// staged_files.cpp: temporary files renamed into place, removed on failure.
+#include "staged_files.h"
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <array>
+#include <cerrno>
+#include <csignal>
+#include <cstring>
+
+#include "build_error.h"
+
+namespace {
+
+// The temporary files that a signal handler must remove. The handler only reads
+// this table of NUL-terminated paths and calls unlink, both async-signal-safe.
+constexpr std::size_t kMaxTemporaries = 32;
+std::array<const char*, kMaxTemporaries> signalTemporaries{};
+volatile std::sig_atomic_t signalTemporaryCount = 0;
+
+constexpr int kCleanupSignals[] = {SIGINT, SIGTERM, SIGHUP, SIGPIPE};
+
+extern "C" void RemoveTemporariesAndDie(int signalNumber) {
+  for (int i = 0; i < signalTemporaryCount; ++i)
+    ::unlink(signalTemporaries[i]);
+  std::signal(signalNumber, SIG_DFL);
+  std::raise(signalNumber);
+}
+
+void InstallCleanupHandlers() {
+  for (int signalNumber : kCleanupSignals)
+    std::signal(signalNumber, RemoveTemporariesAndDie);
+}
+
+void RestoreDefaultHandlers() {
+  for (int signalNumber : kCleanupSignals)
+    std::signal(signalNumber, SIG_DFL);
+}
+
+mode_t NewFileMode() {
+  const mode_t mask = ::umask(0);
+  ::umask(mask);
+  return 0666 & ~mask;
+}
+
+std::string Describe(const std::string& path, const char* action, int error) {
+  return path + ": " + action + ": " + std::strerror(error);
+}
+
+}  // namespace
+
+StagedDatabase::StagedDatabase(std::string rootPath) : root_(std::move(rootPath)) {
+  files_.reserve(kMaxTemporaries);
+  InstallCleanupHandlers();
+}
+
+StagedDatabase::~StagedDatabase() {
+  RemoveTemporaries();
+  RestoreDefaultHandlers();
+}
+
+std::string StagedDatabase::Stage(std::string_view suffix) {
+  const std::string final = FinalPath(suffix);
+  if (files_.size() == kMaxTemporaries) throw BuildError(final + ": too many files staged");
+  std::string temporary = final + ".tmp-XXXXXX";
+  const int fd = ::mkstemp(temporary.data());
+  if (fd < 0) throw BuildError(Describe(final, "cannot create", errno));
+  ::close(fd);
+  files_.push_back({std::move(temporary), final});
+  // The strings stay put: files_ never reallocates (reserved above).
+  signalTemporaries[files_.size() - 1] = files_.back().temporary.c_str();
+  signalTemporaryCount = static_cast<std::sig_atomic_t>(files_.size());
+  return files_.back().temporary;
+}
+
+void StagedDatabase::Commit() {
+  const mode_t mode = NewFileMode();
+  for (const StagedFile& file : files_) {
+    if (::chmod(file.temporary.c_str(), mode) != 0) {
+      throw BuildError(Describe(file.final, "cannot set permissions", errno));
+    }
+  }
+  for (StagedFile& file : files_) {
+    if (::rename(file.temporary.c_str(), file.final.c_str()) != 0) {
+      throw BuildError(Describe(file.final, "cannot rename into place", errno));
+    }
+    // Renamed: no longer a temporary to remove. Clearing keeps the buffer that
+    // the signal table points to; it now holds the empty path.
+    file.temporary.clear();
+  }
+  RemoveTemporaries();
+}
+
+void StagedDatabase::RemoveTemporaries() noexcept {
+  signalTemporaryCount = 0;
+  for (const StagedFile& file : files_) {
+    if (!file.temporary.empty()) ::unlink(file.temporary.c_str());
+  }
+  files_.clear();
+}

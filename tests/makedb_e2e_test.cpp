@@ -1,0 +1,292 @@
+// End to end: brisel-makedb builds databases byte for byte as the search reads
+// them, reports every fault in one line, and never damages an existing
+// database.
+#include <gtest/gtest.h>
+#include <zlib.h>
+
+#include <cmath>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "support/motif_db.h"
+#include "support/process.h"
+#include "support/temp_dir.h"
+
+namespace {
+
+using Unsigneds = std::vector<std::uint32_t>;
+
+class Makedb : public ::testing::Test {
+ protected:
+  ProcessResult Sequences(std::string_view fasta, std::vector<std::string> extra = {}) {
+    WriteFile(input_, fasta);
+    std::vector<std::string> args = {"sequences", input_, root_};
+    args.insert(args.end(), extra.begin(), extra.end());
+    return RunMakedb(args);
+  }
+  ProcessResult Motifs(std::string_view patterns, std::vector<std::string> extra = {}) {
+    WriteFile(input_, patterns);
+    std::vector<std::string> args = {"motifs", input_, root_};
+    args.insert(args.end(), extra.begin(), extra.end());
+    return RunMakedb(args);
+  }
+  std::string Block(const char* suffix) const { return ReadFile(root_ + suffix); }
+  Unsigneds Unsigned(const char* suffix) const { return ReadUnsignedBlock(root_ + suffix); }
+
+  TempDir dir_;
+  std::string input_ = dir_ / "input";
+  std::string root_ = dir_ / "db";
+};
+
+// ---- Sequence databases --------------------------------------------------------
+
+TEST_F(Makedb, SequenceBlocksByteForByte) {
+  const ProcessResult r = Sequences(">a desc\r\nAC D\tE\r\n\nac\n>\n>b\nXZ*\n");
+  ASSERT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(r.out, "");
+  EXPECT_EQ(r.err, "3 sequences, 9 residues written to " + root_ + "\n");
+  EXPECT_EQ(Block("-stats"), "3\n7\n9\n");
+  EXPECT_EQ(Block("-names.bin"), "a descb");
+  EXPECT_EQ(Unsigned("-nameIndices.bin"), (Unsigneds{0, 6, 6, 7}));
+  EXPECT_EQ(Block("-textSequences.bin"), "ACDEacXZ*");
+  EXPECT_EQ(Unsigned("-bitSequences.bin"),
+            (Unsigneds{Letters("A"), Letters("C"), Letters("D"), Letters("E"), Letters("A"),
+                       Letters("C"), Letters("X"), Letters("Z"), 0}));
+  EXPECT_EQ(Unsigned("-sequenceIndices.bin"), (Unsigneds{0, 6, 6, 9}));
+  EXPECT_EQ(Unsigned("-offsets.bin"), (Unsigneds{0, 4, 1, 5, 2, 3, 0, 1}));
+  Unsigneds offsetIndices(79);
+  // Sequence 0: A [0, 2), C [2, 4), D [4, 5), E [5, 6); sequence 1: nothing;
+  // sequence 2: X [6, 7), Z [7, 8).
+  for (std::size_t slot = 0; slot < 79; ++slot) {
+    const std::size_t s = slot / 26, k = slot % 26;
+    std::uint32_t entry = 0;
+    if (s == 0) entry = k == 0 ? 0 : k <= 2 ? 2 : k == 3 ? 4 : k == 4 ? 5 : 6;
+    if (s == 1 || (s == 2 && k <= 23)) entry = 6;
+    if (s == 2 && k > 23) entry = 7;
+    if (slot == 78) entry = 8;
+    offsetIndices[slot] = entry;
+  }
+  EXPECT_EQ(Unsigned("-offsetIndices.bin"), offsetIndices);
+}
+
+TEST_F(Makedb, AnEmptyInputMakesAnEmptyDatabase) {
+  const ProcessResult r = Sequences("\n\n");
+  ASSERT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(Block("-stats"), "0\n0\n0\n");
+  EXPECT_EQ(Unsigned("-offsetIndices.bin"), (Unsigneds{0}));
+  EXPECT_EQ(Block("-textSequences.bin"), "");
+}
+
+TEST_F(Makedb, TextBeforeTheFirstNameLineIsAnError) {
+  const ProcessResult r = Sequences("\n\nMKV\n>a\nAC\n");
+  EXPECT_EQ(r.err, "brisel-makedb: " + input_ + ":3: sequence text before the first '>' line\n");
+  EXPECT_EQ(r.status, 1);
+  EXPECT_EQ(ListDirectory(dir_.path()), (std::vector<std::string>{"input"}));
+}
+
+TEST_F(Makedb, GzipAndStandardInputGiveTheSameDatabase) {
+  const std::string fasta = ">x\nMKVLAA\nGG\n>y\nWW\n";
+  ASSERT_EQ(Sequences(fasta).status, 0);
+  const std::string plainBits = Block("-bitSequences.bin");
+  const std::string plainStats = Block("-stats");
+
+  gzFile gz = gzopen((dir_ / "input.gz").c_str(), "wb");
+  gzwrite(gz, fasta.data(), static_cast<unsigned>(fasta.size()));
+  gzclose(gz);
+  const ProcessResult zipped = RunMakedb({"sequences", dir_ / "input.gz", dir_ / "gz"});
+  ASSERT_EQ(zipped.status, 0) << zipped.err;
+  EXPECT_EQ(ReadFile(dir_ / "gz-bitSequences.bin"), plainBits);
+  EXPECT_EQ(ReadFile(dir_ / "gz-stats"), plainStats);
+
+  RunOptions options;
+  options.stdinPath = input_;
+  const ProcessResult piped = RunMakedb({"sequences", "-q", "-", dir_ / "in"}, options);
+  ASSERT_EQ(piped.status, 0) << piped.err;
+  EXPECT_EQ(piped.err, "") << "-q: no summary";
+  EXPECT_EQ(ReadFile(dir_ / "in-bitSequences.bin"), plainBits);
+}
+
+TEST_F(Makedb, ATruncatedGzipFileIsAnError) {
+  std::string fasta = ">x\n";
+  for (int i = 0; i < 2000; ++i)
+    fasta += "MKVLAAGGWWCCDDEE\n";
+  gzFile gz = gzopen((dir_ / "input.gz").c_str(), "wb");
+  gzwrite(gz, fasta.data(), static_cast<unsigned>(fasta.size()));
+  gzclose(gz);
+  std::filesystem::resize_file(dir_ / "input.gz",
+                               std::filesystem::file_size(dir_ / "input.gz") - 12);
+  const ProcessResult r = RunMakedb({"sequences", dir_ / "input.gz", root_});
+  EXPECT_EQ(r.err,
+            "brisel-makedb: " + (dir_ / "input.gz") + ": read error: unexpected end of file\n");
+  EXPECT_EQ(r.status, 1);
+}
+
+TEST_F(Makedb, UnreadableInputAndUnwritableOutput) {
+  const ProcessResult missing = RunMakedb({"sequences", dir_ / "absent.fa", root_});
+  EXPECT_EQ(missing.err, "brisel-makedb: " + (dir_ / "absent.fa") +
+                             ": cannot open: No such file or directory\n");
+  EXPECT_EQ(missing.status, 1);
+
+  WriteFile(input_, ">a\nAC\n");
+  const ProcessResult nowhere = RunMakedb({"sequences", input_, dir_ / "no/db"});
+  EXPECT_EQ(nowhere.err, "brisel-makedb: " + (dir_ / "no/db") +
+                             "-names.bin: cannot create: No such file or directory\n");
+  EXPECT_EQ(nowhere.status, 1);
+}
+
+// ---- Motif databases -------------------------------------------------------------
+
+TEST_F(Makedb, APatternListWithCommentsBlankLinesAndDefaultRecords) {
+  const ProcessResult r = Motifs("# sites\n\nR-G-D\tPS00016 RGD\r\n  W-W   \n", {"--keep-order"});
+  ASSERT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(r.err, "2 motifs from 2 patterns written to " + root_ + "\n");
+  EXPECT_EQ(Block("-stats"), "2\n5\n14\n");
+  EXPECT_EQ(Block("-records.bin"), "PS00016 RGDW-W");
+  EXPECT_EQ(Unsigned("-recordIndices.bin"), (Unsigneds{0, 11, 14}));
+  EXPECT_EQ(Unsigned("-bitIndices.bin"), (Unsigneds{0, 3, 5}));
+  EXPECT_EQ(Unsigned("-bitMotifs.bin"),
+            (Unsigneds{Letters("R"), Letters("G"), Letters("D"), Letters("W"), Letters("W")}));
+  EXPECT_EQ(Unsigned("-offsets.bin"), (Unsigneds{0, 0}));
+  EXPECT_EQ(Unsigned("-homingBitLetters.bin"), (Unsigneds{Letters("R"), Letters("W")}));
+  const std::vector<double> s = ReadDoublesBlock(root_ + "-specificities.bin");
+  ASSERT_EQ(s.size(), 2u);
+  EXPECT_EQ(s[0], 0.052 * 0.0686 * 0.0526);
+  EXPECT_EQ(s[1], 0.0123 * 0.0123);
+  EXPECT_EQ(ReadDoublesBlock(root_ + "-lengthCorrections.bin"),
+            (std::vector<double>{3 * s[0], 2 * s[1]}));
+  EXPECT_EQ(ReadDoublesBlock(root_ + "-logSpecificities.bin"),
+            (std::vector<double>{std::log10(s[0]), std::log10(s[1])}));
+}
+
+TEST_F(Makedb, MotifsAreOrderedMostSpecificFirstUnlessTheOrderIsKept) {
+  const std::string patterns = "A\tcommon\nW-W\trare\nC\tmiddle\nA\tcommon again\n";
+  ASSERT_EQ(Motifs(patterns).status, 0);
+  EXPECT_EQ(Block("-records.bin"), "raremiddlecommoncommon again");
+  ASSERT_EQ(Motifs(patterns, {"--keep-order"}).status, 0);
+  EXPECT_EQ(Block("-records.bin"), "commonraremiddlecommon again");
+}
+
+TEST_F(Makedb, RangesExpandIntoMotifsThatShareTheirRecord) {
+  ASSERT_EQ(Motifs("C-x(1,2)-C\tzinc\n", {"--keep-order"}).status, 0);
+  EXPECT_EQ(Block("-stats"), "2\n7\n8\n");
+  EXPECT_EQ(Block("-records.bin"), "zinczinc");
+  EXPECT_EQ(Unsigned("-bitIndices.bin"), (Unsigneds{0, 3, 7}));
+}
+
+TEST_F(Makedb, APrositeFileGivesOneMotifPerPatternEntry) {
+  const ProcessResult r =
+      RunMakedb({"motifs", "--keep-order", BRISEL_DATA_DIR "/prosite-excerpt.dat", root_});
+  ASSERT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(r.err, "12 motifs from 7 patterns written to " + root_ + "\n");
+  const std::string records = Block("-records.bin");
+  EXPECT_EQ(records.substr(0, 29), "PS00237 G_PROTEIN_RECEP_F1_1P");
+  EXPECT_NE(records.find("PS00238 OPSIN"), std::string::npos);
+  EXPECT_EQ(records.find("PS50262"), std::string::npos) << "matrix entries have no pattern";
+}
+
+TEST_F(Makedb, APrositeEntryWithoutAccession) {
+  const ProcessResult r = Motifs("ID   X; PATTERN.\nDE   no accession\nPA   R-G-\nPA   D.\n//\n");
+  EXPECT_EQ(r.err, "brisel-makedb: " + input_ + ":3: an entry with a PA line has no AC line\n");
+  EXPECT_EQ(r.status, 1);
+}
+
+TEST_F(Makedb, MalformedPatternsAreReportedWithLineAndColumn) {
+  const ProcessResult list = Motifs("R-G-D\n  R-G--D  rec\n");
+  EXPECT_EQ(list.err, "brisel-makedb: " + input_ + ":2:7: unexpected '-' in pattern 'R-G--D'\n");
+  EXPECT_EQ(list.status, 1);
+  const ProcessResult prosite =
+      Motifs("ID   X; PATTERN.\nAC   PS1;\nPA   [ST]-x-\nPA     [RK]-(2).\n//\n");
+  EXPECT_EQ(prosite.err,
+            "brisel-makedb: " + input_ + ":4:13: unexpected '(' in pattern '[ST]-x-[RK]-(2).'\n");
+}
+
+TEST_F(Makedb, AnchoredAndOverlyRangedPatternsAreSkippedByName) {
+  const ProcessResult r =
+      Motifs("<M-K\tstart\nR-G-D\nx(1,10)-A-x(1,10)-x(1,11)\twide\nA-G-[ST>]\tend\n");
+  ASSERT_EQ(r.status, 0);
+  EXPECT_EQ(r.err,
+            "brisel-makedb: " + input_ +
+                ":1: warning: skipping pattern '<M-K': anchored patterns ('<', '>') are not "
+                "supported\n"
+                "brisel-makedb: " +
+                input_ +
+                ":3: warning: skipping pattern 'x(1,10)-A-x(1,10)-x(1,11)': it expands into more "
+                "than 1000 motifs\n"
+                "brisel-makedb: " +
+                input_ +
+                ":4: warning: skipping pattern 'A-G-[ST>]': anchored patterns ('<', '>') are not "
+                "supported\n"
+                "1 motif from 4 patterns (3 skipped) written to " +
+                root_ + "\n");
+  EXPECT_EQ(Block("-records.bin"), "R-G-D");
+}
+
+TEST_F(Makedb, RecordsThatWouldBreakTheHitLine) {
+  const ProcessResult r = Motifs("R-G-D\tgood\nW-W\tbad|record\n");
+  EXPECT_EQ(r.err, "brisel-makedb: " + input_ +
+                       ":2: the record 'bad|record' contains '|', which would break the fields "
+                       "of the hit line\n");
+  EXPECT_EQ(r.status, 1);
+}
+
+// ---- Existing databases survive failed builds ------------------------------------
+
+TEST_F(Makedb, AFailedBuildChangesNothingAndLeavesNoTemporaryFile) {
+  ASSERT_EQ(Motifs("R-G-D\tPS00016 RGD\n").status, 0);
+  const std::vector<std::string> files = ListDirectory(dir_.path());
+  std::vector<std::string> before;
+  for (const std::string& name : files)
+    before.push_back(ReadFile(dir_ / name));
+
+  ASSERT_EQ(Motifs("W-W\nW-[W\n").status, 1);
+  EXPECT_EQ(ListDirectory(dir_.path()), files);
+  for (std::size_t i = 0; i < files.size(); ++i) {
+    if (files[i] != "input") {
+      EXPECT_EQ(ReadFile(dir_ / files[i]), before[i]) << files[i];
+    }
+  }
+}
+
+TEST_F(Makedb, ARebuildReplacesEveryFile) {
+  ASSERT_EQ(Motifs("R-G-D\n").status, 0);
+  ASSERT_EQ(Motifs("W-W\nC\n").status, 0);
+  EXPECT_EQ(Block("-stats"), "2\n3\n4\n");
+  EXPECT_EQ(ListDirectory(dir_.path()).size(), 11u) << "the input, nine blocks and the stats file";
+}
+
+// ---- Command line --------------------------------------------------------------------
+
+TEST_F(Makedb, HelpAndVersion) {
+  const ProcessResult help = RunMakedb({"--help"});
+  EXPECT_EQ(help.status, 0);
+  EXPECT_NE(help.out.find("Usage: brisel-makedb sequences [-q] INPUT ROOT\n"), std::string::npos);
+  EXPECT_EQ(help.err, "");
+  const ProcessResult version = RunMakedb({"--version"});
+  EXPECT_EQ(version.out, "brisel-makedb " BRISEL_VERSION "\n");
+  EXPECT_EQ(version.status, 0);
+}
+
+TEST_F(Makedb, UsageErrorsAreOneLine) {
+  const struct {
+    std::vector<std::string> args;
+    std::string err;
+  } cases[] = {
+      {{}, "brisel-makedb: no command given (see brisel-makedb --help)\n"},
+      {{"proteins", "a", "b"},
+       "brisel-makedb: unknown command 'proteins' (see brisel-makedb --help)\n"},
+      {{"sequences", "--keep-order", "a", "b"},
+       "brisel-makedb: unknown option '--keep-order' (see brisel-makedb --help)\n"},
+      {{"motifs", "a"}, "brisel-makedb: motifs takes INPUT and ROOT (see brisel-makedb --help)\n"},
+      {{"motifs", "a", "b", "c"},
+       "brisel-makedb: motifs takes INPUT and ROOT (see brisel-makedb --help)\n"},
+  };
+  for (const auto& c : cases) {
+    const ProcessResult r = RunMakedb(c.args);
+    EXPECT_EQ(r.err, c.err);
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.out, "");
+  }
+}
+
+}  // namespace
