@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <vector>
 
 namespace {
@@ -73,6 +74,28 @@ TEST(DArrayGrowth, AppendManyGrowsToTheSameCapacityAsOneByOne) {
   EXPECT_EQ(ArrayCapacity(array.get()), 15u);
   ArrayAppendMany(array.get(), values, 0);
   EXPECT_EQ(Contents(array.get()), std::vector<int>(values, values + 12));
+}
+
+TEST(DArrayGrowth, LargeStorageKeepsItsContentsAcrossGrowth) {
+  // From malloc'd storage into a mapping of its own, and growing that mapping.
+  ArrayPtr array(ArrayNew(sizeof(std::uint32_t), 300000, nullptr));
+  std::vector<std::uint32_t> chunk(70000);
+  std::uint32_t next = 0;
+  for (int round = 0; round < 40; ++round) {
+    for (std::uint32_t& v : chunk) v = next++;
+    ArrayAppendMany(array.get(), chunk.data(), chunk.size());
+    const std::uint32_t one = next++;
+    ArrayAppend(array.get(), &one);
+  }
+  ASSERT_EQ(ArrayLength(array.get()), next);
+  EXPECT_EQ(ArrayCapacity(array.get()), 3000000u);
+  for (std::uint32_t i = 0; i < next; ++i) {
+    ASSERT_EQ(*static_cast<std::uint32_t*>(ArrayNth(array.get(), i)), i);
+  }
+  ArrayPtr big(ArrayNew(8, 1 << 20, nullptr));
+  const std::uint64_t value = 42;
+  ArrayAppend(big.get(), &value);
+  EXPECT_EQ(static_cast<std::uint64_t*>(ArrayNth(big.get(), 0))[1], 0u) << "zero-filled";
 }
 
 TEST(DArrayElements, InsertAtShiftsTheTail) {

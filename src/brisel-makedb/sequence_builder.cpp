@@ -104,28 +104,31 @@ void SequenceDatabaseBuilder::Write(StagedDatabase& database) {
   WriteStagedBlock(database, "-nameIndices.bin", nameIndices_.get(), BlockKind::kUnsignedLongs);
   WriteStagedBlock(database, "-textSequences.bin", textSequences_.get(), BlockKind::kChars);
 
-  {  // The residue masks, element for element beside the texts.
-    const ArrayPtr bitSequences(
-        ArrayNew(sizeof(std::uint32_t), std::max<std::uint64_t>(residueCount, 1), nullptr));
+  // The residue masks, element for element beside the texts. Their array is
+  // reused for the letter position lists, which are never longer.
+  const ArrayPtr residueArray(
+      ArrayNew(sizeof(std::uint32_t), std::max<std::uint64_t>(residueCount, 1), nullptr));
+  {
     std::uint32_t masks[kMaskChunk];
     for (std::uint64_t done = 0; done < residueCount;) {
       const std::size_t n = std::min<std::uint64_t>(kMaskChunk, residueCount - done);
       for (std::size_t i = 0; i < n; ++i) {
         masks[i] = CharToMask(charToBitMap, static_cast<unsigned char>(text[done + i]));
       }
-      ArrayAppendMany(bitSequences.get(), masks, n);
+      ArrayAppendMany(residueArray.get(), masks, n);
       done += n;
     }
-    WriteStagedBlock(database, "-bitSequences.bin", bitSequences.get(), BlockKind::kUnsignedLongs);
+    WriteStagedBlock(database, "-bitSequences.bin", residueArray.get(), BlockKind::kUnsignedLongs);
   }
 
   WriteStagedBlock(database, "-sequenceIndices.bin", sequenceIndices_.get(),
                    BlockKind::kUnsignedLongs);
 
   {  // For each sequence, the ascending positions of each letter, 'A' to 'Z'.
-    const ArrayPtr offsets(
-        ArrayNew(sizeof(std::uint32_t), std::max<std::uint64_t>(residueCount, 1), nullptr));
-    const ArrayPtr offsetIndices(ArrayNew(sizeof(std::uint32_t), 26 * sequenceCount + 1, nullptr));
+    DArray offsets = residueArray.get();
+    ArrayClear(offsets);
+    const ArrayPtr offsetIndices(
+        ArrayNew(sizeof(std::uint32_t), 26 * sequenceCount + 1, nullptr));
     sequenceOffsetMapCDT letterLists;
     std::vector<ArrayPtr> owners;
     for (DArray& list : letterLists.map) {
@@ -134,8 +137,7 @@ void SequenceDatabaseBuilder::Write(StagedDatabase& database) {
     }
     AppendIndex(offsetIndices.get(), 0);
     for (std::uint64_t s = 0; s < sequenceCount; ++s) {
-      for (DArray list : letterLists.map)
-        ArrayClear(list);
+      for (DArray list : letterLists.map) ArrayClear(list);
       const std::uint32_t start = sequenceIndices[s];
       const std::uint32_t length = sequenceIndices[s + 1] - start;
       for (std::uint32_t p = 0; p < length; ++p) {
@@ -145,11 +147,11 @@ void SequenceDatabaseBuilder::Write(StagedDatabase& database) {
       }
       for (DArray list : letterLists.map) {
         const unsigned long n = ArrayLength(list);
-        if (n > 0) ArrayAppendMany(offsets.get(), ArrayNth(list, 0), n);
-        AppendIndex(offsetIndices.get(), ArrayLength(offsets.get()));
+        if (n > 0) ArrayAppendMany(offsets, ArrayNth(list, 0), n);
+        AppendIndex(offsetIndices.get(), ArrayLength(offsets));
       }
     }
-    WriteStagedBlock(database, "-offsets.bin", offsets.get(), BlockKind::kUnsignedLongs);
+    WriteStagedBlock(database, "-offsets.bin", offsets, BlockKind::kUnsignedLongs);
     WriteStagedBlock(database, "-offsetIndices.bin", offsetIndices.get(),
                      BlockKind::kUnsignedLongs);
   }

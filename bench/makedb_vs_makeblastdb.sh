@@ -1,0 +1,41 @@
+#!/usr/bin/env bash
+# Times brisel-makedb against makeblastdb (Debian's ncbi-blast+) on the same
+# FASTA file, alternating the two, and reports the median wall time and peak
+# memory of each, and the size of the database brisel-makedb writes.
+#
+#   bench/makedb_vs_makeblastdb.sh PROTEINS.fasta [RUNS]
+#
+# PROTEINS.fasta: e.g. the 486,000 sequences of prepare-proteins.sh from the
+# shared data. Page cache writeback is flushed (sync) before every run so that
+# neither tool pays for the other's output.
+set -euo pipefail
+input=${1:?usage: makedb_vs_makeblastdb.sh PROTEINS.fasta [RUNS]}
+runs=${2:-5}
+here=$(cd "$(dirname "$0")/.." && pwd)
+makedb=${MAKEDB:-$here/build/src/brisel-makedb/brisel-makedb}
+command -v makeblastdb >/dev/null || {
+  apt-get update -qq && DEBIAN_FRONTEND=noninteractive apt-get install -y -qq ncbi-blast+ >/dev/null
+}
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+
+measure() {  # name, command...: appends "seconds kilobytes" to $work/name
+  local name=$1; shift
+  sync
+  /usr/bin/time -f "%e %M" -o "$work/time" "$@" >/dev/null 2>&1
+  cat "$work/time" >> "$work/$name"
+}
+
+for ((i = 0; i < runs; i++)); do
+  measure brisel "$makedb" sequences -q "$input" "$work/sprot"
+  measure blast makeblastdb -dbtype prot -in "$input" -out "$work/blast"
+done
+
+median() { sort -n | awk '{ v[NR] = $1 } END { print v[int((NR + 1) / 2)] }'; }
+db_bytes=$(cat "$work"/sprot-* | wc -c)
+for name in brisel blast; do
+  seconds=$(cut -d' ' -f1 "$work/$name" | median)
+  kilobytes=$(cut -d' ' -f2 "$work/$name" | median)
+  printf '%-8s median %6.2f s  peak %8d KiB\n' "$name" "$seconds" "$kilobytes"
+done
+printf 'database written by brisel-makedb: %d bytes (%.0f MiB)\n' "$db_bytes" "$(echo "$db_bytes / 1048576" | bc -l)"
