@@ -82,7 +82,8 @@ TEST(DArrayGrowth, LargeStorageKeepsItsContentsAcrossGrowth) {
   std::vector<std::uint32_t> chunk(70000);
   std::uint32_t next = 0;
   for (int round = 0; round < 40; ++round) {
-    for (std::uint32_t& v : chunk) v = next++;
+    for (std::uint32_t& v : chunk)
+      v = next++;
     ArrayAppendMany(array.get(), chunk.data(), chunk.size());
     const std::uint32_t one = next++;
     ArrayAppend(array.get(), &one);

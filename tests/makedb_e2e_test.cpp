@@ -78,6 +78,27 @@ TEST_F(Makedb, AnEmptyInputMakesAnEmptyDatabase) {
   EXPECT_EQ(Block("-textSequences.bin"), "");
 }
 
+TEST_F(Makedb, AProgressLineOnlyOnATerminal) {
+  std::string fasta;
+  for (int i = 0; i < 3000; ++i)
+    fasta += ">s" + std::to_string(i) + "\nMKV\n";
+  WriteFile(input_, fasta);
+  RunOptions terminal;
+  terminal.stderrTerminal = true;
+  const ProcessResult shown = RunMakedb({"sequences", input_, root_}, terminal);
+  EXPECT_EQ(shown.status, 0);
+  EXPECT_NE(shown.err.find("\r" + input_ + ": 1024 records, 0.0 MiB ("), std::string::npos)
+      << shown.err;
+  // A terminal turns "\n" into "\r\n".
+  EXPECT_TRUE(
+      shown.err.ends_with("\r\033[K3000 sequences, 9000 residues written to " + root_ + "\r\n"))
+      << shown.err;
+  const ProcessResult quiet = RunMakedb({"sequences", "-q", input_, root_}, terminal);
+  EXPECT_EQ(quiet.err, "");
+  EXPECT_EQ(Sequences(fasta).err, "3000 sequences, 9000 residues written to " + root_ + "\n")
+      << "no progress line when standard error is a file";
+}
+
 TEST_F(Makedb, TextBeforeTheFirstNameLineIsAnError) {
   const ProcessResult r = Sequences("\n\nMKV\n>a\nAC\n");
   EXPECT_EQ(r.err, "brisel-makedb: " + input_ + ":3: sequence text before the first '>' line\n");

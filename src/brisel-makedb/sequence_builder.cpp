@@ -127,8 +127,7 @@ void SequenceDatabaseBuilder::Write(StagedDatabase& database) {
   {  // For each sequence, the ascending positions of each letter, 'A' to 'Z'.
     DArray offsets = residueArray.get();
     ArrayClear(offsets);
-    const ArrayPtr offsetIndices(
-        ArrayNew(sizeof(std::uint32_t), 26 * sequenceCount + 1, nullptr));
+    const ArrayPtr offsetIndices(ArrayNew(sizeof(std::uint32_t), 26 * sequenceCount + 1, nullptr));
     sequenceOffsetMapCDT letterLists;
     std::vector<ArrayPtr> owners;
     for (DArray& list : letterLists.map) {
@@ -137,7 +136,8 @@ void SequenceDatabaseBuilder::Write(StagedDatabase& database) {
     }
     AppendIndex(offsetIndices.get(), 0);
     for (std::uint64_t s = 0; s < sequenceCount; ++s) {
-      for (DArray list : letterLists.map) ArrayClear(list);
+      for (DArray list : letterLists.map)
+        ArrayClear(list);
       const std::uint32_t start = sequenceIndices[s];
       const std::uint32_t length = sequenceIndices[s + 1] - start;
       for (std::uint32_t p = 0; p < length; ++p) {

@@ -115,9 +115,9 @@ void ResizeTo(DArray _arrayObject, unsigned long newMax) {
   unsigned long bytes = 0;
   void* grown = nullptr;
   if (!__builtin_mul_overflow(newMax, _arrayObject->_elementSize, &bytes)) {
-    grown = ResizeStorage(_arrayObject->_array,
-                          _arrayObject->_numElements * _arrayObject->_elementSize, bytes,
-                          _arrayObject->_mappedBytes);
+    grown =
+        ResizeStorage(_arrayObject->_array, _arrayObject->_numElements * _arrayObject->_elementSize,
+                      bytes, _arrayObject->_mappedBytes);
   }
   BRISEL_ASSERT(grown != nullptr, "_arrayObject -> _array != ((void *)0)");
   _arrayObject->_array = grown;

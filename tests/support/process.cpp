@@ -2,6 +2,7 @@
 #include "process.h"
 
 #include <fcntl.h>
+#include <pty.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -23,12 +24,19 @@ ProcessResult RunProgram(const std::string& program, const std::string& name,
     argv.push_back(const_cast<char*>(arg.c_str()));
   argv.push_back(nullptr);
 
+  int terminal = -1, terminalSlave = -1;
+  if (options.stderrTerminal &&
+      ::openpty(&terminal, &terminalSlave, nullptr, nullptr, nullptr) != 0) {
+    throw std::runtime_error("openpty failed");
+  }
   const pid_t pid = ::fork();
   if (pid < 0) throw std::runtime_error("fork failed");
   if (pid == 0) {
     const int in = ::open(inPath.c_str(), O_RDONLY);
     const int out = ::open(outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    const int err = ::open(errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    const int err = options.stderrTerminal
+                        ? terminalSlave
+                        : ::open(errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
     if (in < 0 || out < 0 || err < 0) ::_exit(126);
     ::dup2(in, 0);
     ::dup2(out, 1);
@@ -40,13 +48,23 @@ ProcessResult RunProgram(const std::string& program, const std::string& name,
     ::execv(program.c_str(), argv.data());
     ::_exit(127);
   }
+  ProcessResult result;
+  if (options.stderrTerminal) {
+    // Read the terminal while the program runs, so that it never blocks on a
+    // full terminal buffer; reading fails once its last writer has exited.
+    ::close(terminalSlave);
+    char buffer[4096];
+    ssize_t got;
+    while ((got = ::read(terminal, buffer, sizeof buffer)) > 0)
+      result.err.append(buffer, got);
+    ::close(terminal);
+  }
   int wstatus = 0;
   while (::waitpid(pid, &wstatus, 0) < 0) {
   }
-  ProcessResult result;
   result.status = WIFEXITED(wstatus) ? WEXITSTATUS(wstatus) : 128 + WTERMSIG(wstatus);
   if (options.stdoutPath.empty()) result.out = ReadFile(outPath);
-  result.err = ReadFile(errPath);
+  if (!options.stderrTerminal) result.err = ReadFile(errPath);
   return result;
 }
 

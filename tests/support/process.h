@@ -15,6 +15,7 @@ struct RunOptions {
   std::string workingDirectory;  // empty: the test's own
   std::string stdinPath;         // empty: /dev/null
   std::string stdoutPath;        // empty: captured into ProcessResult::out
+  bool stderrTerminal = false;   // standard error is a pseudo-terminal
 };
 
 // Runs `program` with argv[0] "brisel-search"-style `name` and `args`, with
