@@ -1,6 +1,7 @@
 // staged_files.cpp: temporary files renamed into place, removed on failure.
 #include "staged_files.h"
 
+#include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -38,6 +39,25 @@ void RestoreDefaultHandlers() {
     std::signal(signalNumber, SIG_DFL);
 }
 
+// Holds back the cleanup signals while it lives, so that a temporary file is
+// never on disk without being in the table the handler reads.
+class CleanupSignalsBlocked {
+ public:
+  CleanupSignalsBlocked() {
+    sigset_t blocked;
+    sigemptyset(&blocked);
+    for (int signalNumber : kCleanupSignals)
+      sigaddset(&blocked, signalNumber);
+    ::sigprocmask(SIG_BLOCK, &blocked, &saved_);
+  }
+  ~CleanupSignalsBlocked() { ::sigprocmask(SIG_SETMASK, &saved_, nullptr); }
+  CleanupSignalsBlocked(const CleanupSignalsBlocked&) = delete;
+  CleanupSignalsBlocked& operator=(const CleanupSignalsBlocked&) = delete;
+
+ private:
+  sigset_t saved_;
+};
+
 mode_t NewFileMode() {
   const mode_t mask = ::umask(0);
   ::umask(mask);
@@ -64,6 +84,7 @@ std::string StagedDatabase::Stage(std::string_view suffix) {
   const std::string final = FinalPath(suffix);
   if (files_.size() == kMaxTemporaries) throw BuildError(final + ": too many files staged");
   std::string temporary = final + ".tmp-XXXXXX";
+  const CleanupSignalsBlocked blocked;
   const int fd = ::mkstemp(temporary.data());
   if (fd < 0) throw BuildError(Describe(final, "cannot create", errno));
   ::close(fd);
