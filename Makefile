@@ -1,13 +1,16 @@
 # Convenience front end over CMake. `make test` builds everything from a clean
 # clone and runs every test; `make demo` searches the sample data.
 BUILD ?= build
+ASAN_BUILD ?= build-asan
+FUZZ_BUILD ?= build-fuzz
+FUZZ_SECONDS ?= 30
 JOBS ?= 2
 
 DEMO := $(BUILD)/demo
 MAKEDB := $(BUILD)/src/brisel-makedb/brisel-makedb
 SEARCH := $(BUILD)/src/brisel-search/brisel-search
 
-.PHONY: all build test demo clean
+.PHONY: all build test test-sanitizers fuzz check demo clean
 
 all: build
 
@@ -20,6 +23,22 @@ build: $(BUILD)/CMakeCache.txt
 test: build
 	ctest --test-dir $(BUILD) --output-on-failure -j $(JOBS)
 
+# Every test once more, built with AddressSanitizer and UndefinedBehaviorSanitizer.
+test-sanitizers:
+	cmake -S . -B $(ASAN_BUILD) -DBRISEL_SANITIZE=ON -DCMAKE_BUILD_TYPE=RelWithDebInfo
+	cmake --build $(ASAN_BUILD) -j $(JOBS)
+	ctest --test-dir $(ASAN_BUILD) --output-on-failure -j $(JOBS)
+
+# Every libFuzzer target for FUZZ_SECONDS on its corpus (clang).
+fuzz:
+	CC=clang CXX=clang++ cmake -S . -B $(FUZZ_BUILD) -DBRISEL_FUZZ=ON -DBUILD_TESTING=OFF \
+	  -DCMAKE_BUILD_TYPE=RelWithDebInfo
+	cmake --build $(FUZZ_BUILD) -j $(JOBS)
+	fuzz/run_fuzzers.sh $(FUZZ_BUILD) $(FUZZ_SECONDS)
+
+# What CI runs.
+check: test test-sanitizers fuzz
+
 # Builds the sample databases from data/ and searches them.
 demo: $(BUILD)/CMakeCache.txt
 	@cmake --build $(BUILD) -j $(JOBS) > $(BUILD)/build.log || { cat $(BUILD)/build.log; exit 1; }
@@ -29,4 +48,4 @@ demo: $(BUILD)/CMakeCache.txt
 	$(SEARCH) -l -m $(DEMO)/prosite -s $(DEMO)/sprot 2>/dev/null
 
 clean:
-	rm -rf $(BUILD)
+	rm -rf $(BUILD) $(ASAN_BUILD) $(FUZZ_BUILD)

@@ -12,7 +12,7 @@
 
 namespace {
 
-constexpr std::size_t kInitialBuffer = 1 << 20;
+constexpr std::size_t kInitialBuffer = 1 << 18;
 constexpr unsigned kZlibBuffer = 1 << 18;
 
 // Whether the file begins with the gzip magic bytes 1f 8b. Reads nothing from a

@@ -3,9 +3,11 @@
 
 #include <fcntl.h>
 #include <pty.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <csignal>
 #include <cstdlib>
 #include <stdexcept>
 
@@ -44,6 +46,12 @@ ProcessResult RunProgram(const std::string& program, const std::string& name,
     if (!options.workingDirectory.empty() && ::chdir(options.workingDirectory.c_str()) != 0) {
       ::_exit(126);
     }
+    if (options.fileSizeLimit >= 0) {
+      ::signal(SIGXFSZ, SIG_IGN);
+      const rlimit limit{static_cast<rlim_t>(options.fileSizeLimit),
+                         static_cast<rlim_t>(options.fileSizeLimit)};
+      ::setrlimit(RLIMIT_FSIZE, &limit);
+    }
     ::unsetenv("POSIXLY_CORRECT");
     ::execv(program.c_str(), argv.data());
     ::_exit(127);
@@ -74,4 +82,73 @@ ProcessResult RunSearch(const std::vector<std::string>& args, const RunOptions& 
 
 ProcessResult RunMakedb(const std::vector<std::string>& args, const RunOptions& options) {
   return RunProgram(BRISEL_MAKEDB_PATH, "brisel-makedb", args, options);
+}
+
+BackgroundProgram::BackgroundProgram(const std::string& program, const std::string& name,
+                                     const std::vector<std::string>& args) {
+  char errTemplate[] = "/tmp/brisel-test-stderr-XXXXXX";
+  const int err = ::mkstemp(errTemplate);
+  if (err < 0) throw std::runtime_error("mkstemp failed");
+  errPath_ = errTemplate;
+  int pipeFds[2];
+  if (::pipe(pipeFds) != 0) throw std::runtime_error("pipe failed");
+  std::vector<char*> argv;
+  argv.push_back(const_cast<char*>(name.c_str()));
+  for (const std::string& arg : args)
+    argv.push_back(const_cast<char*>(arg.c_str()));
+  argv.push_back(nullptr);
+  pid_ = ::fork();
+  if (pid_ < 0) throw std::runtime_error("fork failed");
+  if (pid_ == 0) {
+    const int in = ::open("/dev/null", O_RDONLY);
+    ::dup2(in, 0);
+    ::dup2(pipeFds[1], 1);
+    ::dup2(err, 2);
+    ::close(pipeFds[0]);
+    ::unsetenv("POSIXLY_CORRECT");
+    ::execv(program.c_str(), argv.data());
+    ::_exit(127);
+  }
+  ::close(pipeFds[1]);
+  ::close(err);
+  stdoutPipe_ = pipeFds[0];
+}
+
+BackgroundProgram::~BackgroundProgram() {
+  if (!finished_) {
+    Kill(SIGKILL);
+    Finish();
+  }
+  ::unlink(errPath_.c_str());
+}
+
+void BackgroundProgram::Kill(int signalNumber) {
+  ::kill(pid_, signalNumber);
+}
+
+std::string BackgroundProgram::ReadOutput(std::size_t bytes) {
+  std::string out;
+  char buffer[4096];
+  while (out.size() < bytes) {
+    const ssize_t got = ::read(stdoutPipe_, buffer, sizeof buffer);
+    if (got <= 0) break;
+    out.append(buffer, got);
+  }
+  return out;
+}
+
+ProcessResult BackgroundProgram::Finish() {
+  ProcessResult result;
+  char buffer[65536];
+  ssize_t got;
+  while ((got = ::read(stdoutPipe_, buffer, sizeof buffer)) > 0)
+    result.out.append(buffer, got);
+  ::close(stdoutPipe_);
+  int wstatus = 0;
+  while (::waitpid(pid_, &wstatus, 0) < 0) {
+  }
+  finished_ = true;
+  result.status = WIFEXITED(wstatus) ? WEXITSTATUS(wstatus) : 128 + WTERMSIG(wstatus);
+  result.err = ReadFile(errPath_);
+  return result;
 }

@@ -16,6 +16,32 @@ struct RunOptions {
   std::string stdinPath;         // empty: /dev/null
   std::string stdoutPath;        // empty: captured into ProcessResult::out
   bool stderrTerminal = false;   // standard error is a pseudo-terminal
+  long fileSizeLimit = -1;       // RLIMIT_FSIZE in bytes (SIGXFSZ ignored); -1: none
+};
+
+// A program started in the background, its standard output a pipe that the
+// caller reads when it chooses (a program that fills the pipe blocks until
+// then); standard error goes to a file.
+class BackgroundProgram {
+ public:
+  BackgroundProgram(const std::string& program, const std::string& name,
+                    const std::vector<std::string>& args);
+  ~BackgroundProgram();
+  BackgroundProgram(const BackgroundProgram&) = delete;
+  BackgroundProgram& operator=(const BackgroundProgram&) = delete;
+
+  int pid() const { return pid_; }
+  void Kill(int signalNumber);
+  // Reads at least `bytes` of standard output (less only at its end).
+  std::string ReadOutput(std::size_t bytes);
+  // Reads the rest of standard output and waits for the program to end.
+  ProcessResult Finish();
+
+ private:
+  int pid_ = -1;
+  int stdoutPipe_ = -1;
+  std::string errPath_;
+  bool finished_ = false;
 };
 
 // Runs `program` with argv[0] "brisel-search"-style `name` and `args`, with

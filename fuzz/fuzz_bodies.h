@@ -1,0 +1,48 @@
+// fuzz_bodies.h: the bodies of the fuzz targets.
+//
+// Each takes arbitrary bytes, runs one part of the system on them and checks
+// the invariants that part promises, aborting with a message when one fails.
+// The libFuzzer executables call them (fuzz_entry.cpp), and the test suite
+// replays the committed corpus and every past crash through them.
+#ifndef BRISEL_FUZZ_BODIES_H
+#define BRISEL_FUZZ_BODIES_H
+
+#include <cstddef>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+
+// The scanner over arbitrary text with an arbitrary delimiter set, discard
+// switch and buffer size: tokens must be exactly those of the token rules, no
+// byte lost or duplicated, none longer than bufLen - 1; then a random mix of
+// reads and skips must stay inside its buffers.
+int FuzzScanner(const std::uint8_t* data, std::size_t size);
+
+// The stats number parser against an independent model, and the stats file
+// reader over arbitrary bytes.
+int FuzzStatsFile(const std::uint8_t* data, std::size_t size);
+
+// brisel-makedb's FASTA reader: the records it yields must be those of an
+// independent model, and text before the first '>' must be refused; gzip input
+// must end in records or a clean error.
+int FuzzFastaReader(const std::uint8_t* data, std::size_t size);
+
+// The PROSITE pattern parser and the expansion and statistics of what it
+// accepts.
+int FuzzPatternParser(const std::uint8_t* data, std::size_t size);
+
+// Arbitrary bytes taken as the stats file and block files of a motif and a
+// sequence database and as a FASTA file: mapping, the database check and both
+// searches must end in a clean refusal or a completed search.
+int FuzzDatabases(const std::uint8_t* data, std::size_t size);
+
+#define FUZZ_CHECK(condition)                                                            \
+  do {                                                                                   \
+    if (!(condition)) {                                                                  \
+      std::fprintf(stderr, "fuzz invariant failed: %s at %s:%d\n", #condition, __FILE__, \
+                   __LINE__);                                                            \
+      std::abort();                                                                      \
+    }                                                                                    \
+  } while (0)
+
+#endif  // BRISEL_FUZZ_BODIES_H

@@ -1,0 +1,122 @@
+#!/usr/bin/env python3
+"""Writes the seed corpus of every fuzz target into fuzz/corpus/<target>/.
+
+    fuzz/make_seeds.py BUILD_DIR
+
+BUILD_DIR holds a built brisel-makedb, which makes the database seeds from the
+sample data. Seeds are named by the SHA-1 of their content, as libFuzzer names
+the inputs it adds.
+"""
+import gzip
+import hashlib
+import pathlib
+import struct
+import subprocess
+import sys
+import tempfile
+
+ROOT = pathlib.Path(__file__).resolve().parent.parent
+CORPUS = ROOT / "fuzz" / "corpus"
+
+
+def write(target, data):
+    directory = CORPUS / target
+    directory.mkdir(parents=True, exist_ok=True)
+    (directory / hashlib.sha1(data).hexdigest()).write_bytes(data)
+
+
+def scanner_seed(discard, buf_len, delimiters, text):
+    return bytes([(buf_len - 2) << 1 | discard, len(delimiters)]) + delimiters + text
+
+
+def scanner_seeds():
+    write("scanner", scanner_seed(1, 4, b"\n", b"12\n34\n\n56"))
+    write("scanner", scanner_seed(1, 4, b"\n", b"abcdefg\nxy\nabc\ndef\n"))
+    write("scanner", scanner_seed(1, 2, b"\n", b"ab\nc\r\n"))
+    write("scanner", scanner_seed(0, 10, b",", b"ab,,cd,"))
+    write("scanner", scanner_seed(1, 6, b"\n\xe9", b"ab\xe9cd\n\n\x00x\nend"))
+    write("scanner", scanner_seed(0, 3, b"", b"no delimiters at all"))
+    write("scanner", scanner_seed(1, 41, b"\n ", b"   key:value\n\n\x00\x00\nlast"))
+
+
+def stats_seeds():
+    for text in [b"3\n12\n40\n", b"\n\n3\n\n12\n", b"-1\n4294967296\n99999999999999999999\n",
+                 b"  +7 motifs\r\n12345678901\n2\n3\n", b"abc\n- 5\n+-5\n", b""]:
+        write("stats_file", text)
+
+
+def fasta_seeds():
+    sample = (ROOT / "data" / "swissprot-100.fasta").read_bytes()
+    records = sample.split(b"\n>")
+    write("fasta_reader", records[0] + b"\n>" + records[1][:400] + b"\n")
+    write("fasta_reader", b">a desc\r\nAC D\tE\r\n\nac\n>\n>b\nXZ*\n")
+    write("fasta_reader", b"\n\nMKV\n>a\nAC\n")
+    write("fasta_reader", b">only a name")
+    write("fasta_reader", gzip.compress(b">x\nMKVLAA\nGG\n>y\nWW\n"))
+    write("fasta_reader", gzip.compress(b">x\nMKVLAA\n" * 20)[:-9])
+
+
+def pattern_seeds():
+    for line in (ROOT / "data" / "site-patterns.txt").read_text().splitlines():
+        if line and not line.startswith("#"):
+            write("pattern_parser", line.split("\t")[0].encode())
+    for text in ["<M-x-K", "A-x-[G>].", "[RK]-x(2,3)-[DE]-x(2,3)-Y", "x(0,1)-A", "r-g-d.",
+                 "{ACDEFGHIKLMNPQRSTVWY}", "A(3,2)", "[AB", "A--G", "x(1,10)-A-x(1,10)-x(1,11)"]:
+        write("pattern_parser", text.encode())
+
+
+def pieces(files):
+    out = b""
+    for content in files:
+        out += struct.pack("<H", len(content)) + content
+    return out
+
+
+MOTIF_SUFFIXES = ["-logSpecificities.bin", "-specificities.bin", "-lengthCorrections.bin",
+                  "-bitMotifs.bin", "-bitIndices.bin", "-homingBitLetters.bin", "-offsets.bin",
+                  "-records.bin", "-recordIndices.bin"]
+SEQUENCE_SUFFIXES = ["-names.bin", "-nameIndices.bin", "-textSequences.bin", "-bitSequences.bin",
+                     "-sequenceIndices.bin", "-offsets.bin", "-offsetIndices.bin"]
+
+
+def database_seed(options, motif_root, sequence_root, text):
+    files = [pathlib.Path(str(motif_root) + "-stats").read_bytes()]
+    files += [pathlib.Path(str(motif_root) + s).read_bytes() for s in MOTIF_SUFFIXES]
+    files += [pathlib.Path(str(sequence_root) + "-stats").read_bytes()]
+    files += [pathlib.Path(str(sequence_root) + s).read_bytes() for s in SEQUENCE_SUFFIXES]
+    files.append(text)
+    return bytes([options]) + pieces(files)
+
+
+def database_seeds(build):
+    makedb = pathlib.Path(build) / "src" / "brisel-makedb" / "brisel-makedb"
+    with tempfile.TemporaryDirectory() as work:
+        work = pathlib.Path(work)
+        (work / "seq.fa").write_bytes(b">S\nGAKLMAKIM\n>two\nKLMKIMGG\n>empty\n>lower\ngaklm*\n")
+        (work / "motifs.txt").write_bytes(b"K-[LI]-M\tR\nG-x-G\tgly\nC-x(1,2)-C\tzinc\n")
+        subprocess.run([makedb, "sequences", "-q", work / "seq.fa", work / "s"], check=True)
+        subprocess.run([makedb, "motifs", "-q", work / "motifs.txt", work / "m"], check=True)
+        fasta = b">S\nGAKLMAKIM\n>two\nKLMKIMGG\n"
+        write("databases", database_seed((16 << 1) | 1, work / "m", work / "s", fasta))
+        write("databases", database_seed(14 << 1, work / "m", work / "s", b"GAKLMAKIM\n"))
+        sample = ROOT / "data" / "swissprot-100.fasta"
+        head = b">".join(sample.read_bytes().split(b">")[:4])
+        (work / "sp.fa").write_bytes(head)
+        subprocess.run([makedb, "sequences", "-q", work / "sp.fa", work / "sp"], check=True)
+        subprocess.run([makedb, "motifs", "-q", ROOT / "data" / "site-patterns.txt", work / "sites"],
+                       check=True)
+        write("databases", database_seed((18 << 1) | 1, work / "sites", work / "sp", head[:600]))
+
+
+def main():
+    if len(sys.argv) != 2:
+        sys.exit(__doc__)
+    scanner_seeds()
+    stats_seeds()
+    fasta_seeds()
+    pattern_seeds()
+    database_seeds(sys.argv[1])
+
+
+if __name__ == "__main__":
+    main()
