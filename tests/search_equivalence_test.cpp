@@ -49,7 +49,9 @@ class RandomDatabases {
         std::string allowed;
         for (int k = Uniform(1, 4); k > 0; --k)
           allowed += Pick(letters);
-        motif.positions.push_back(Letters(allowed));
+        // Now and then a position that allows no letter, or every letter.
+        const int kind = Uniform(0, 40);
+        motif.positions.push_back(kind == 0 ? 0u : kind == 1 ? 0x3FFFFFFu : Letters(allowed));
       }
       motif.homingPosition = static_cast<std::uint32_t>(Uniform(0, width - 1));
       motif.homingMask = motif.positions[motif.homingPosition];

@@ -5,6 +5,8 @@
 // release what was mapped and exit. Hits go to standard output; standard error
 // carries a newline before the search, the progress lines, and a newline after
 // it. Any fault ends the run with one line on standard error and status 1.
+#include <unistd.h>
+
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -61,6 +63,18 @@ void RunIndexedSearch(const RunSettings& settings, motifMappedMemoryCDT& motifs)
   UnmapSequenceBlocksFromMemory(&sequences);
 }
 
+// Output to files and pipes goes through large buffers: a search writes a
+// progress line per sequence and may write millions of hit lines, and an
+// unbuffered or 4 KiB-buffered stream would make a system call for every few
+// of them. The bytes of each stream stay the same. A terminal keeps its usual
+// buffering, so that progress shows as it happens.
+void UseLargeOutputBuffers() {
+  static char outBuffer[1 << 20];
+  static char errBuffer[1 << 16];
+  if (::isatty(STDOUT_FILENO) == 0) std::setvbuf(stdout, outBuffer, _IOFBF, sizeof outBuffer);
+  if (::isatty(STDERR_FILENO) == 0) std::setvbuf(stderr, errBuffer, _IOFBF, sizeof errBuffer);
+}
+
 // Standard output is flushed and checked before the run reports success, so
 // that a full disk or a closed file is not reported as a completed search.
 int FinishOutput() {
@@ -88,6 +102,7 @@ int main(int argc, char* argv[]) {
       break;
   }
 
+  UseLargeOutputBuffers();
   const RunSettings settings = ReadOptions(argc, argv);
 
   motifMappedMemoryCDT motifs{};

@@ -1,28 +1,27 @@
 // hit_report.cpp: hit statistics and the hit, header and progress lines.
 #include "hit_report.h"
 
+#include "motif_database.h"
+
 #include <cmath>
 #include <cstring>
-
-bool AddExpectedRandomHits(HitStatistics& statistics, std::uint64_t sequenceLength,
-                           double specificity, double lengthCorrection, double cutoffExpectation) {
-  // Every operation is carried out in long double (the x87 80-bit format, 64-bit
-  // significand): the length is converted exactly, then multiplied, the length
-  // correction subtracted, the specificity added, then the running expectation.
-  long double sum = static_cast<long double>(sequenceLength);
-  sum *= static_cast<long double>(specificity);
-  sum -= static_cast<long double>(lengthCorrection);
-  sum += static_cast<long double>(specificity);
-  sum += static_cast<long double>(statistics.expectation);
-  statistics.expectation = static_cast<double>(sum);
-  return !(sum > static_cast<long double>(cutoffExpectation));
-}
 
 void MultiplyProbabilityOfNoRandomHit(HitStatistics& statistics, std::uint64_t sequenceLength,
                                       std::uint32_t motifWidth, double specificity) {
   const double noMatch = 1.0 - specificity;
   const auto placements = static_cast<double>(sequenceLength - motifWidth + 1);
   statistics.probabilityOfNoRandomHit *= std::pow(noMatch, placements);
+}
+
+void CatchUpProbability(HitStatistics& statistics, const motifMappedMemoryCDT& motifs,
+                        std::uint64_t sequenceLength, std::uint32_t motifIndex) {
+  for (std::uint32_t m = statistics.nextFactor; m <= motifIndex; ++m) {
+    const std::uint32_t width = MotifWidth(motifs, m);
+    if (width <= sequenceLength) {
+      MultiplyProbabilityOfNoRandomHit(statistics, sequenceLength, width, motifs.specificities[m]);
+    }
+  }
+  statistics.nextFactor = motifIndex + 1;
 }
 
 void WriteTextUntilNul(std::FILE* out, std::string_view text) {

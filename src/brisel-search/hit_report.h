@@ -12,6 +12,11 @@
 // placements tried. The same operations in the same order give the same bits on
 // every run, which is what keeps the report byte-exact.
 //
+// P is brought up to date lazily: the factors of the motifs tried so far are
+// applied, in database order and by the same operations, only when a hit line
+// needs P, so that sequences without hits never pay for the power function and
+// every P printed has the same bits as one multiplied out motif by motif.
+//
 // Each hit is one line "E|P|s|record|segment|start|end" with E as %.2e, P as
 // %.3f, s as %.3e, and 1-based inclusive positions. Texts are written up to
 // their first NUL byte, as C strings would be.
@@ -22,20 +27,42 @@
 #include <cstdio>
 #include <string_view>
 
+#include "brisel.h"
+
 struct HitStatistics {
   double expectation = 0.0;
-  double probabilityOfNoRandomHit = 1.0;
+  double probabilityOfNoRandomHit = 1.0;  // holds the factors of the motifs before nextFactor
+  std::uint32_t nextFactor = 0;           // the first motif whose factor P may still lack
 };
 
 // Adds a motif's expected random hits to the expectation. Returns false when the
 // unrounded sum exceeds the cut-off: the motif and every later one are then not
 // tried on this sequence.
-bool AddExpectedRandomHits(HitStatistics& statistics, std::uint64_t sequenceLength,
-                           double specificity, double lengthCorrection, double cutoffExpectation);
+inline bool AddExpectedRandomHits(HitStatistics& statistics, std::uint64_t sequenceLength,
+                                  double specificity, double lengthCorrection,
+                                  double cutoffExpectation) {
+  // Every operation is carried out in long double (the x87 80-bit format,
+  // 64-bit significand): the length is converted exactly, then multiplied, the
+  // length correction subtracted, the specificity added, then the running
+  // expectation.
+  long double sum = static_cast<long double>(sequenceLength);
+  sum *= static_cast<long double>(specificity);
+  sum -= static_cast<long double>(lengthCorrection);
+  sum += static_cast<long double>(specificity);
+  sum += static_cast<long double>(statistics.expectation);
+  statistics.expectation = static_cast<double>(sum);
+  return !(sum > static_cast<long double>(cutoffExpectation));
+}
 
 // Multiplies the probability of no random hit by the motif's factor.
 void MultiplyProbabilityOfNoRandomHit(HitStatistics& statistics, std::uint64_t sequenceLength,
                                       std::uint32_t motifWidth, double specificity);
+
+// Applies the factors of motifs nextFactor to `motifIndex` that are not wider
+// than the sequence (every such motif has passed the cut-off), in database
+// order, so that P includes `motifIndex`.
+void CatchUpProbability(HitStatistics& statistics, const motifMappedMemoryCDT& motifs,
+                        std::uint64_t sequenceLength, std::uint32_t motifIndex);
 
 // Writes `text` up to its first NUL byte.
 void WriteTextUntilNul(std::FILE* out, std::string_view text);

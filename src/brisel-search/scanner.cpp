@@ -53,6 +53,8 @@ void ResetSkipsLookup(Scanner _scanner, const char* skips) {
   }
 }
 
+// Characters are read without taking the stream's lock: a scanner's stream
+// belongs to it alone and the program has one thread.
 bool IsDelimiter(const ScannerImplementation& scanner, unsigned char c) {
   return scanner._delimitersLookup[c] != 0;
 }
@@ -75,7 +77,7 @@ int Skip(Scanner _scanner, const char* skipsLookup, modeT mode) {
   }
 
   int c;
-  while ((c = std::getc(_scanner->_infile)) != EOF && inRun(static_cast<unsigned char>(c))) {
+  while ((c = getc_unlocked(_scanner->_infile)) != EOF && inRun(static_cast<unsigned char>(c))) {
   }
   if (c == EOF) return EOF;
 
@@ -153,7 +155,7 @@ int ReadNextToken(Scanner _scanner, char* buffer, int bufLen) {
   }
 
   while (i < bufLen - 1) {
-    const int read = std::getc(_scanner->_infile);
+    const int read = getc_unlocked(_scanner->_infile);
     if (read == EOF) break;
     const auto c = static_cast<unsigned char>(read);
     if (!IsDelimiter(*_scanner, c)) {

@@ -1,0 +1,83 @@
+// motif_matching.cpp: first-check positions and letter bitmaps.
+#include "motif_matching.h"
+
+#include <algorithm>
+
+#include "motif_database.h"
+
+namespace {
+
+constexpr int kLetters = 26;
+
+}  // namespace
+
+std::vector<CheckOrder> MotifCheckOrders(const motifMappedMemoryCDT& motifs, bool avoidHoming) {
+  double frequencies[kCharToBitMapLength];
+  InitializeCharToPercentageMap(frequencies);
+  double letterFrequency[kLetters];
+  for (int k = 0; k < kLetters; ++k)
+    letterFrequency[k] = frequencies['A' + k];
+  const auto frequencyOf = [&](std::uint32_t mask) {
+    double sum = 0.0;
+    for (mask &= kAllLettersMask; mask != 0; mask &= mask - 1) {
+      sum += letterFrequency[std::countr_zero(mask)];
+    }
+    return sum;
+  };
+
+  std::vector<CheckOrder> orders(numMotifs);
+  for (std::uint32_t m = 0; m < numMotifs; ++m) {
+    const std::uint32_t* positions = motifs.bitMotifs + motifs.bitIndices[m];
+    const std::uint32_t width = MotifWidth(motifs, m);
+    const std::uint32_t skipped = avoidHoming && width > 1 ? motifs.offsets[m] : width;
+    // The two rarest positions, first the rarest.
+    std::uint32_t best[2] = {0, 0};
+    double rarity[2] = {3.0, 3.0};
+    for (std::uint32_t j = 0; j < width; ++j) {
+      if (j == skipped) continue;
+      const double frequency = frequencyOf(positions[j]);
+      if (frequency < rarity[0]) {
+        best[1] = best[0];
+        rarity[1] = rarity[0];
+        best[0] = j;
+        rarity[0] = frequency;
+      } else if (frequency < rarity[1]) {
+        best[1] = j;
+        rarity[1] = frequency;
+      }
+    }
+    if (rarity[1] > 2.0) best[1] = best[0];
+    orders[m] = {best[0], best[1]};
+  }
+  return orders;
+}
+
+void LetterBitmaps::Build(const std::uint32_t* residues, std::uint64_t length) {
+  words_ = length / 64 + 1;
+  letters_.assign((kLetters + 1) * words_, 0);
+  std::uint64_t* any = letters_.data() + kLetters * words_;
+  for (std::uint64_t p = 0; p < length; ++p) {
+    const std::uint64_t bit = std::uint64_t{1} << (p % 64);
+    std::uint32_t mask = residues[p] & kAllLettersMask;
+    if (mask != 0) any[p / 64] |= bit;
+    while (mask != 0) {
+      letters_[std::countr_zero(mask) * words_ + p / 64] |= bit;
+      mask &= mask - 1;
+    }
+  }
+}
+
+const std::uint64_t* LetterBitmaps::BitmapOf(std::uint32_t mask) {
+  mask &= kAllLettersMask;
+  if (mask == kAllLettersMask) return letters_.data() + kLetters * words_;
+  if (mask != 0 && (mask & (mask - 1)) == 0)
+    return letters_.data() + std::countr_zero(mask) * words_;
+  scratch_.assign(words_, 0);
+  while (mask != 0) {
+    const std::uint64_t* letter = letters_.data() + std::countr_zero(mask) * words_;
+    for (std::uint64_t w = 0; w < words_; ++w)
+      scratch_[w] |= letter[w];
+    mask &= mask - 1;
+  }
+  return scratch_.data();
+}

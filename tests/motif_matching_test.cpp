@@ -1,0 +1,81 @@
+// Letter bitmaps list exactly the starts a scan would test, and the lazy
+// probability of no random hit has the bits of the one multiplied out.
+#include "motif_matching.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <random>
+#include <vector>
+
+#include "hit_report.h"
+#include "motif_database.h"
+#include "support/motif_db.h"
+
+namespace {
+
+TEST(LetterBitmaps, ListExactlyTheMatchingStartsInOrder) {
+  std::mt19937 random(5);
+  LetterBitmaps bitmaps;
+  for (int round = 0; round < 200; ++round) {
+    const std::uint64_t length = std::uniform_int_distribution<std::uint64_t>(1, 300)(random);
+    std::vector<std::uint32_t> residues(length);
+    for (std::uint32_t& r : residues) {
+      const int letter = std::uniform_int_distribution<int>(-1, 25)(random);
+      r = letter < 0 ? 0 : std::uint32_t{1} << letter;  // -1: not a letter
+    }
+    bitmaps.Build(residues.data(), length);
+    for (std::uint32_t mask : {Letters("A"), Letters("ILMV"), kAllLettersMask, 0u}) {
+      const std::uint64_t offset =
+          std::uniform_int_distribution<std::uint64_t>(0, length - 1)(random);
+      const std::uint64_t lastStart = length - 1 - offset;
+      std::vector<std::uint64_t> expected, listed;
+      for (std::uint64_t start = 0; start <= lastStart; ++start) {
+        if ((residues[start + offset] & mask) != 0) expected.push_back(start);
+      }
+      bitmaps.ForEachStartMatching(mask, offset, lastStart,
+                                   [&](std::uint64_t start) { listed.push_back(start); });
+      ASSERT_EQ(listed, expected) << "length " << length << " offset " << offset;
+    }
+  }
+}
+
+TEST(PlacementMatches, EveryPositionCountsWhateverTheCheckOrder) {
+  const std::uint32_t motif[] = {Letters("K"), Letters("LI"), Letters("M")};
+  const std::uint32_t klm[] = {Letters("K"), Letters("L"), Letters("M")};
+  const std::uint32_t kxm[] = {Letters("K"), 0, Letters("M")};
+  for (CheckOrder order : {CheckOrder{0, 2}, CheckOrder{2, 2}, CheckOrder{1, 0}}) {
+    EXPECT_TRUE(PlacementMatches(klm, motif, 3, order));
+    EXPECT_FALSE(PlacementMatches(kxm, motif, 3, order));
+  }
+}
+
+TEST(LazyProbability, HasTheBitsOfTheProductTakenMotifByMotif) {
+  // Widths 1 to 12 and specificities across many decades, in memory.
+  std::mt19937 random(9);
+  std::vector<double> specificities;
+  std::vector<std::uint32_t> bitIndices{0};
+  for (int m = 0; m < 300; ++m) {
+    specificities.push_back(
+        std::pow(10.0, -std::uniform_real_distribution<double>(0.1, 12)(random)));
+    bitIndices.push_back(bitIndices.back() +
+                         std::uniform_int_distribution<std::uint32_t>(1, 12)(random));
+  }
+  motifMappedMemoryCDT motifs{};
+  motifs.specificities = specificities.data();
+  motifs.bitIndices = bitIndices.data();
+
+  for (std::uint64_t length : {1u, 7u, 12u, 370u, 35000u}) {
+    HitStatistics eager, lazy;
+    for (std::uint32_t m = 0; m < specificities.size(); ++m) {
+      const std::uint32_t width = bitIndices[m + 1] - bitIndices[m];
+      if (width <= length) MultiplyProbabilityOfNoRandomHit(eager, length, width, specificities[m]);
+      if (m % 37 == 5) {  // a hit: P is needed
+        CatchUpProbability(lazy, motifs, length, m);
+        ASSERT_EQ(lazy.probabilityOfNoRandomHit, eager.probabilityOfNoRandomHit) << m;
+      }
+    }
+  }
+}
+
+}  // namespace
