@@ -1,0 +1,155 @@
+#!/usr/bin/env bash
+# The search benchmark: whole-process runs of both searches against the
+# implementation before the performance work, on the same databases in the same
+# run, with checks that every output byte agrees.
+#
+#   bench/run_benchmarks.sh [-f PROTEINS.fasta] [-n RUNS] [-m BASELINE_RUNS] [-k] [-w DIR]
+#
+#   -f  the sequences (default: 20,000 generated ones, bench/generate_sequences.py);
+#       for the real figures the 486,000 sequences of ../shared/data/prepare-proteins.sh
+#   -n  runs of each case by the current build (default 3); the median is reported
+#   -m  runs of each case by the baseline (default: as -n)
+#   -k  keep the work directory (databases, outputs)
+#   -w  work directory (default: a new temporary one)
+#
+# Cases, each with its wall time (median), peak resident memory (all of it, and
+# the part that is not mapped database pages), hit lines and output checksums:
+#   indexed    20,000 generated motifs (bench/generate_motifs.py), default cut-off
+#   scan       the same motifs over the same sequences as single-line FASTA (-b -f)
+#   empty      the indexed search with a motif database of no motifs
+#   sites      the site patterns of data/ at -e 9: every motif on every sequence
+# The baseline is commit $BASELINE, built from the repository's history.
+set -euo pipefail
+BASELINE=${BASELINE:-7c45d33}
+here=$(cd "$(dirname "$0")/.." && pwd)
+input= runs=3 baseline_runs= keep=0 work=
+while getopts "f:n:m:kw:" option; do
+  case $option in
+    f) input=$(realpath "$OPTARG") ;;
+    n) runs=$OPTARG ;;
+    m) baseline_runs=$OPTARG ;;
+    k) keep=1 ;;
+    w) work=$OPTARG ;;
+    *) sed -n '2,26p' "$0"; exit 2 ;;
+  esac
+done
+baseline_runs=${baseline_runs:-$runs}
+if [ -z "$work" ]; then work=$(mktemp -d); fi
+mkdir -p "$work"
+work=$(realpath "$work")
+[ "$keep" = 1 ] || trap 'rm -rf "$work"' EXIT
+
+make -C "$here" build > "$work/build.log" 2>&1 || { cat "$work/build.log"; exit 1; }
+search=$here/build/src/brisel-search/brisel-search
+makedb=$here/build/src/brisel-makedb/brisel-makedb
+
+baseline=
+if git -C "$here" cat-file -e "$BASELINE^{commit}" 2>/dev/null; then
+  if [ ! -x "$work/baseline/build/src/brisel-search/brisel-search" ]; then
+    mkdir -p "$work/baseline/src"
+    git -C "$here" archive "$BASELINE" | tar -x -C "$work/baseline/src"
+    cmake -S "$work/baseline/src" -B "$work/baseline/build" -DBUILD_TESTING=OFF \
+      -DCMAKE_BUILD_TYPE=RelWithDebInfo > "$work/baseline.log" 2>&1
+    cmake --build "$work/baseline/build" -j 2 --target brisel-search >> "$work/baseline.log" 2>&1
+  fi
+  baseline=$work/baseline/build/src/brisel-search/brisel-search
+else
+  echo "baseline commit $BASELINE is not in this repository's history: no baseline runs"
+fi
+
+# Inputs and databases.
+if [ -z "$input" ]; then
+  input=$work/generated.fasta
+  [ -s "$input" ] || python3 "$here/bench/generate_sequences.py" 20000 > "$input"
+fi
+awk '/^>/ { if (seq != "") print seq; print; seq = ""; next } { seq = seq $0 } END { if (seq != "") print seq }' \
+  "$input" > "$work/single-line.fasta"
+python3 "$here/bench/generate_motifs.py" "$input" 20000 > "$work/motifs.txt"
+: > "$work/no-motifs.txt"
+"$makedb" sequences -q "$input" "$work/sequences"
+"$makedb" motifs -q "$work/motifs.txt" "$work/generated"
+"$makedb" motifs -q "$work/no-motifs.txt" "$work/empty"
+"$makedb" motifs -q "$here/data/site-patterns.txt" "$work/sites"
+echo "sequences: $(grep -c '>' "$input") from $input; motifs: 20000 generated"
+
+# Runs `binary args...` once; appends "seconds peak_kib anon_kib" to $work/$name.times
+# and keeps its standard output and error of the first run.
+measure() {
+  local name=$1; shift
+  local out=$work/$name.out err=$work/$name.err
+  [ -e "$out" ] && { out=/dev/null; err=/dev/null; }
+  local start=$EPOCHREALTIME peak=0 anon=0
+  "$@" > "$out" 2> "$err" &
+  local pid=$!
+  while kill -0 "$pid" 2> /dev/null; do
+    local status
+    status=$(cat "/proc/$pid/status" 2> /dev/null) || break
+    local hwm a
+    hwm=$(awk '/^VmHWM/ { print $2 }' <<< "$status")
+    a=$(awk '/^RssAnon/ { print $2 }' <<< "$status")
+    [ -n "$hwm" ] && [ "$hwm" -gt "$peak" ] && peak=$hwm
+    [ -n "$a" ] && [ "$a" -gt "$anon" ] && anon=$a
+    sleep 0.02
+  done
+  wait "$pid" || { echo "$name failed: $(tail -c 300 "$err")"; exit 1; }
+  local end=$EPOCHREALTIME
+  echo "$(echo "$end - $start" | bc -l) $peak $anon" >> "$work/$name.times"
+}
+
+run_case() {  # case name, runs, binary, args...
+  local name=$1 count=$2; shift 2
+  rm -f "$work/$name.times" "$work/$name.out" "$work/$name.err"
+  for ((i = 0; i < count; i++)); do measure "$name" "$@"; done
+}
+
+median() { sort -n | awk '{ v[NR] = $1 } END { print v[int((NR + 1) / 2)] }'; }
+
+report() {  # case name
+  local name=$1 times=$work/$1.times
+  local seconds peak anon hits sum
+  seconds=$(cut -d' ' -f1 "$times" | median)
+  peak=$(cut -d' ' -f2 "$times" | sort -n | tail -1)
+  anon=$(cut -d' ' -f3 "$times" | sort -n | tail -1)
+  hits=$(grep -vc '^>' "$work/$name.out" || true)
+  sum=$(cat "$work/$name.out" "$work/$name.err" | sha256sum | cut -c1-16)
+  printf '%-18s %9.2f s %9.1f MiB %7.1f MiB %9s  %s\n' "$name" "$seconds" \
+    "$(echo "$peak / 1024" | bc -l)" "$(echo "$anon / 1024" | bc -l)" "$hits" "$sum"
+  echo "$seconds" > "$work/$name.median"
+}
+
+cases=(indexed scan empty sites)
+declare -A arguments=(
+  [indexed]="-l -m $work/generated -s $work/sequences"
+  [scan]="-l -b -f -m $work/generated -s $work/single-line.fasta"
+  [empty]="-l -m $work/empty -s $work/sequences"
+  [sites]="-l -e 9 -m $work/sites -s $work/sequences"
+)
+for name in "${cases[@]}"; do
+  # shellcheck disable=SC2086
+  run_case "$name" "$runs" "$search" ${arguments[$name]}
+  if [ -n "$baseline" ] && [ "$name" != empty ]; then
+    # shellcheck disable=SC2086
+    run_case "$name-baseline" "$baseline_runs" "$baseline" ${arguments[$name]}
+  fi
+done
+
+printf '\n%-18s %11s %13s %11s %9s  %s\n' case "wall (med)" "peak memory" "not mapped" "hits" \
+  "sha256(out+err)"
+for name in "${cases[@]}"; do
+  report "$name"
+  [ -e "$work/$name-baseline.times" ] && report "$name-baseline"
+done
+
+echo
+ratio() { echo "$(cat "$work/$1.median") / $(cat "$work/$2.median")" | bc -l; }
+identical() { cmp -s "$work/$1.out" "$work/$2.out" && cmp -s "$work/$1.err" "$work/$2.err"; }
+status=0
+if [ -n "$baseline" ]; then
+  for name in indexed scan sites; do
+    if identical "$name" "$name-baseline"; then same="identical output"; else same="OUTPUT DIFFERS"; status=1; fi
+    printf '%-8s baseline / current = %6.2f (target 2 for indexed and scan), %s\n' "$name" \
+      "$(ratio "$name-baseline" "$name")" "$same"
+  done
+fi
+printf 'empty    empty / indexed      = %6.4f (target at most 0.05)\n' "$(ratio empty indexed)"
+exit $status
