@@ -13,6 +13,29 @@
 
 #include "temp_dir.h"
 
+namespace {
+
+// Everything left to read from `fd`, which is then closed.
+std::string ReadAll(int fd) {
+  std::string text;
+  char buffer[65536];
+  ssize_t got;
+  while ((got = ::read(fd, buffer, sizeof buffer)) > 0)
+    text.append(buffer, got);
+  ::close(fd);
+  return text;
+}
+
+// Waits for `pid` and returns its exit status, or 128 + the signal that killed it.
+int WaitForExit(pid_t pid) {
+  int wstatus = 0;
+  while (::waitpid(pid, &wstatus, 0) < 0) {
+  }
+  return WIFEXITED(wstatus) ? WEXITSTATUS(wstatus) : 128 + WTERMSIG(wstatus);
+}
+
+}  // namespace
+
 ProcessResult RunProgram(const std::string& program, const std::string& name,
                          const std::vector<std::string>& args, const RunOptions& options) {
   TempDir capture;
@@ -61,16 +84,9 @@ ProcessResult RunProgram(const std::string& program, const std::string& name,
     // Read the terminal while the program runs, so that it never blocks on a
     // full terminal buffer; reading fails once its last writer has exited.
     ::close(terminalSlave);
-    char buffer[4096];
-    ssize_t got;
-    while ((got = ::read(terminal, buffer, sizeof buffer)) > 0)
-      result.err.append(buffer, got);
-    ::close(terminal);
+    result.err = ReadAll(terminal);
   }
-  int wstatus = 0;
-  while (::waitpid(pid, &wstatus, 0) < 0) {
-  }
-  result.status = WIFEXITED(wstatus) ? WEXITSTATUS(wstatus) : 128 + WTERMSIG(wstatus);
+  result.status = WaitForExit(pid);
   if (options.stdoutPath.empty()) result.out = ReadFile(outPath);
   if (!options.stderrTerminal) result.err = ReadFile(errPath);
   return result;
@@ -139,16 +155,9 @@ std::string BackgroundProgram::ReadOutput(std::size_t bytes) {
 
 ProcessResult BackgroundProgram::Finish() {
   ProcessResult result;
-  char buffer[65536];
-  ssize_t got;
-  while ((got = ::read(stdoutPipe_, buffer, sizeof buffer)) > 0)
-    result.out.append(buffer, got);
-  ::close(stdoutPipe_);
-  int wstatus = 0;
-  while (::waitpid(pid_, &wstatus, 0) < 0) {
-  }
+  result.out = ReadAll(stdoutPipe_);
+  result.status = WaitForExit(pid_);
   finished_ = true;
-  result.status = WIFEXITED(wstatus) ? WEXITSTATUS(wstatus) : 128 + WTERMSIG(wstatus);
   result.err = ReadFile(errPath_);
   return result;
 }
