@@ -1,0 +1,119 @@
+#!/usr/bin/env python3
+"""An independent check of the site-pattern hits.
+
+    bench/check_site_hits.py PATTERNS SEQUENCES.fasta SEARCH_OUTPUT
+
+Reads each PROSITE pattern of a pattern list as regular expressions (one per
+choice of its ranges: x is any letter A to Z, [..] the letters listed, {..}
+the letters but those listed, either case), finds every occurrence, overlapping
+ones too, in every sequence of the FASTA file, and compares the occurrences
+(sequence, record, segment, start, end, with their multiplicity) with the hit
+lines of brisel-search run at a cut-off that lets every motif be tried on every
+sequence. Prints the counts and the first differences; exits 1 on any
+difference. Sequences are matched to output groups by their order, so names
+need not be unique.
+"""
+import collections
+import itertools
+import re
+import sys
+
+LETTERS = "ABCDEFGHIJKLMNOPQRSTUVWXYZ"
+ELEMENT = re.compile(r"(x|[A-Z]|\[[A-Z]+\]|\{[A-Z]+\})(?:\((\d+)(?:,(\d+))?\))?")
+
+
+def letter_class(element):
+    if element == "x":
+        allowed = LETTERS
+    elif element.startswith("["):
+        allowed = element[1:-1]
+    elif element.startswith("{"):
+        allowed = "".join(c for c in LETTERS if c not in element[1:-1])
+    else:
+        allowed = element
+    return "[" + allowed + allowed.lower() + "]"
+
+
+def expansions(pattern):
+    """One regular expression per choice of the pattern's ranges."""
+    elements = []
+    for part in pattern.rstrip(".").split("-"):
+        match = ELEMENT.fullmatch(part)
+        if not match:
+            sys.exit(f"cannot read element '{part}' of '{pattern}'")
+        low = int(match.group(2) or 1)
+        high = int(match.group(3) or low)
+        elements.append((letter_class(match.group(1)), range(low, high + 1)))
+    for counts in itertools.product(*(choices for _, choices in elements)):
+        yield re.compile("(?=(" + "".join(c * n for (c, _), n in zip(elements, counts)) + "))")
+
+
+def read_fasta(path):
+    name, parts = None, []
+    with open(path, encoding="latin-1") as f:
+        for line in f:
+            line = line.rstrip("\r\n")
+            if line.startswith(">"):
+                if name is not None:
+                    yield name, "".join(parts)
+                name, parts = line[1:], []
+            elif line.strip():
+                parts.append(line.replace(" ", "").replace("\t", "").replace("\r", ""))
+    if name is not None:
+        yield name, "".join(parts)
+
+
+def expected_groups(patterns_path, fasta_path):
+    motifs = []
+    with open(patterns_path) as f:
+        for line in f:
+            if line.strip() and not line.startswith("#"):
+                fields = line.split(None, 1)
+                record = fields[1].strip() if len(fields) > 1 else fields[0]
+                motifs += [(record, regex) for regex in expansions(fields[0])]
+    for name, sequence in read_fasta(fasta_path):
+        hits = sorted(f"{record}|{m.group(1)}|{m.start() + 1}|{m.start() + len(m.group(1))}"
+                      for record, regex in motifs for m in regex.finditer(sequence))
+        if hits:
+            yield name, hits
+
+
+def reported_groups(output_path):
+    name, hits = None, []
+    with open(output_path, encoding="latin-1") as f:
+        for line in f:
+            line = line.rstrip("\n")
+            if line.startswith(">"):
+                if name is not None:
+                    yield name, sorted(hits)
+                name, hits = line[1:], []
+            else:
+                hits.append("|".join(line.split("|")[3:]))
+    if name is not None:
+        yield name, sorted(hits)
+
+
+def main():
+    if len(sys.argv) != 4:
+        sys.exit(__doc__)
+    expected = expected_groups(sys.argv[1], sys.argv[2])
+    reported = reported_groups(sys.argv[3])
+    groups = hits = differences = 0
+    for want, got in itertools.zip_longest(expected, reported):
+        if want == got:
+            groups += 1
+            hits += len(want[1])
+            continue
+        differences += 1
+        if differences <= 5:
+            want_hits = collections.Counter(want[1] if want else [])
+            got_hits = collections.Counter(got[1] if got else [])
+            print(f"sequence {want and want[0]!r} / output group {got and got[0]!r}:")
+            print(f"  only expected: {sorted((want_hits - got_hits).elements())[:5]}")
+            print(f"  only reported: {sorted((got_hits - want_hits).elements())[:5]}")
+    print(f"{groups} sequences with {hits} hits agree; {differences} differ")
+    sys.exit(1 if differences else 0)
+
+
+if __name__ == "__main__":
+    main()
