@@ -48,19 +48,25 @@ def expansions(pattern):
         yield re.compile("(?=(" + "".join(c * n for (c, _), n in zip(elements, counts)) + "))")
 
 
-def read_fasta(path):
-    name, parts = None, []
+def header_groups(path):
+    """(name, lines) for each '>' line of a file and the lines up to the next."""
+    name, lines = None, []
     with open(path, encoding="latin-1") as f:
         for line in f:
-            line = line.rstrip("\r\n")
+            line = line.rstrip("\n")
             if line.startswith(">"):
                 if name is not None:
-                    yield name, "".join(parts)
-                name, parts = line[1:], []
-            elif line.strip():
-                parts.append(line.replace(" ", "").replace("\t", "").replace("\r", ""))
+                    yield name, lines
+                name, lines = line[1:].rstrip("\r"), []
+            else:
+                lines.append(line)
     if name is not None:
-        yield name, "".join(parts)
+        yield name, lines
+
+
+def read_fasta(path):
+    for name, lines in header_groups(path):
+        yield name, "".join(line.replace(" ", "").replace("\t", "").replace("\r", "") for line in lines)
 
 
 def expected_groups(patterns_path, fasta_path):
@@ -79,18 +85,8 @@ def expected_groups(patterns_path, fasta_path):
 
 
 def reported_groups(output_path):
-    name, hits = None, []
-    with open(output_path, encoding="latin-1") as f:
-        for line in f:
-            line = line.rstrip("\n")
-            if line.startswith(">"):
-                if name is not None:
-                    yield name, sorted(hits)
-                name, hits = line[1:], []
-            else:
-                hits.append("|".join(line.split("|")[3:]))
-    if name is not None:
-        yield name, sorted(hits)
+    for name, lines in header_groups(output_path):
+        yield name, sorted("|".join(line.split("|")[3:]) for line in lines)
 
 
 def main():
