@@ -7,6 +7,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <csignal>
 #include <cstdlib>
 #include <stdexcept>
@@ -30,6 +31,7 @@ std::string ReadAll(int fd) {
 int WaitForExit(pid_t pid) {
   int wstatus = 0;
   while (::waitpid(pid, &wstatus, 0) < 0) {
+    if (errno != EINTR) throw std::runtime_error("waitpid failed");
   }
   return WIFEXITED(wstatus) ? WEXITSTATUS(wstatus) : 128 + WTERMSIG(wstatus);
 }
