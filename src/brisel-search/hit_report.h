@@ -23,11 +23,15 @@
 #ifndef BRISEL_HIT_REPORT_H
 #define BRISEL_HIT_REPORT_H
 
+#include <cstddef>
 #include <cstdint>
 #include <cstdio>
 #include <string_view>
 
 #include "brisel.h"
+
+// Reports are collected in memory and written in pieces of about this size.
+inline constexpr std::size_t kReportFlushBytes = std::size_t{1} << 20;
 
 struct HitStatistics {
   double expectation = 0.0;

@@ -1,6 +1,10 @@
 // indexed_search.h: the indexed search, which places each motif only where one
 // of its homing letters occurs at its homing position.
 //
+// It runs the multi-motif engine (engine/search_engine.h), which reports
+// exactly the hits of the walk described here, in the same order; that walk
+// itself is kept in reference/.
+//
 // Every sequence of the sequence database is searched, in database order,
 // against the motifs in database order under the hit statistics of
 // hit_report.h. For a motif that passes the cut-off, the letter position lists

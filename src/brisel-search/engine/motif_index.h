@@ -1,0 +1,148 @@
+// motif_index.h: the in-memory index of all motifs that lets one pass over a
+// sequence's residues find the candidate placements of every motif at once.
+//
+// Each motif gets one window: q consecutive positions (q = 4, or the motif's
+// width when it is narrower) whose letter sets are small enough to enumerate
+// (at most kMaxWindowCombinations letter combinations) and whose chance of
+// matching a random q-gram is the lowest. Every letter combination of the window is entered into
+// the table of its q: code of the q-gram (letters 'A' to 'Z' as 0 to 25, base 26, first letter most
+// significant) -> the motifs, in ascending database order, whose window admits it. A placement of
+// motif m at start s can match only where the q-gram at s + windowOffset(m) is in m's window, so a
+// sequence position's q-grams name every candidate whose window starts there.
+//
+// A window is a filter, never a verdict: every candidate is verified in full.
+// The index assumes that each residue is one letter (or no letter, which
+// matches nothing); sequences with other residue masks are searched motif by
+// motif instead. Under that assumption the indexed search's homing condition
+// (the residue at the homing position is a homing letter) is one more letter
+// set: the index keeps, per motif, its filter masks, the motif's masks with the
+// homing position's mask restricted to the homing letters, and chooses windows
+// and verifies placements with those.
+//
+// Each bucket has a head: where its entries start, and the union of the
+// letters its motifs allow right after their windows (every bit when a motif's
+// window ends the motif, bit 26 standing for a residue that is no letter), so
+// that a bucket is passed over when the residue after the window fits none of
+// its motifs. Each entry carries what the first tests of a candidate need, so
+// that most candidates are rejected without touching the motif: the
+// placement's offset from the window, the motif's width, and its two most
+// selective positions outside the window with their letters.
+//
+// Motifs outside the tables:
+// - residual motifs, whose best window still matches more than
+//   kMaxWindowProbability of random q-grams (mostly `x` and wide groups): the
+//   engine walks them motif by motif, as the reference does;
+// - motifs with a position that allows no letter: they match no residue, so
+//   they never have a hit on a sequence the index serves.
+//
+// The index is built once after the motif database is mapped and is read-only
+// afterwards, so any number of threads may share it. It points into the
+// mapped motif database, which must outlive it.
+#ifndef BRISEL_ENGINE_MOTIF_INDEX_H
+#define BRISEL_ENGINE_MOTIF_INDEX_H
+
+#include <array>
+#include <cstdint>
+#include <span>
+#include <vector>
+
+#include "brisel.h"
+#include "engine/huge_page_array.h"
+#include "reference/per_motif_walks.h"
+
+// The longest window, and the number of q-gram codes of each q.
+inline constexpr std::uint32_t kMaxWindow = 4;
+inline constexpr std::array<std::uint32_t, kMaxWindow + 1> kQGramCodes = {1, 26, 676, 17576,
+                                                                          456976};
+
+// Pass thresholds of the window choice, set by measurement (bench/README.md).
+// A window is enumerated only up to this many letter combinations...
+inline constexpr std::uint64_t kMaxWindowCombinations = 4096;
+// ...and a motif whose best window matches a larger share of random q-grams is
+// walked motif by motif.
+inline constexpr double kMaxWindowProbability = 0.05;
+
+enum class MotifRoute : std::uint8_t {
+  kIndexed,   // found through its window
+  kResidual,  // walked on its own
+  kNever,     // a position allows no letter: no hit on a single-letter sequence
+};
+
+struct IndexedMotif {
+  MotifView view;                    // as stored, for the motif-by-motif walks
+  const std::uint32_t* filterMasks;  // homing letters folded in (indexed search)
+  std::uint32_t windowOffset;
+  std::uint32_t windowLength;
+  MotifRoute route;
+};
+
+// One motif in one bucket, with the two positions outside the window that
+// are tested first (the most selective ones).
+struct IndexEntry {
+  std::uint32_t motif;
+  std::uint32_t checkMasks[2];    // the letters allowed at checkOffsets
+  std::uint16_t checkOffsets[2];  // offsets in the motif
+  std::uint16_t windowOffset;     // the window's offset in the motif
+  std::uint16_t width;
+};
+
+// Motifs whose width or offsets do not fit an entry are walked on their own.
+inline constexpr std::uint32_t kMaxIndexedWidth = 0xFFFF;
+
+class MotifIndex {
+ public:
+  // Builds the index of every motif of a mapped, checked motif database;
+  // `homing` for the indexed search.
+  MotifIndex(const motifMappedMemoryCDT& motifs, bool homing);
+
+  std::uint32_t motifCount() const { return static_cast<std::uint32_t>(motifs_.size()); }
+  const IndexedMotif& motif(std::uint32_t m) const { return motifs_[m]; }
+
+  struct BucketHead {
+    std::uint32_t start;        // the bucket's first entry
+    std::uint32_t nextLetters;  // letters allowed after the window, by letter code
+  };
+
+  // Whether the bucket of `code` in table q holds any motif; read from a
+  // bitmap small enough to stay in the cache.
+  bool Used(std::uint32_t q, std::uint32_t code) const {
+    return ((tables_[q].used[code / 64] >> (code % 64)) & 1) != 0;
+  }
+  const BucketHead& Head(std::uint32_t q, std::uint32_t code) const {
+    return tables_[q].heads[code];
+  }
+  // The motifs of table q whose window admits the q-gram `code`, ascending.
+  std::span<const IndexEntry> Bucket(std::uint32_t q, std::uint32_t code) const {
+    const Table& table = tables_[q];
+    return {table.entries.data() + table.heads[code].start,
+            table.entries.data() + table.heads[code + 1].start};
+  }
+  // Whether table q has any entry.
+  bool HasTable(std::uint32_t q) const { return !tables_[q].entries.empty(); }
+  // Where the bucket of `code` in table q starts, for prefetching.
+  const BucketHead* HeadAddress(std::uint32_t q, std::uint32_t code) const {
+    return tables_[q].heads.data() + code;
+  }
+  const IndexEntry* EntryAddress(std::uint32_t q, std::uint32_t at) const {
+    return tables_[q].entries.data() + at;
+  }
+  // The residual motifs, ascending.
+  std::span<const std::uint32_t> residualMotifs() const { return residual_; }
+
+  // Bytes held by the tables and the motif records.
+  std::uint64_t MemoryBytes() const;
+
+ private:
+  struct Table {
+    HugePageArray<BucketHead> heads;  // kQGramCodes[q] + 1 heads, or none
+    std::vector<std::uint64_t> used;  // a bit per bucket: not empty
+    HugePageArray<IndexEntry> entries;
+  };
+
+  std::vector<std::uint32_t> filterMasks_;
+  std::vector<IndexedMotif> motifs_;
+  std::array<Table, kMaxWindow + 1> tables_;
+  std::vector<std::uint32_t> residual_;
+};
+
+#endif  // BRISEL_ENGINE_MOTIF_INDEX_H

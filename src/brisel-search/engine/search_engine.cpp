@@ -1,0 +1,173 @@
+// search_engine.cpp: one sequence through the engine.
+#include "engine/search_engine.h"
+
+#include <algorithm>
+#include <bit>
+#include <cstring>
+
+#include "motif_database.h"
+#include "reference/per_motif_walks.h"
+
+namespace {
+
+constexpr int kLetters = 26;
+
+// Letter codes of text characters: 'A' to 'Z' and 'a' to 'z' as 0 to 25,
+// everything else kNoLetter (its mask is 0).
+struct TextCodes {
+  std::uint8_t code[256];
+  constexpr TextCodes() : code() {
+    for (int c = 0; c < 256; ++c) {
+      code[c] = kNoLetter;
+      if (c >= 'A' && c <= 'Z') code[c] = static_cast<std::uint8_t>(c - 'A');
+      if (c >= 'a' && c <= 'z') code[c] = static_cast<std::uint8_t>(c - 'a');
+    }
+  }
+};
+constexpr TextCodes kTextCodes;
+
+}  // namespace
+
+SearchEngine::SearchEngine(const motifMappedMemoryCDT& motifs, double cutoffExpectation,
+                           SearchKind kind)
+    : motifs_(motifs),
+      kind_(kind),
+      index_(motifs, kind == SearchKind::kIndexed),
+      memo_(motifs, cutoffExpectation),
+      lines_(motifs) {}
+
+std::shared_ptr<LengthStatistics> SearchEngine::Worker::StatisticsFor(std::uint64_t length) {
+  if (lastStatistics_ == nullptr || lastStatistics_->length() != length) {
+    lastStatistics_ = engine_.memo_.ForLength(length);
+  }
+  return lastStatistics_;
+}
+
+bool SearchEngine::Worker::PrepareListedSequence(const ListedSequence& sequence) {
+  // One pass forms the q-gram keys and checks, residue by residue, that the
+  // mask is one letter's bit or 0 and that the residue is the next entry of its
+  // letter's list; at the end every list must be used up.
+  keys_.resize(sequence.length);
+  std::uint32_t next[kLetters];
+  std::copy(sequence.letterLists, sequence.letterLists + kLetters, next);
+  std::uint32_t odd = 0;
+  std::uint32_t key = 0;
+  for (std::uint64_t p = 0; p < sequence.length; ++p) {
+    const std::uint32_t mask = sequence.residues[p];
+    const std::uint32_t lowest = mask & (0u - mask);
+    odd |= (mask ^ lowest) | (lowest & ~kAllLettersMask);
+    std::uint32_t code = kNoLetter;
+    if (mask != 0) {
+      code = static_cast<std::uint32_t>(std::countr_zero(mask)) % kLetters;
+      const std::uint32_t entry = next[code]++;
+      if (entry >= sequence.letterLists[code + 1] || sequence.positions[entry] != p) return false;
+    }
+    key = NextKey(key, code);
+    keys_[p] = key;
+  }
+  if (odd != 0) return false;
+  for (int k = 0; k < kLetters; ++k) {
+    if (next[k] != sequence.letterLists[k + 1]) return false;
+  }
+  return true;
+}
+
+void SearchEngine::Worker::SearchDatabaseSequence(const sequenceMappedMemoryCDT& sequences,
+                                                  std::uint32_t n, std::string& out) {
+  ++counters_.sequences;
+  const std::uint32_t begin = sequences.sequenceIndices[n];
+  const std::uint64_t length = sequences.sequenceIndices[n + 1] - begin;
+  const std::shared_ptr<LengthStatistics> statistics = StatisticsFor(length);
+  const std::uint32_t stop = statistics->stop();
+  if (stop == 0 || length == 0) return;
+
+  const ListedSequence listed{length, sequences.bitSequences + begin,
+                              sequences.offsetIndices + std::uint64_t{kLetters} * n,
+                              sequences.offsets};
+  const MotifIndex& index = engine_.index_;
+  hits_.clear();
+  const auto walk = [&](std::uint32_t m) {
+    const MotifView& motif = index.motif(m).view;
+    if (motif.width > length) return;
+    ++counters_.residualWalks;
+    WalkHomingLetterLists(motif, listed, [&](std::uint64_t start, std::uint32_t letter) {
+      ++counters_.residualHits;
+      hits_.push_back({m, letter, start});
+    });
+  };
+
+  if (!PrepareListedSequence(listed)) {
+    // Motif by motif, in the reference's own order.
+    ++counters_.fallbackSequences;
+    for (std::uint32_t m = 0; m < stop; ++m)
+      walk(m);
+  } else {
+    FindIndexedHits(index, {listed.residues, keys_.data(), length, stop, true}, hits_, counters_);
+    for (const std::uint32_t m : index.residualMotifs()) {
+      if (m >= stop) break;
+      walk(m);
+    }
+    std::sort(hits_.begin(), hits_.end());
+  }
+  if (hits_.empty()) return;
+
+  const std::uint32_t name = sequences.nameIndices[n];
+  HitLineFormatter::AppendHeader(out, ">",
+                                 {sequences.names + name, sequences.nameIndices[n + 1] - name});
+  WriteHits(out, *statistics, {sequences.textSequences + begin, length});
+}
+
+void SearchEngine::Worker::SearchText(std::string_view name, std::string_view text, bool writeName,
+                                      std::string& out) {
+  ++counters_.sequences;
+  text = text.substr(0, ::strnlen(text.data(), text.size()));
+  const std::uint64_t length = text.size();
+  const std::shared_ptr<LengthStatistics> statistics = StatisticsFor(length);
+  const std::uint32_t stop = statistics->stop();
+  if (stop == 0 || length == 0) return;
+
+  keys_.resize(length);
+  masks_.resize(length);
+  std::uint32_t key = 0;
+  for (std::uint64_t p = 0; p < length; ++p) {
+    const std::uint8_t code = kTextCodes.code[static_cast<unsigned char>(text[p])];
+    masks_[p] = code == kNoLetter ? 0u : 1u << code;
+    key = NextKey(key, code);
+    keys_[p] = key;
+  }
+  const MotifIndex& index = engine_.index_;
+  hits_.clear();
+  FindIndexedHits(index, {masks_.data(), keys_.data(), length, stop, false}, hits_, counters_);
+  bool bitmapsBuilt = false;
+  for (const std::uint32_t m : index.residualMotifs()) {
+    if (m >= stop) break;
+    const MotifView& motif = index.motif(m).view;
+    if (motif.width > length) continue;
+    if (!bitmapsBuilt) {
+      bitmaps_.Build(masks_.data(), length);
+      bitmapsBuilt = true;
+    }
+    ++counters_.residualWalks;
+    WalkStartsByBitmaps(motif, masks_.data(), length, bitmaps_,
+                        [&](std::uint64_t start, std::uint32_t) {
+                          ++counters_.residualHits;
+                          hits_.push_back({m, 0, start});
+                        });
+  }
+  if (hits_.empty()) return;
+  std::sort(hits_.begin(), hits_.end());
+  if (writeName) HitLineFormatter::AppendHeader(out, {}, name);
+  WriteHits(out, *statistics, text);
+}
+
+void SearchEngine::Worker::WriteHits(std::string& out, LengthStatistics& statistics,
+                                     std::string_view text) {
+  LengthStatistics::Cursor cursor(statistics);
+  numbers_.Reset();
+  for (const EngineHit& hit : hits_) {
+    const HitStatistics& at = cursor.At(hit.motif);
+    const std::uint32_t width = engine_.index_.motif(hit.motif).view.width;
+    engine_.lines_.AppendHitLine(out, numbers_, at, hit.motif, text.substr(hit.start, width),
+                                 hit.start);
+  }
+}

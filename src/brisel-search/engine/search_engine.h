@@ -1,0 +1,89 @@
+// search_engine.h: the multi-motif engine that both searches run.
+//
+// A SearchEngine is built once, after the motif database is mapped and
+// checked: the motif index (motif_index.h), the memo of per-length statistics
+// (length_statistics.h) and the per-motif parts of the hit lines. It is then
+// shared, read-only apart from the memo's own synchronised state, by the
+// workers that search sequences. A Worker holds one thread's buffers and
+// counters; each call searches one sequence and appends its report, the
+// header and hit lines exactly as the motif-by-motif searches write them, to
+// the caller's buffer.
+//
+// Per sequence: its length gives the motifs tried (memo); one pass over its
+// residues finds the hits of the indexed motifs; residual motifs are walked on
+// their own; the hits are ordered as the searches report them, by motif in
+// database order, then (indexed search) homing letter from 'A' to 'Z', then
+// start; then written with E and P from the memo.
+//
+// A database sequence is searched motif by motif, with the reference walk,
+// when the index cannot serve it: a residue mask that is neither one letter
+// nor 0, or letter position lists that are not exactly the ascending
+// positions of each letter. Checking the lists costs one read per residue; a
+// database written by brisel-makedb always passes it.
+#ifndef BRISEL_ENGINE_SEARCH_ENGINE_H
+#define BRISEL_ENGINE_SEARCH_ENGINE_H
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "brisel.h"
+#include "engine/engine_counters.h"
+#include "engine/hit_lines.h"
+#include "engine/length_statistics.h"
+#include "engine/motif_index.h"
+#include "engine/sequence_pass.h"
+#include "motif_matching.h"
+
+enum class SearchKind { kIndexed, kScan };
+
+class SearchEngine {
+ public:
+  SearchEngine(const motifMappedMemoryCDT& motifs, double cutoffExpectation, SearchKind kind);
+
+  const MotifIndex& index() const { return index_; }
+  LengthStatisticsMemo& memo() { return memo_; }
+
+  class Worker {
+   public:
+    explicit Worker(SearchEngine& engine) : engine_(engine) {}
+
+    // The indexed search of sequence n of a mapped, checked sequence database.
+    void SearchDatabaseSequence(const sequenceMappedMemoryCDT& sequences, std::uint32_t n,
+                                std::string& out);
+
+    // The scan search of one sequence text (up to its first NUL byte); with
+    // `writeName` the name line heads its hits.
+    void SearchText(std::string_view name, std::string_view text, bool writeName, std::string& out);
+
+    const EngineCounters& counters() const { return counters_; }
+
+   private:
+    std::shared_ptr<LengthStatistics> StatisticsFor(std::uint64_t length);
+    // Forms the q-gram keys of a database sequence; false when the index
+    // cannot serve it (a residue mask that is neither one letter nor 0, or
+    // letter position lists that are not the residues' own).
+    bool PrepareListedSequence(const ListedSequence& sequence);
+    void WriteHits(std::string& out, LengthStatistics& statistics, std::string_view text);
+
+    SearchEngine& engine_;
+    HitLineFormatter::Numbers numbers_;
+    EngineCounters counters_;
+    std::vector<std::uint32_t> keys_;
+    std::vector<std::uint32_t> masks_;
+    std::vector<EngineHit> hits_;
+    LetterBitmaps bitmaps_;
+    std::shared_ptr<LengthStatistics> lastStatistics_;
+  };
+
+ private:
+  const motifMappedMemoryCDT& motifs_;
+  const SearchKind kind_;
+  const MotifIndex index_;
+  LengthStatisticsMemo memo_;
+  const HitLineFormatter lines_;
+};
+
+#endif  // BRISEL_ENGINE_SEARCH_ENGINE_H
