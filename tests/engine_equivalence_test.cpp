@@ -1,0 +1,230 @@
+// Property: the multi-motif engine, which brisel-search runs, writes byte for
+// byte what the motif-by-motif reference writes, on both streams, for both
+// searches, over many random databases: motifs with masks of several letters,
+// of none, of every letter or with bits beyond the letters, homing masks of
+// several letters or none, motifs of one position and motifs wider than the
+// sequences, enough motifs for the per-length checkpoints to be spaced out;
+// sequences with lower case, B/J/O/U/X/Z and characters that are no letters;
+// cut-offs that stop mid-list and -e 9; and databases whose residue masks or
+// letter position lists are not the ones a builder writes.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdio>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "brisel.h"
+#include "command_line.h"
+#include "motif_database.h"
+#include "reference/reference_searches.h"
+#include "sequence_database.h"
+#include "support/motif_db.h"
+#include "support/process.h"
+#include "support/sequence_db.h"
+#include "support/temp_dir.h"
+
+namespace {
+
+class RandomCase {
+ public:
+  explicit RandomCase(unsigned seed) : random_(seed) {}
+
+  int Uniform(int low, int high) {
+    return std::uniform_int_distribution<int>(low, high)(random_);
+  }
+
+  std::vector<TestSequence> Sequences() {
+    const std::string common = "ACDEGKLST";
+    const std::string odd = "BJOUXZacgk*-1 ";
+    std::vector<TestSequence> sequences(Uniform(1, 12));
+    for (std::size_t i = 0; i < sequences.size(); ++i) {
+      sequences[i].name = "seq" + std::to_string(i) + (Uniform(0, 3) == 0 ? " desc" : "");
+      const int length = Uniform(0, 4) == 0 ? Uniform(0, 6) : Uniform(1, 160);
+      for (int p = 0; p < length; ++p) {
+        sequences[i].text += Uniform(0, 12) == 0 ? Pick(odd) : Pick(common);
+      }
+    }
+    return sequences;
+  }
+
+  std::vector<TestMotif> Motifs() {
+    const std::string letters = "ACDEGKLSTXZ";
+    const bool many = Uniform(0, 5) == 0;  // more motifs than checkpoints per length
+    std::vector<TestMotif> motifs(many ? Uniform(300, 700) : Uniform(1, 40));
+    for (std::size_t m = 0; m < motifs.size(); ++m) {
+      TestMotif& motif = motifs[m];
+      const int width = Uniform(0, 6) == 0 ? 1 : Uniform(2, 9);
+      for (int j = 0; j < width; ++j) {
+        std::string allowed;
+        for (int k = Uniform(1, 3); k > 0; --k)
+          allowed += Pick(letters);
+        const int kind = Uniform(0, 60);
+        motif.positions.push_back(kind == 0   ? 0u
+                                  : kind == 1 ? kAllLettersMask
+                                  : kind == 2 ? Letters(allowed) | 0x80000000u
+                                  : kind < 8  ? kAllLettersMask & ~Letters(allowed)
+                                              : Letters(allowed));
+      }
+      motif.homingPosition = static_cast<std::uint32_t>(Uniform(0, width - 1));
+      const int homing = Uniform(0, 12);
+      motif.homingMask = homing == 0   ? 0u
+                         : homing == 1 ? Letters(std::string(1, Pick(letters)))
+                                       : motif.positions[motif.homingPosition];
+      if (Uniform(0, 4) == 0) motif.homingMask |= Letters(std::string(1, Pick(letters)));
+      motif.specificity = std::pow(10.0, -std::uniform_real_distribution<double>(0.3, 19)(random_));
+      motif.lengthCorrection =
+          std::uniform_real_distribution<double>(0.0, width * motif.specificity)(random_);
+      motif.record = "m" + std::to_string(m) + (Uniform(0, 9) == 0 ? " rec|x" : "");
+    }
+    return motifs;
+  }
+
+  std::string CutoffExponent() {
+    const int choice = Uniform(0, 4);
+    return choice == 0 ? "9" : std::to_string(Uniform(-4, 1));
+  }
+
+  // Residue masks or letter lists that disagree with the text, or masks that
+  // are not one letter: the database still passes the check.
+  void Damage(const std::string& root, const std::vector<TestSequence>& sequences) {
+    std::size_t residues = 0;
+    for (const TestSequence& s : sequences)
+      residues += s.text.size();
+    if (residues == 0) return;
+    const std::size_t at = static_cast<std::size_t>(Uniform(0, static_cast<int>(residues) - 1));
+    switch (Uniform(0, 3)) {
+      case 0:
+        PatchUnsigned(root + "-bitSequences.bin", at, Letters("AK"));
+        break;
+      case 1:
+        PatchUnsigned(root + "-bitSequences.bin", at, 1u << Uniform(26, 31));
+        break;
+      case 2: {
+        const std::vector<std::uint32_t> offsets = ReadUnsignedBlock(root + "-offsets.bin");
+        if (offsets.empty()) return;
+        const std::size_t entry = at % offsets.size();
+        PatchUnsigned(root + "-offsets.bin", entry, static_cast<std::uint32_t>(Uniform(0, 200)));
+        break;
+      }
+      default:
+        PatchUnsigned(root + "-bitSequences.bin", at, 0);
+        break;
+    }
+  }
+
+ private:
+  char Pick(const std::string& from) { return from[Uniform(0, static_cast<int>(from.size()) - 1)]; }
+
+  std::mt19937 random_;
+};
+
+// What the reference writes to standard output and standard error.
+struct Streams {
+  std::string out;
+  std::string err;
+};
+
+class MemoryStream {
+ public:
+  MemoryStream() : file_(open_memstream(&data_, &size_)) {}
+  ~MemoryStream() {
+    if (file_ != nullptr) std::fclose(file_);
+    std::free(data_);
+  }
+  std::FILE* file() { return file_; }
+  std::string Take() {
+    std::fflush(file_);
+    return std::string(data_, size_);
+  }
+
+ private:
+  char* data_ = nullptr;
+  std::size_t size_ = 0;
+  std::FILE* file_;
+};
+
+Streams ReferenceIndexed(const std::string& motifs, const std::string& sequences, double cutoff) {
+  motifMappedMemoryCDT motifDb{};
+  sequenceMappedMemoryCDT sequenceDb{};
+  MapMotifBlocksToMemory(1, &motifDb, motifs.c_str());
+  MapSequenceBlocksToMemory(1, &sequenceDb, sequences.c_str());
+  MemoryStream out, err;
+  std::fputc('\n', err.file());
+  ReferenceIndexedSearch(motifDb, sequenceDb, cutoff, out.file(), err.file());
+  std::fputc('\n', err.file());
+  UnmapSequenceBlocksFromMemory(&sequenceDb);
+  UnmapMotifBlocksFromMemory(&motifDb);
+  return {out.Take(), err.Take()};
+}
+
+Streams ReferenceScan(const std::string& motifs, const std::vector<TestSequence>& sequences,
+                      double cutoff, bool fasta) {
+  motifMappedMemoryCDT motifDb{};
+  MapMotifBlocksToMemory(1, &motifDb, motifs.c_str());
+  std::uint32_t charToBitMap[kCharToBitMapLength];
+  InitializeCharToBitMap(charToBitMap, kCharToBitMapLength);
+  MemoryStream out, err;
+  std::fputc('\n', err.file());
+  if (fasta) {
+    // Records are name and sequence lines; an empty sequence line is no line,
+    // so the next name is read as its sequence: build the input without them.
+    for (std::size_t i = 0; i < sequences.size(); ++i) {
+      std::fprintf(err.file(), "Processing Sequence %zu\r", i + 1);
+      ReferenceScanSequence(motifDb, ">" + sequences[i].name, sequences[i].text, charToBitMap,
+                            cutoff, 1, out.file());
+    }
+  } else {
+    ReferenceScanSequence(motifDb, {}, sequences[0].text, charToBitMap, cutoff, 0, out.file());
+  }
+  std::fputc('\n', err.file());
+  UnmapMotifBlocksFromMemory(&motifDb);
+  return {out.Take(), err.Take()};
+}
+
+TEST(EngineEquivalence, BothSearchesWriteWhatTheReferenceWrites) {
+  std::size_t hitLines = 0;
+  for (unsigned seed = 1; seed <= 120; ++seed) {
+    SCOPED_TRACE("seed " + std::to_string(seed));
+    RandomCase random(seed);
+    std::vector<TestSequence> sequences = random.Sequences();
+    const std::vector<TestMotif> motifs = random.Motifs();
+    const std::string exponent = random.CutoffExponent();
+    const double cutoff = CutoffFromExponent(ParseCutoffExponent(exponent.c_str()));
+
+    TempDir dir;
+    WriteMotifDatabase(dir / "motifs", motifs);
+    WriteSequenceDatabase(dir / "sequences", sequences);
+    if (seed % 4 == 0) random.Damage(dir / "sequences", sequences);
+
+    const ProcessResult indexed =
+        RunSearch({"-l", "-e", exponent, "-m", dir / "motifs", "-s", dir / "sequences"});
+    const Streams expected = ReferenceIndexed(dir / "motifs", dir / "sequences", cutoff);
+    ASSERT_EQ(indexed.status, 0);
+    ASSERT_EQ(indexed.out, expected.out);
+    ASSERT_EQ(indexed.err, expected.err);
+    for (char c : indexed.out)
+      hitLines += c == '\n';
+
+    // The scan search reads single-line FASTA, where an empty sequence has no
+    // line of its own: give those sequences one residue that is no letter.
+    for (TestSequence& s : sequences) {
+      if (s.text.empty()) s.text = "*";
+    }
+    WriteFile(dir / "input.fa", AsFasta(sequences));
+    const bool fasta = random.Uniform(0, 5) != 0;
+    std::vector<std::string> args = {"-l", "-b", "-e", exponent, "-m", dir / "motifs",
+                                     "-s", dir / "input.fa"};
+    if (fasta) args.push_back("-f");
+    if (!fasta) WriteFile(dir / "input.fa", sequences[0].text + "\n");
+    const ProcessResult scan = RunSearch(args);
+    const Streams expectedScan = ReferenceScan(dir / "motifs", sequences, cutoff, fasta);
+    ASSERT_EQ(scan.status, 0);
+    ASSERT_EQ(scan.out, expectedScan.out);
+    ASSERT_EQ(scan.err, expectedScan.err);
+  }
+  EXPECT_GT(hitLines, 5000u) << "the random databases should produce plenty of hits";
+}
+
+}  // namespace
