@@ -34,5 +34,5 @@ char* FormatFixed3(char* out, double value) {
 }
 
 char* FormatUnsigned(char* out, std::uint64_t value) {
-  return std::to_chars(out, out + kMaxFormattedNumber, value).ptr;
+  return std::to_chars(out, out + kMaxFormattedUnsigned, value).ptr;
 }

@@ -7,8 +7,9 @@
 // "-inf", whatever the NaN payload).
 //
 // Invariants:
-//  - The caller provides kMaxFormattedNumber writable bytes at `out`, whatever
-//    the value (the fallback below may also store a NUL within them).
+//  - The caller provides kMaxFormattedNumber writable bytes at `out` for a
+//    double, whatever the value (the fallback below may also store a NUL
+//    within them), and kMaxFormattedUnsigned bytes for an unsigned value.
 //  - The decimal point is '.', as printf writes it in the "C" locale; brisel
 //    never calls setlocale, so that is the locale it runs in.
 //  - The digits are the exact decimal value of the double rounded to the
@@ -22,11 +23,14 @@
 #include <cstddef>
 #include <cstdint>
 
-// Enough for any value of the four conversions: "%.3f" of -DBL_MAX is a sign,
+// Enough for any double in the three conversions: "%.3f" of -DBL_MAX is a sign,
 // 309 integer digits, the point and 3 decimals (314 bytes), and snprintf needs
 // one byte more for its NUL. The exponent forms take at most 11 bytes
-// ("-1.798e+308") and "%lu" at most 20.
+// ("-1.798e+308").
 inline constexpr std::size_t kMaxFormattedNumber = 320;
+
+// "%lu" of UINT64_MAX: 20 digits.
+inline constexpr std::size_t kMaxFormattedUnsigned = 20;
 
 // "%.2e": 1.23e-04, -5.00e+300, 0.00e+00.
 char* FormatExponent2(char* out, double value);
