@@ -13,6 +13,7 @@
 #include "brisel.h"
 #include "hit_report.h"
 #include "motif_matching.h"
+#include "number_format.h"
 #include "scanner.h"
 
 namespace {
@@ -99,6 +100,44 @@ void BM_LetterBitmaps(benchmark::State& state) {
   }
 }
 BENCHMARK(BM_LetterBitmaps)->Arg(1)->Arg(4);
+
+// The three numbers of a hit line, "E|P|s|", for values in the ranges the
+// hit lines see: snprintf (argument 0) or the number formatters (argument 1).
+void BM_HitLineNumbers(benchmark::State& state) {
+  struct Numbers {
+    double expectation, probability, specificity;
+  };
+  std::vector<Numbers> numbers(4096);
+  std::mt19937 random(6);
+  for (Numbers& n : numbers) {
+    n.expectation = std::pow(10.0, std::uniform_real_distribution<double>(-30, 10)(random));
+    n.probability = std::uniform_real_distribution<double>(0, 1)(random);
+    n.specificity = std::pow(10.0, std::uniform_real_distribution<double>(-40, 0)(random));
+  }
+  const bool formatters = state.range(0) != 0;
+  char line[3 * kMaxFormattedNumber];
+  for (auto _ : state) {
+    std::size_t bytes = 0;
+    for (const Numbers& n : numbers) {
+      if (formatters) {
+        char* end = FormatExponent2(line, n.expectation);
+        *end++ = '|';
+        end = FormatFixed3(end, n.probability);
+        *end++ = '|';
+        end = FormatExponent3(end, n.specificity);
+        *end++ = '|';
+        bytes += static_cast<std::size_t>(end - line);
+      } else {
+        bytes += static_cast<std::size_t>(std::snprintf(
+            line, sizeof line, "%.2e|%.3f|%.3e|", n.expectation, n.probability, n.specificity));
+      }
+      benchmark::DoNotOptimize(line);
+    }
+    benchmark::DoNotOptimize(bytes);
+  }
+  state.SetItemsProcessed(state.iterations() * static_cast<std::int64_t>(numbers.size()));
+}
+BENCHMARK(BM_HitLineNumbers)->Arg(0)->Arg(1);
 
 // Reading single-line FASTA through the scanner, in tokens of 64 KiB.
 void BM_ScannerLines(benchmark::State& state) {

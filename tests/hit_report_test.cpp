@@ -71,6 +71,32 @@ TEST(HitLine, TextsEndAtTheirFirstNulAndEndCountsTheWholeSegment) {
   EXPECT_EQ(line, "0.00e+00|1.000|5.000e-01|re|A|10|12\n");
 }
 
+// Texts of every length around what the line buffer holds, after numbers
+// short and long, come out whole and in order.
+TEST(HitLine, TextsOfAnyLengthAreWrittenWhole) {
+  for (double probability : {0.5, -1.0e300}) {
+    for (std::size_t segmentLength : {0, 1, 700, 5000}) {
+      const std::string segment(segmentLength, 'S');
+      for (std::size_t recordLength = 0; recordLength <= 1100; ++recordLength) {
+        const std::string record(recordLength, 'R');
+        char* buffer = nullptr;
+        std::size_t size = 0;
+        std::FILE* out = open_memstream(&buffer, &size);
+        WriteHitLine(out, HitStatistics{1.5e-7, probability}, 2.5e-3, record, segment, 41);
+        std::fclose(out);
+        const std::string line(buffer, size);
+        std::free(buffer);
+        char numbers[400];
+        std::snprintf(numbers, sizeof numbers, "%.2e|%.3f|%.3e|", 1.5e-7, probability, 2.5e-3);
+        const std::string expected =
+            numbers + record + "|" + segment + "|42|" + std::to_string(41 + segmentLength) + "\n";
+        ASSERT_EQ(line, expected) << "record of " << recordLength << " bytes, segment of "
+                                  << segmentLength << ", P " << probability;
+      }
+    }
+  }
+}
+
 TEST(ProgressLine, EndsInACarriageReturn) {
   EXPECT_EQ(Captured([](std::FILE* err) { WriteProgressLine(err, 12); }),
             "Processing Sequence 12\r");

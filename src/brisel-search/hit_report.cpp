@@ -2,6 +2,7 @@
 #include "hit_report.h"
 
 #include "motif_database.h"
+#include "number_format.h"
 
 #include <cmath>
 #include <cstring>
@@ -24,23 +25,57 @@ void CatchUpProbability(HitStatistics& statistics, const motifMappedMemoryCDT& m
   statistics.nextFactor = motifIndex + 1;
 }
 
+namespace {
+
+std::string_view UntilNul(std::string_view text) {
+  return text.substr(0, text.find('\0'));
+}
+
+// A hit line is gathered in a stack buffer and written with one fwrite. The
+// three numbers always fit. A text is copied only if the room for the most that
+// can follow it (the '|' before the segment and "|start|end\n") is still left
+// after it; otherwise the part gathered so far and then the text are written
+// on their own, so that texts of any length come out whole and in order.
+constexpr std::size_t kHitLineBuffer = 1024;
+constexpr std::size_t kTailRoom = 1 + (1 + kMaxFormattedUnsigned) * 2 + 1;
+static_assert(kHitLineBuffer >= 3 * kMaxFormattedNumber + kTailRoom);
+
+char* AppendText(std::FILE* out, char* line, char* end, std::string_view text) {
+  const auto left = static_cast<std::size_t>(line + kHitLineBuffer - end);
+  if (text.size() + kTailRoom <= left) {
+    std::memcpy(end, text.data(), text.size());
+    return end + text.size();
+  }
+  std::fwrite(line, 1, static_cast<std::size_t>(end - line), out);
+  std::fwrite(text.data(), 1, text.size(), out);
+  return line;
+}
+
+}  // namespace
+
 void WriteTextUntilNul(std::FILE* out, std::string_view text) {
-  const void* nul = std::memchr(text.data(), '\0', text.size());
-  const std::size_t length =
-      nul == nullptr ? text.size()
-                     : static_cast<std::size_t>(static_cast<const char*>(nul) - text.data());
-  std::fwrite(text.data(), 1, length, out);
+  const std::string_view shown = UntilNul(text);
+  std::fwrite(shown.data(), 1, shown.size(), out);
 }
 
 void WriteHitLine(std::FILE* out, const HitStatistics& statistics, double specificity,
                   std::string_view record, std::string_view segment, std::uint64_t start) {
-  std::fprintf(out, "%.2e|%.3f|%.3e|", statistics.expectation, statistics.probabilityOfNoRandomHit,
-               specificity);
-  WriteTextUntilNul(out, record);
-  std::fputc('|', out);
-  WriteTextUntilNul(out, segment);
-  std::fprintf(out, "|%lu|%lu\n", static_cast<unsigned long>(start + 1),
-               static_cast<unsigned long>(start + segment.size()));
+  char line[kHitLineBuffer];
+  char* end = FormatExponent2(line, statistics.expectation);
+  *end++ = '|';
+  end = FormatFixed3(end, statistics.probabilityOfNoRandomHit);
+  *end++ = '|';
+  end = FormatExponent3(end, specificity);
+  *end++ = '|';
+  end = AppendText(out, line, end, UntilNul(record));
+  *end++ = '|';
+  end = AppendText(out, line, end, UntilNul(segment));
+  *end++ = '|';
+  end = FormatUnsigned(end, start + 1);
+  *end++ = '|';
+  end = FormatUnsigned(end, start + segment.size());
+  *end++ = '\n';
+  std::fwrite(line, 1, static_cast<std::size_t>(end - line), out);
 }
 
 void WriteProgressLine(std::FILE* err, std::uint64_t sequenceNumber) {
