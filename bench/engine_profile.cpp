@@ -97,10 +97,8 @@ int main(int argc, char* argv[]) {
               engine.memo().lengthsComputed());
   std::printf("sequences %lu (motif by motif: %lu), residues %lu\n", c.sequences,
               c.fallbackSequences, c.residues);
-  std::printf(
-      "stages: windows %lu -> extended %lu -> entries %lu -> fitting %lu -> checked %lu "
-      "-> hits %lu\n",
-      c.windows, c.extended, c.entries, c.fitting, c.checked, c.hits);
+  std::printf("stages: windows %lu -> entries %lu -> fitting %lu -> checked %lu -> hits %lu\n",
+              c.windows, c.entries, c.fitting, c.checked, c.hits);
   std::printf("residual walks %lu, their hits %lu\n", c.residualWalks, c.residualHits);
   UnmapSequenceBlocksFromMemory(&sequences);
   UnmapMotifBlocksFromMemory(&motifs);

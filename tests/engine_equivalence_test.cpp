@@ -31,9 +31,7 @@ class RandomCase {
  public:
   explicit RandomCase(unsigned seed) : random_(seed) {}
 
-  int Uniform(int low, int high) {
-    return std::uniform_int_distribution<int>(low, high)(random_);
-  }
+  int Uniform(int low, int high) { return std::uniform_int_distribution<int>(low, high)(random_); }
 
   std::vector<TestSequence> Sequences() {
     const std::string common = "ACDEGKLST";
@@ -214,8 +212,8 @@ TEST(EngineEquivalence, BothSearchesWriteWhatTheReferenceWrites) {
     }
     WriteFile(dir / "input.fa", AsFasta(sequences));
     const bool fasta = random.Uniform(0, 5) != 0;
-    std::vector<std::string> args = {"-l", "-b", "-e", exponent, "-m", dir / "motifs",
-                                     "-s", dir / "input.fa"};
+    std::vector<std::string> args = {"-l", "-b",           "-e", exponent,
+                                     "-m", dir / "motifs", "-s", dir / "input.fa"};
     if (fasta) args.push_back("-f");
     if (!fasta) WriteFile(dir / "input.fa", sequences[0].text + "\n");
     const ProcessResult scan = RunSearch(args);

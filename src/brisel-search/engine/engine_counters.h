@@ -2,8 +2,7 @@
 // multi-motif engine, so that its thresholds are tuned by measurement.
 //
 // Stages, in order, for the placements found through the index:
-//   windows   q-gram windows of letters looked up in a table
-//   extended  of those, windows whose bucket admits the residue after them
+//   windows   q-gram windows of letters whose bucket holds any motif
 //   entries   motifs read from the buckets of those windows (below the cut-off)
 //   fitting   of those, placements inside the sequence
 //   checked   of those, placements that pass the entry's own checks (the
@@ -23,7 +22,6 @@ struct EngineCounters {
   std::uint64_t sequences = 0;
   std::uint64_t residues = 0;
   std::uint64_t windows = 0;
-  std::uint64_t extended = 0;
   std::uint64_t entries = 0;
   std::uint64_t fitting = 0;
   std::uint64_t checked = 0;
@@ -36,7 +34,6 @@ struct EngineCounters {
     sequences += other.sequences;
     residues += other.residues;
     windows += other.windows;
-    extended += other.extended;
     entries += other.entries;
     fitting += other.fitting;
     checked += other.checked;

@@ -157,15 +157,11 @@ MotifIndex::MotifIndex(const motifMappedMemoryCDT& motifs, bool homing) {
             {static_cast<std::uint16_t>(check.first), static_cast<std::uint16_t>(check.second)},
             static_cast<std::uint16_t>(motif.windowOffset),
             static_cast<std::uint16_t>(motif.view.width)};
-        const std::uint32_t after = motif.windowOffset + q;
-        const std::uint32_t nextLetters =
-            after < motif.view.width ? motif.filterMasks[after] & kAllLettersMask : ~0u;
         auto enter = [&](std::uint32_t code) {
           if (pass == 0) {
             ++counts[code + 1];
           } else {
             table.entries[counts[code]++] = entry;
-            table.heads[code].nextLetters |= nextLetters;
           }
         };
         ForEachWindowCode(motif.filterMasks + motif.windowOffset, q, 0, enter);
@@ -174,10 +170,10 @@ MotifIndex::MotifIndex(const motifMappedMemoryCDT& motifs, bool homing) {
       if (pass == 0) {
         for (std::uint32_t code = 0; code < kQGramCodes[q]; ++code)
           counts[code + 1] += counts[code];
-        table.heads = HugePageArray<BucketHead>(counts.size());
+        table.bucketStarts = HugePageArray<std::uint32_t>(counts.size());
         table.used.assign(kQGramCodes[q] / 64 + 1, 0);
         for (std::size_t code = 0; code < counts.size(); ++code) {
-          table.heads[code].start = counts[code];
+          table.bucketStarts[code] = counts[code];
           if (code + 1 < counts.size() && counts[code + 1] != counts[code]) {
             table.used[code / 64] |= std::uint64_t{1} << (code % 64);
           }
@@ -192,7 +188,8 @@ std::uint64_t MotifIndex::MemoryBytes() const {
   std::uint64_t bytes = motifs_.capacity() * sizeof(IndexedMotif) + residual_.capacity() * 4 +
                         filterMasks_.capacity() * 4;
   for (const Table& table : tables_) {
-    bytes += table.heads.MemoryBytes() + table.entries.MemoryBytes() + table.used.capacity() * 8;
+    bytes +=
+        table.bucketStarts.MemoryBytes() + table.entries.MemoryBytes() + table.used.capacity() * 8;
   }
   return bytes;
 }

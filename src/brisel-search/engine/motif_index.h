@@ -19,11 +19,9 @@
 // homing position's mask restricted to the homing letters, and chooses windows
 // and verifies placements with those.
 //
-// Each bucket has a head: where its entries start, and the union of the
-// letters its motifs allow right after their windows (every bit when a motif's
-// window ends the motif, bit 26 standing for a residue that is no letter), so
-// that a bucket is passed over when the residue after the window fits none of
-// its motifs. Each entry carries what the first tests of a candidate need, so
+// A bitmap of the buckets that hold any motif, small enough to stay in the
+// cache, spares the pass the random read of most empty buckets. Each entry
+// carries what the first tests of a candidate need, so
 // that most candidates are rejected without touching the motif: the
 // placement's offset from the window, the motif's width, and its two most
 // selective positions outside the window with their letters.
@@ -98,30 +96,22 @@ class MotifIndex {
   std::uint32_t motifCount() const { return static_cast<std::uint32_t>(motifs_.size()); }
   const IndexedMotif& motif(std::uint32_t m) const { return motifs_[m]; }
 
-  struct BucketHead {
-    std::uint32_t start;        // the bucket's first entry
-    std::uint32_t nextLetters;  // letters allowed after the window, by letter code
-  };
-
   // Whether the bucket of `code` in table q holds any motif; read from a
   // bitmap small enough to stay in the cache.
   bool Used(std::uint32_t q, std::uint32_t code) const {
     return ((tables_[q].used[code / 64] >> (code % 64)) & 1) != 0;
   }
-  const BucketHead& Head(std::uint32_t q, std::uint32_t code) const {
-    return tables_[q].heads[code];
-  }
   // The motifs of table q whose window admits the q-gram `code`, ascending.
   std::span<const IndexEntry> Bucket(std::uint32_t q, std::uint32_t code) const {
     const Table& table = tables_[q];
-    return {table.entries.data() + table.heads[code].start,
-            table.entries.data() + table.heads[code + 1].start};
+    return {table.entries.data() + table.bucketStarts[code],
+            table.entries.data() + table.bucketStarts[code + 1]};
   }
   // Whether table q has any entry.
   bool HasTable(std::uint32_t q) const { return !tables_[q].entries.empty(); }
   // Where the bucket of `code` in table q starts, for prefetching.
-  const BucketHead* HeadAddress(std::uint32_t q, std::uint32_t code) const {
-    return tables_[q].heads.data() + code;
+  const std::uint32_t* BucketStartAddress(std::uint32_t q, std::uint32_t code) const {
+    return tables_[q].bucketStarts.data() + code;
   }
   const IndexEntry* EntryAddress(std::uint32_t q, std::uint32_t at) const {
     return tables_[q].entries.data() + at;
@@ -134,8 +124,8 @@ class MotifIndex {
 
  private:
   struct Table {
-    HugePageArray<BucketHead> heads;  // kQGramCodes[q] + 1 heads, or none
-    std::vector<std::uint64_t> used;  // a bit per bucket: not empty
+    HugePageArray<std::uint32_t> bucketStarts;  // kQGramCodes[q] + 1 starts, or none
+    std::vector<std::uint64_t> used;            // a bit per bucket: not empty
     HugePageArray<IndexEntry> entries;
   };
 

@@ -36,38 +36,48 @@ SearchEngine::SearchEngine(const motifMappedMemoryCDT& motifs, double cutoffExpe
       memo_(motifs, cutoffExpectation),
       lines_(motifs) {}
 
-std::shared_ptr<LengthStatistics> SearchEngine::Worker::StatisticsFor(std::uint64_t length) {
-  if (lastStatistics_ == nullptr || lastStatistics_->length() != length) {
-    lastStatistics_ = engine_.memo_.ForLength(length);
-  }
-  return lastStatistics_;
+LengthStatistics& SearchEngine::Worker::StatisticsFor(std::uint64_t length) {
+  // A thread's own cache of recent lengths spares it the memo's lock.
+  std::shared_ptr<LengthStatistics>& cached = recentLengths_[length % recentLengths_.size()];
+  if (cached == nullptr || cached->length() != length) cached = engine_.memo_.ForLength(length);
+  return *cached;
 }
 
 bool SearchEngine::Worker::PrepareListedSequence(const ListedSequence& sequence) {
-  // One pass forms the q-gram keys and checks, residue by residue, that the
-  // mask is one letter's bit or 0 and that the residue is the next entry of its
-  // letter's list; at the end every list must be used up.
-  keys_.resize(sequence.length);
-  std::uint32_t next[kLetters];
-  std::copy(sequence.letterLists, sequence.letterLists + kLetters, next);
+  // The residues: each mask must be one letter's bit or 0; their letter codes
+  // and q-gram keys.
+  const std::uint64_t length = sequence.length;
+  keys_.resize(length);
+  codes_.resize(length);
   std::uint32_t odd = 0;
-  std::uint32_t key = 0;
-  for (std::uint64_t p = 0; p < sequence.length; ++p) {
+  KeyFormer keys;
+  std::uint64_t letters = 0;
+  for (std::uint64_t p = 0; p < length; ++p) {
     const std::uint32_t mask = sequence.residues[p];
     const std::uint32_t lowest = mask & (0u - mask);
     odd |= (mask ^ lowest) | (lowest & ~kAllLettersMask);
-    std::uint32_t code = kNoLetter;
-    if (mask != 0) {
-      code = static_cast<std::uint32_t>(std::countr_zero(mask)) % kLetters;
-      const std::uint32_t entry = next[code]++;
-      if (entry >= sequence.letterLists[code + 1] || sequence.positions[entry] != p) return false;
-    }
-    key = NextKey(key, code);
-    keys_[p] = key;
+    const std::uint32_t code =
+        mask == 0 ? kNoLetter : static_cast<std::uint32_t>(std::countr_zero(mask)) % kLetters;
+    codes_[p] = static_cast<std::uint8_t>(code);
+    letters += mask != 0;
+    keys_[p] = keys.Next(code);
   }
   if (odd != 0) return false;
-  for (int k = 0; k < kLetters; ++k) {
-    if (next[k] != sequence.letterLists[k + 1]) return false;
+
+  // The lists, one after the other: each must ascend and hold positions of its
+  // own letter only, and together they must hold as many positions as there
+  // are letters. Then each letter's list is exactly its positions.
+  const std::uint32_t* lists = sequence.letterLists;
+  if (lists[kLetters] - lists[0] != letters) return false;
+  for (std::uint32_t k = 0; k < kLetters; ++k) {
+    std::uint64_t previous = 0;
+    bool first = true;
+    for (std::uint32_t entry = lists[k]; entry < lists[k + 1]; ++entry) {
+      const std::uint32_t p = sequence.positions[entry];
+      if (p >= length || codes_[p] != k || (!first && p <= previous)) return false;
+      previous = p;
+      first = false;
+    }
   }
   return true;
 }
@@ -77,8 +87,8 @@ void SearchEngine::Worker::SearchDatabaseSequence(const sequenceMappedMemoryCDT&
   ++counters_.sequences;
   const std::uint32_t begin = sequences.sequenceIndices[n];
   const std::uint64_t length = sequences.sequenceIndices[n + 1] - begin;
-  const std::shared_ptr<LengthStatistics> statistics = StatisticsFor(length);
-  const std::uint32_t stop = statistics->stop();
+  LengthStatistics& statistics = StatisticsFor(length);
+  const std::uint32_t stop = statistics.stop();
   if (stop == 0 || length == 0) return;
 
   const ListedSequence listed{length, sequences.bitSequences + begin,
@@ -114,7 +124,7 @@ void SearchEngine::Worker::SearchDatabaseSequence(const sequenceMappedMemoryCDT&
   const std::uint32_t name = sequences.nameIndices[n];
   HitLineFormatter::AppendHeader(out, ">",
                                  {sequences.names + name, sequences.nameIndices[n + 1] - name});
-  WriteHits(out, *statistics, {sequences.textSequences + begin, length});
+  WriteHits(out, statistics, {sequences.textSequences + begin, length});
 }
 
 void SearchEngine::Worker::SearchText(std::string_view name, std::string_view text, bool writeName,
@@ -122,18 +132,17 @@ void SearchEngine::Worker::SearchText(std::string_view name, std::string_view te
   ++counters_.sequences;
   text = text.substr(0, ::strnlen(text.data(), text.size()));
   const std::uint64_t length = text.size();
-  const std::shared_ptr<LengthStatistics> statistics = StatisticsFor(length);
-  const std::uint32_t stop = statistics->stop();
+  LengthStatistics& statistics = StatisticsFor(length);
+  const std::uint32_t stop = statistics.stop();
   if (stop == 0 || length == 0) return;
 
   keys_.resize(length);
   masks_.resize(length);
-  std::uint32_t key = 0;
+  KeyFormer keys;
   for (std::uint64_t p = 0; p < length; ++p) {
     const std::uint8_t code = kTextCodes.code[static_cast<unsigned char>(text[p])];
     masks_[p] = code == kNoLetter ? 0u : 1u << code;
-    key = NextKey(key, code);
-    keys_[p] = key;
+    keys_[p] = keys.Next(code);
   }
   const MotifIndex& index = engine_.index_;
   hits_.clear();
@@ -157,7 +166,7 @@ void SearchEngine::Worker::SearchText(std::string_view name, std::string_view te
   if (hits_.empty()) return;
   std::sort(hits_.begin(), hits_.end());
   if (writeName) HitLineFormatter::AppendHeader(out, {}, name);
-  WriteHits(out, *statistics, text);
+  WriteHits(out, statistics, text);
 }
 
 void SearchEngine::Worker::WriteHits(std::string& out, LengthStatistics& statistics,

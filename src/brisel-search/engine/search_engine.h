@@ -23,6 +23,7 @@
 #ifndef BRISEL_ENGINE_SEARCH_ENGINE_H
 #define BRISEL_ENGINE_SEARCH_ENGINE_H
 
+#include <array>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -61,7 +62,7 @@ class SearchEngine {
     const EngineCounters& counters() const { return counters_; }
 
    private:
-    std::shared_ptr<LengthStatistics> StatisticsFor(std::uint64_t length);
+    LengthStatistics& StatisticsFor(std::uint64_t length);
     // Forms the q-gram keys of a database sequence; false when the index
     // cannot serve it (a residue mask that is neither one letter nor 0, or
     // letter position lists that are not the residues' own).
@@ -72,10 +73,11 @@ class SearchEngine {
     HitLineFormatter::Numbers numbers_;
     EngineCounters counters_;
     std::vector<std::uint32_t> keys_;
+    std::vector<std::uint8_t> codes_;
     std::vector<std::uint32_t> masks_;
     std::vector<EngineHit> hits_;
     LetterBitmaps bitmaps_;
-    std::shared_ptr<LengthStatistics> lastStatistics_;
+    std::array<std::shared_ptr<LengthStatistics>, 1024> recentLengths_;
   };
 
  private:

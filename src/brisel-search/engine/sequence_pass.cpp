@@ -2,6 +2,7 @@
 #include "engine/sequence_pass.h"
 
 #include <bit>
+#include <span>
 
 namespace {
 
@@ -51,6 +52,63 @@ inline void Prefetch(const void* address) {
 #endif
 }
 
+// A window to look up: its last residue (bits 24 and up), its q (bits 20 to
+// 23) and its q-gram code (bits 0 to 19).
+using WindowRef = std::uint64_t;
+constexpr WindowRef MakeWindowRef(std::uint64_t end, std::uint32_t q, std::uint32_t code) {
+  return end << 24 | std::uint64_t{q} << 20 | code;
+}
+
+// Collects the windows of table Q whose bucket holds any motif. The bitmap
+// read is the only test, and it does not branch.
+template <std::uint32_t Q>
+std::size_t GatherWindowsOf(const MotifIndex& index, const PassInput& input, WindowRef* out) {
+  std::size_t count = 0;
+  // The bitmap reads of 64 residues are independent of each other; only
+  // their bits are collected, then the windows of the set bits written.
+  for (std::uint64_t base = 0; base < input.length; base += 64) {
+    const std::uint64_t block = input.length - base < 64 ? input.length - base : 64;
+    std::uint64_t found = 0;
+    for (std::uint64_t i = 0; i < block; ++i) {
+      const std::uint32_t packed = input.keys[base + i];
+      const std::uint32_t code = (packed & kKeyMask) % kQGramCodes[Q];
+      const bool use = ((packed >> kRunShift) >= Q) & index.Used(Q, code);
+      found |= std::uint64_t{use} << i;
+    }
+    for (; found != 0; found &= found - 1) {
+      const std::uint64_t end = base + static_cast<std::uint64_t>(std::countr_zero(found));
+      out[count++] = MakeWindowRef(end, Q, (input.keys[end] & kKeyMask) % kQGramCodes[Q]);
+    }
+  }
+  return count;
+}
+
+// The windows of every table in use, table by table; the order does not
+// matter, since the hits are sorted afterwards.
+void GatherWindows(const MotifIndex& index, const PassInput& input,
+                   std::span<const std::uint32_t> tables, std::vector<WindowRef>& windows) {
+  windows.resize(input.length * tables.size() + 1);
+  std::size_t count = 0;
+  for (const std::uint32_t q : tables) {
+    WindowRef* out = windows.data() + count;
+    switch (q) {
+      case 1:
+        count += GatherWindowsOf<1>(index, input, out);
+        break;
+      case 2:
+        count += GatherWindowsOf<2>(index, input, out);
+        break;
+      case 3:
+        count += GatherWindowsOf<3>(index, input, out);
+        break;
+      default:
+        count += GatherWindowsOf<4>(index, input, out);
+        break;
+    }
+  }
+  windows.resize(count);
+}
+
 template <bool kHoming>
 void Pass(const MotifIndex& index, const PassInput& input, std::vector<EngineHit>& hits,
           EngineCounters& counters) {
@@ -61,41 +119,28 @@ void Pass(const MotifIndex& index, const PassInput& input, std::vector<EngineHit
   }
   if (tableCount == 0) return;
 
-  const std::uint32_t* const keys = input.keys;
-  const std::uint64_t length = input.length;
-  const auto forEachWindow = [&](std::uint64_t end, auto visit) {
-    const std::uint32_t packed = keys[end];
-    const std::uint32_t run = packed >> kRunShift;
-    const std::uint32_t key = packed & kKeyMask;
-    for (std::uint32_t t = 0; t < tableCount && tables[t] <= run; ++t) {
-      const std::uint32_t code = key % kQGramCodes[tables[t]];
-      if (index.Used(tables[t], code)) visit(tables[t], code);
+  thread_local std::vector<WindowRef> windows;
+  GatherWindows(index, input, {tables, tableCount}, windows);
+  counters.windows += windows.size();
+
+  const std::size_t count = windows.size();
+  const auto q = [](WindowRef w) { return static_cast<std::uint32_t>(w >> 20) & 0xF; };
+  const auto code = [](WindowRef w) { return static_cast<std::uint32_t>(w) & 0xFFFFF; };
+  for (std::size_t i = 0; i < count; ++i) {
+    // The random reads, a bucket's start and then its first entry, are
+    // prefetched some windows ahead.
+    if (i + kPrefetchDistance < count) {
+      const WindowRef ahead = windows[i + kPrefetchDistance];
+      Prefetch(index.BucketStartAddress(q(ahead), code(ahead)));
     }
-  };
-  for (std::uint64_t end = 0; end < length; ++end) {
-    if (end + kPrefetchDistance < length) {
-      forEachWindow(end + kPrefetchDistance, [&](std::uint32_t q, std::uint32_t code) {
-        Prefetch(index.HeadAddress(q, code));
-      });
+    if (i + kPrefetchDistance / 2 < count) {
+      const WindowRef ahead = windows[i + kPrefetchDistance / 2];
+      Prefetch(index.EntryAddress(q(ahead), *index.BucketStartAddress(q(ahead), code(ahead))));
     }
-    if (end + kPrefetchDistance / 2 < length) {
-      forEachWindow(end + kPrefetchDistance / 2, [&](std::uint32_t q, std::uint32_t code) {
-        Prefetch(index.EntryAddress(q, index.HeadAddress(q, code)->start));
-      });
-    }
-    // The residue after the window, as a letter code; past the end every
-    // bucket is read (its motifs then fit only if their windows end them).
-    std::uint32_t next = 31;
-    if (end + 1 < length) {
-      const std::uint32_t after = keys[end + 1];
-      next = (after >> kRunShift) == 0 ? kNoLetter : (after & kKeyMask) % 26;
-    }
-    forEachWindow(end, [&](std::uint32_t q, std::uint32_t code) {
-      ++counters.windows;
-      if (((index.Head(q, code).nextLetters >> next) & 1) == 0) return;
-      ++counters.extended;
-      VerifyBucket<kHoming>(index, input, q, code, end + 1 - q, hits, counters);
-    });
+    const WindowRef window = windows[i];
+    const std::uint64_t end = window >> 24;
+    VerifyBucket<kHoming>(index, input, q(window), code(window), end + 1 - q(window), hits,
+                          counters);
   }
 }
 

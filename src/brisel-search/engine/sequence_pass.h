@@ -42,19 +42,31 @@ struct EngineHit {
 inline constexpr std::uint32_t kRunShift = 20;
 inline constexpr std::uint32_t kKeyMask = (1u << kRunShift) - 1;
 
-// The packed key at a residue of letter code `code` (kNoLetter for none),
-// given the key at the residue before it (0 at the first residue).
-inline std::uint32_t NextKey(std::uint32_t previous, std::uint32_t code) {
-  const std::uint32_t shifted = (previous & kKeyMask) * 26;
-  if (code == kNoLetter) return shifted % kQGramCodes[kMaxWindow];
-  const std::uint32_t run = previous >> kRunShift;
-  return (shifted + code) % kQGramCodes[kMaxWindow] |
-         ((run < kMaxWindow ? run + 1 : run) << kRunShift);
-}
+// Forms the packed keys of a sequence residue by residue. The key is formed
+// from the last four codes afresh at each residue, so that no residue waits
+// for the arithmetic of the one before.
+class KeyFormer {
+ public:
+  // The key at the next residue, of letter code `code` (kNoLetter for none).
+  std::uint32_t Next(std::uint32_t code) {
+    const bool letter = code != kNoLetter;
+    run_ = letter ? (run_ < kMaxWindow ? run_ + 1 : run_) : 0;
+    codes_[3] = codes_[2];
+    codes_[2] = codes_[1];
+    codes_[1] = codes_[0];
+    codes_[0] = letter ? code : 0;
+    const std::uint32_t key = ((codes_[3] * 26 + codes_[2]) * 26 + codes_[1]) * 26 + codes_[0];
+    return key | run_ << kRunShift;
+  }
+
+ private:
+  std::uint32_t codes_[kMaxWindow] = {0, 0, 0, 0};
+  std::uint32_t run_ = 0;
+};
 
 struct PassInput {
   const std::uint32_t* residues;  // letter masks, each one letter's bit or 0
-  const std::uint32_t* keys;      // NextKey of each residue
+  const std::uint32_t* keys;      // KeyFormer's key of each residue
   std::uint64_t length;
   std::uint32_t stop;  // motifs from here on are past the cut-off
   bool homing;
