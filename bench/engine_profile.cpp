@@ -2,10 +2,11 @@
 // sequence database and prints what each stage passed, where the time went and
 // how the motifs were routed. It measures; it checks nothing.
 //
-//   build/bench/engine_profile MOTIF_ROOT SEQUENCE_ROOT [EXPONENT]
+//   build/bench/engine_profile MOTIF_ROOT SEQUENCE_ROOT [EXPONENT [--index-only]]
 //
 // The roots are local root paths (as brisel-search -l takes them); EXPONENT is
 // the -e cut-off exponent (default -2). The hit report is formed and dropped.
+// With --index-only the index is built and described, and nothing searched.
 #include <chrono>
 #include <cmath>
 #include <cstdio>
@@ -55,21 +56,6 @@ int main(int argc, char* argv[]) {
     if (index.motif(m).route == MotifRoute::kIndexed) ++byWindow[index.motif(m).windowLength];
   }
 
-  start = std::chrono::steady_clock::now();
-  SearchEngine::Worker worker(engine);
-  std::string out;
-  std::uint64_t bytes = 0;
-  for (std::uint32_t n = 0; n < numSequences; ++n) {
-    worker.SearchDatabaseSequence(sequences, n, out);
-    if (out.size() > (1u << 20)) {
-      bytes += out.size();
-      out.clear();
-    }
-  }
-  bytes += out.size();
-  const double searchSeconds = SecondsSince(start);
-
-  const EngineCounters& c = worker.counters();
   std::printf(
       "motifs %u: indexed %lu (windows of 1/2/3/4: %lu/%lu/%lu/%lu), residual %lu, "
       "never %lu\n",
@@ -93,6 +79,24 @@ int main(int argc, char* argv[]) {
     std::printf("table %u: %lu of %u buckets used, %lu entries, largest bucket %lu\n", q, used,
                 kQGramCodes[q], entries, largest);
   }
+  std::fflush(stdout);
+  if (argc > 4 && std::string(argv[4]) == "--index-only") return 0;
+
+  start = std::chrono::steady_clock::now();
+  SearchEngine::Worker worker(engine);
+  std::string out;
+  std::uint64_t bytes = 0;
+  for (std::uint32_t n = 0; n < numSequences; ++n) {
+    worker.SearchDatabaseSequence(sequences, n, out);
+    if (out.size() > (1u << 20)) {
+      bytes += out.size();
+      out.clear();
+    }
+  }
+  bytes += out.size();
+  const double searchSeconds = SecondsSince(start);
+
+  const EngineCounters& c = worker.counters();
   std::printf("search: %.3f s, %lu report bytes, %lu lengths memoised\n", searchSeconds, bytes,
               engine.memo().lengthsComputed());
   std::printf("sequences %lu (motif by motif: %lu), residues %lu\n", c.sequences,
