@@ -101,6 +101,7 @@ class MotifIndex {
   bool Used(std::uint32_t q, std::uint32_t code) const {
     return ((tables_[q].used[code / 64] >> (code % 64)) & 1) != 0;
   }
+  const std::uint64_t* UsedBitmap(std::uint32_t q) const { return tables_[q].used.data(); }
   // The motifs of table q whose window admits the q-gram `code`, ascending.
   std::span<const IndexEntry> Bucket(std::uint32_t q, std::uint32_t code) const {
     const Table& table = tables_[q];

@@ -44,13 +44,10 @@ LengthStatistics& SearchEngine::Worker::StatisticsFor(std::uint64_t length) {
 }
 
 bool SearchEngine::Worker::PrepareListedSequence(const ListedSequence& sequence) {
-  // The residues: each mask must be one letter's bit or 0; their letter codes
-  // and q-gram keys.
+  // The residues: each mask must be one letter's bit or 0; their letter codes.
   const std::uint64_t length = sequence.length;
-  keys_.resize(length);
   codes_.resize(length);
   std::uint32_t odd = 0;
-  KeyFormer keys;
   std::uint64_t letters = 0;
   for (std::uint64_t p = 0; p < length; ++p) {
     const std::uint32_t mask = sequence.residues[p];
@@ -60,7 +57,6 @@ bool SearchEngine::Worker::PrepareListedSequence(const ListedSequence& sequence)
         mask == 0 ? kNoLetter : static_cast<std::uint32_t>(std::countr_zero(mask)) % kLetters;
     codes_[p] = static_cast<std::uint8_t>(code);
     letters += mask != 0;
-    keys_[p] = keys.Next(code);
   }
   if (odd != 0) return false;
 
@@ -112,7 +108,7 @@ void SearchEngine::Worker::SearchDatabaseSequence(const sequenceMappedMemoryCDT&
     for (std::uint32_t m = 0; m < stop; ++m)
       walk(m);
   } else {
-    FindIndexedHits(index, {listed.residues, keys_.data(), length, stop, true}, hits_, counters_);
+    FindIndexedHits(index, {listed.residues, codes_.data(), length, stop, true}, hits_, counters_);
     for (const std::uint32_t m : index.residualMotifs()) {
       if (m >= stop) break;
       walk(m);
@@ -136,17 +132,16 @@ void SearchEngine::Worker::SearchText(std::string_view name, std::string_view te
   const std::uint32_t stop = statistics.stop();
   if (stop == 0 || length == 0) return;
 
-  keys_.resize(length);
+  codes_.resize(length);
   masks_.resize(length);
-  KeyFormer keys;
   for (std::uint64_t p = 0; p < length; ++p) {
     const std::uint8_t code = kTextCodes.code[static_cast<unsigned char>(text[p])];
+    codes_[p] = code;
     masks_[p] = code == kNoLetter ? 0u : 1u << code;
-    keys_[p] = keys.Next(code);
   }
   const MotifIndex& index = engine_.index_;
   hits_.clear();
-  FindIndexedHits(index, {masks_.data(), keys_.data(), length, stop, false}, hits_, counters_);
+  FindIndexedHits(index, {masks_.data(), codes_.data(), length, stop, false}, hits_, counters_);
   bool bitmapsBuilt = false;
   for (const std::uint32_t m : index.residualMotifs()) {
     if (m >= stop) break;

@@ -63,7 +63,7 @@ class SearchEngine {
 
    private:
     LengthStatistics& StatisticsFor(std::uint64_t length);
-    // Forms the q-gram keys of a database sequence; false when the index
+    // Forms the letter codes of a database sequence; false when the index
     // cannot serve it (a residue mask that is neither one letter nor 0, or
     // letter position lists that are not the residues' own).
     bool PrepareListedSequence(const ListedSequence& sequence);
@@ -72,7 +72,6 @@ class SearchEngine {
     SearchEngine& engine_;
     HitLineFormatter::Numbers numbers_;
     EngineCounters counters_;
-    std::vector<std::uint32_t> keys_;
     std::vector<std::uint8_t> codes_;
     std::vector<std::uint32_t> masks_;
     std::vector<EngineHit> hits_;

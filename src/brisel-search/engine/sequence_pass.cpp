@@ -59,51 +59,64 @@ constexpr WindowRef MakeWindowRef(std::uint64_t end, std::uint32_t q, std::uint3
   return end << 24 | std::uint64_t{q} << 20 | code;
 }
 
-// Collects the windows of table Q whose bucket holds any motif. The bitmap
-// read is the only test, and it does not branch.
-template <std::uint32_t Q>
-std::size_t GatherWindowsOf(const MotifIndex& index, const PassInput& input, WindowRef* out) {
-  std::size_t count = 0;
-  // The bitmap reads of 64 residues are independent of each other; only
-  // their bits are collected, then the windows of the set bits written.
-  for (std::uint64_t base = 0; base < input.length; base += 64) {
-    const std::uint64_t block = input.length - base < 64 ? input.length - base : 64;
-    std::uint64_t found = 0;
-    for (std::uint64_t i = 0; i < block; ++i) {
-      const std::uint32_t packed = input.keys[base + i];
-      const std::uint32_t code = (packed & kKeyMask) % kQGramCodes[Q];
-      const bool use = ((packed >> kRunShift) >= Q) & index.Used(Q, code);
-      found |= std::uint64_t{use} << i;
-    }
-    for (; found != 0; found &= found - 1) {
-      const std::uint64_t end = base + static_cast<std::uint64_t>(std::countr_zero(found));
-      out[count++] = MakeWindowRef(end, Q, (input.keys[end] & kKeyMask) % kQGramCodes[Q]);
-    }
+// The q-gram codes of the windows that end at each residue, for every q at
+// once: the code of q letters is that of q - 1 letters plus the q-th letter
+// back times 26^(q - 1), so no residue waits for the arithmetic of the one
+// before, and `run` counts the letters in a row that end here.
+class WindowCodes {
+ public:
+  void Next(std::uint32_t code) {
+    const bool letter = code != kNoLetter;
+    run_ = letter ? (run_ < kMaxWindow ? run_ + 1 : run_) : 0;
+    last_[3] = last_[2];
+    last_[2] = last_[1];
+    last_[1] = last_[0];
+    last_[0] = letter ? code : 0;
+    codes_[1] = last_[0];
+    codes_[2] = codes_[1] + last_[1] * kQGramCodes[1];
+    codes_[3] = codes_[2] + last_[2] * kQGramCodes[2];
+    codes_[4] = codes_[3] + last_[3] * kQGramCodes[3];
   }
-  return count;
-}
+  std::uint32_t run() const { return run_; }
+  std::uint32_t code(std::uint32_t q) const { return codes_[q]; }
 
-// The windows of every table in use, table by table; the order does not
-// matter, since the hits are sorted afterwards.
+ private:
+  std::uint32_t last_[kMaxWindow] = {0, 0, 0, 0};
+  std::uint32_t codes_[kMaxWindow + 1] = {0, 0, 0, 0, 0};
+  std::uint32_t run_ = 0;
+};
+
+// Collects the windows whose bucket holds any motif, 64 residues at a time:
+// first the codes of every q, then, table by table, the bitmap bits of the
+// windows in a register (the reads do not depend on each other), then the
+// windows of the set bits.
 void GatherWindows(const MotifIndex& index, const PassInput& input,
                    std::span<const std::uint32_t> tables, std::vector<WindowRef>& windows) {
   windows.resize(input.length * tables.size() + 1);
   std::size_t count = 0;
-  for (const std::uint32_t q : tables) {
-    WindowRef* out = windows.data() + count;
-    switch (q) {
-      case 1:
-        count += GatherWindowsOf<1>(index, input, out);
-        break;
-      case 2:
-        count += GatherWindowsOf<2>(index, input, out);
-        break;
-      case 3:
-        count += GatherWindowsOf<3>(index, input, out);
-        break;
-      default:
-        count += GatherWindowsOf<4>(index, input, out);
-        break;
+  WindowCodes codes;
+  std::uint32_t blockCodes[kMaxWindow + 1][64];
+  std::uint32_t runs[64];
+  for (std::uint64_t base = 0; base < input.length; base += 64) {
+    const std::uint64_t block = input.length - base < 64 ? input.length - base : 64;
+    for (std::uint64_t i = 0; i < block; ++i) {
+      codes.Next(input.codes[base + i]);
+      runs[i] = codes.run();
+      for (std::uint32_t q = 1; q <= kMaxWindow; ++q)
+        blockCodes[q][i] = codes.code(q);
+    }
+    for (const std::uint32_t q : tables) {
+      const std::uint64_t* used = index.UsedBitmap(q);
+      std::uint64_t found = 0;
+      for (std::uint64_t i = 0; i < block; ++i) {
+        const std::uint32_t code = blockCodes[q][i];
+        const std::uint64_t bit = (used[code / 64] >> (code % 64)) & (runs[i] >= q ? 1 : 0);
+        found |= bit << i;
+      }
+      for (; found != 0; found &= found - 1) {
+        const auto i = static_cast<std::uint64_t>(std::countr_zero(found));
+        windows[count++] = MakeWindowRef(base + i, q, blockCodes[q][i]);
+      }
     }
   }
   windows.resize(count);

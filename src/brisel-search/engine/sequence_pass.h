@@ -35,38 +35,9 @@ struct EngineHit {
   }
 };
 
-// The q-grams that end at a residue, packed in one word: the last four letter
-// codes in base 26 (bits 0 to 18, the latest least significant) and how many
-// letters in a row end there, up to four (bits 20 to 22). A window of q is
-// looked up only when q letters end at its last residue.
-inline constexpr std::uint32_t kRunShift = 20;
-inline constexpr std::uint32_t kKeyMask = (1u << kRunShift) - 1;
-
-// Forms the packed keys of a sequence residue by residue. The key is formed
-// from the last four codes afresh at each residue, so that no residue waits
-// for the arithmetic of the one before.
-class KeyFormer {
- public:
-  // The key at the next residue, of letter code `code` (kNoLetter for none).
-  std::uint32_t Next(std::uint32_t code) {
-    const bool letter = code != kNoLetter;
-    run_ = letter ? (run_ < kMaxWindow ? run_ + 1 : run_) : 0;
-    codes_[3] = codes_[2];
-    codes_[2] = codes_[1];
-    codes_[1] = codes_[0];
-    codes_[0] = letter ? code : 0;
-    const std::uint32_t key = ((codes_[3] * 26 + codes_[2]) * 26 + codes_[1]) * 26 + codes_[0];
-    return key | run_ << kRunShift;
-  }
-
- private:
-  std::uint32_t codes_[kMaxWindow] = {0, 0, 0, 0};
-  std::uint32_t run_ = 0;
-};
-
 struct PassInput {
   const std::uint32_t* residues;  // letter masks, each one letter's bit or 0
-  const std::uint32_t* keys;      // KeyFormer's key of each residue
+  const std::uint8_t* codes;      // their letter codes, kNoLetter for 0
   std::uint64_t length;
   std::uint32_t stop;  // motifs from here on are past the cut-off
   bool homing;
