@@ -52,6 +52,7 @@ make -C "$here" build > "$work/build.log" 2>&1 || { cat "$work/build.log"; exit 
 search=$here/build/src/brisel-search/brisel-search
 makedb=$here/build/src/brisel-makedb/brisel-makedb
 helper=$here/bench/compare_peer_hits.py
+export PYTHONDONTWRITEBYTECODE=1  # the helper imports check_site_hits.py: no __pycache__ in bench/
 patterns=$here/data/site-patterns.txt
 
 # Inputs and databases.
