@@ -22,30 +22,49 @@ LETTERS = "ABCDEFGHIJKLMNOPQRSTUVWXYZ"
 ELEMENT = re.compile(r"(x|[A-Z]|\[[A-Z]+\]|\{[A-Z]+\})(?:\((\d+)(?:,(\d+))?\))?")
 
 
-def letter_class(element):
+def allowed_letters(element):
+    """The upper-case letters an element (x, a letter, [..] or {..}) allows."""
     if element == "x":
-        allowed = LETTERS
-    elif element.startswith("["):
-        allowed = element[1:-1]
-    elif element.startswith("{"):
-        allowed = "".join(c for c in LETTERS if c not in element[1:-1])
-    else:
-        allowed = element
+        return LETTERS
+    if element.startswith("["):
+        return element[1:-1]
+    if element.startswith("{"):
+        return "".join(c for c in LETTERS if c not in element[1:-1])
+    return element
+
+
+def letter_class(element):
+    allowed = allowed_letters(element)
     return "[" + allowed + allowed.lower() + "]"
 
 
-def expansions(pattern):
-    """One regular expression per choice of the pattern's ranges."""
-    elements = []
+def elements(pattern):
+    """(element, range of its counts) for each element of a pattern."""
+    result = []
     for part in pattern.rstrip(".").split("-"):
         match = ELEMENT.fullmatch(part)
         if not match:
             sys.exit(f"cannot read element '{part}' of '{pattern}'")
         low = int(match.group(2) or 1)
         high = int(match.group(3) or low)
-        elements.append((letter_class(match.group(1)), range(low, high + 1)))
-    for counts in itertools.product(*(choices for _, choices in elements)):
-        yield re.compile("(?=(" + "".join(c * n for (c, _), n in zip(elements, counts)) + "))")
+        result.append((match.group(1), range(low, high + 1)))
+    return result
+
+
+def expansions(pattern):
+    """One regular expression per choice of the pattern's ranges."""
+    classes = [(letter_class(element), counts) for element, counts in elements(pattern)]
+    for counts in itertools.product(*(choices for _, choices in classes)):
+        yield re.compile("(?=(" + "".join(c * n for (c, _), n in zip(classes, counts)) + "))")
+
+
+def read_patterns(path):
+    """(pattern, record) for each line of a pattern list."""
+    with open(path) as f:
+        for line in f:
+            if line.strip() and not line.startswith("#"):
+                fields = line.split(None, 1)
+                yield fields[0], fields[1].strip() if len(fields) > 1 else fields[0]
 
 
 def header_groups(path):
@@ -70,13 +89,8 @@ def read_fasta(path):
 
 
 def expected_groups(patterns_path, fasta_path):
-    motifs = []
-    with open(patterns_path) as f:
-        for line in f:
-            if line.strip() and not line.startswith("#"):
-                fields = line.split(None, 1)
-                record = fields[1].strip() if len(fields) > 1 else fields[0]
-                motifs += [(record, regex) for regex in expansions(fields[0])]
+    motifs = [(record, regex) for pattern, record in read_patterns(patterns_path)
+              for regex in expansions(pattern)]
     for name, sequence in read_fasta(fasta_path):
         hits = sorted(f"{record}|{m.group(1)}|{m.start() + 1}|{m.start() + len(m.group(1))}"
                       for record, regex in motifs for m in regex.finditer(sequence))
