@@ -86,19 +86,25 @@ class WindowCodes {
   std::uint32_t run_ = 0;
 };
 
-// Collects the windows whose bucket holds any motif, 64 residues at a time:
-// first the codes of every q, then, table by table, the bitmap bits of the
-// windows in a register (the reads do not depend on each other), then the
-// windows of the set bits.
-void GatherWindows(const MotifIndex& index, const PassInput& input,
-                   std::span<const std::uint32_t> tables, std::vector<WindowRef>& windows) {
-  windows.resize(input.length * tables.size() + 1);
+// Residues are taken this many at a time, so that the windows of a sequence
+// of any length take bounded memory.
+constexpr std::uint64_t kSegmentResidues = std::uint64_t{1} << 16;
+
+// Collects the windows whose bucket holds any motif among those that end at
+// residues `from` to `to` (a multiple of 64 apart, but at the sequence's
+// end), 64 residues at a time: first the codes of every q, then, table by
+// table, the bitmap bits of the windows in a register (the reads do not depend
+// on each other), then the windows of the set bits. `codes` carries the
+// letters before `from`.
+void GatherWindows(const MotifIndex& index, const PassInput& input, std::uint64_t from,
+                   std::uint64_t to, std::span<const std::uint32_t> tables, WindowCodes& codes,
+                   std::vector<WindowRef>& windows) {
+  windows.resize((to - from) * tables.size() + 1);
   std::size_t count = 0;
-  WindowCodes codes;
   std::uint32_t blockCodes[kMaxWindow + 1][64];
   std::uint32_t runs[64];
-  for (std::uint64_t base = 0; base < input.length; base += 64) {
-    const std::uint64_t block = input.length - base < 64 ? input.length - base : 64;
+  for (std::uint64_t base = from; base < to; base += 64) {
+    const std::uint64_t block = to - base < 64 ? to - base : 64;
     for (std::uint64_t i = 0; i < block; ++i) {
       codes.Next(input.codes[base + i]);
       runs[i] = codes.run();
@@ -123,6 +129,11 @@ void GatherWindows(const MotifIndex& index, const PassInput& input,
 }
 
 template <bool kHoming>
+void VerifyWindows(const MotifIndex& index, const PassInput& input,
+                   const std::vector<WindowRef>& windows, std::vector<EngineHit>& hits,
+                   EngineCounters& counters);
+
+template <bool kHoming>
 void Pass(const MotifIndex& index, const PassInput& input, std::vector<EngineHit>& hits,
           EngineCounters& counters) {
   std::uint32_t tables[kMaxWindow];
@@ -133,9 +144,21 @@ void Pass(const MotifIndex& index, const PassInput& input, std::vector<EngineHit
   if (tableCount == 0) return;
 
   thread_local std::vector<WindowRef> windows;
-  GatherWindows(index, input, {tables, tableCount}, windows);
-  counters.windows += windows.size();
+  WindowCodes codes;
+  for (std::uint64_t from = 0; from < input.length; from += kSegmentResidues) {
+    const std::uint64_t to =
+        input.length - from < kSegmentResidues ? input.length : from + kSegmentResidues;
+    GatherWindows(index, input, from, to, {tables, tableCount}, codes, windows);
+    VerifyWindows<kHoming>(index, input, windows, hits, counters);
+  }
+}
 
+// Verifies the candidates of every window, in the order given.
+template <bool kHoming>
+void VerifyWindows(const MotifIndex& index, const PassInput& input,
+                   const std::vector<WindowRef>& windows, std::vector<EngineHit>& hits,
+                   EngineCounters& counters) {
+  counters.windows += windows.size();
   const std::size_t count = windows.size();
   const auto q = [](WindowRef w) { return static_cast<std::uint32_t>(w >> 20) & 0xF; };
   const auto code = [](WindowRef w) { return static_cast<std::uint32_t>(w) & 0xFFFFF; };
