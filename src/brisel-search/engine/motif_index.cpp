@@ -131,13 +131,26 @@ MotifIndex::MotifIndex(const motifMappedMemoryCDT& motifs, bool homing) {
     } else if (window.length == 0 || window.probability > kMaxWindowProbability ||
                width > kMaxIndexedWidth) {
       motif.route = MotifRoute::kResidual;
-      residual_.push_back(m);
     } else {
       motif.windowOffset = window.offset;
       motif.windowLength = window.length;
       checks[m] = ChecksOutsideWindow(chooser, filter, width, window.offset, window.length);
     }
     motifs_.push_back(motif);
+  }
+  // A table costs a look-up at every residue of every sequence; a narrow one
+  // that few motifs use costs more than walking those motifs on their own.
+  std::uint32_t perTable[kMaxWindow + 1] = {};
+  for (const IndexedMotif& motif : motifs_) {
+    if (motif.route == MotifRoute::kIndexed) ++perTable[motif.windowLength];
+  }
+  for (std::uint32_t m = 0; m < motifs_.size(); ++m) {
+    IndexedMotif& motif = motifs_[m];
+    if (motif.route == MotifRoute::kIndexed && motif.windowLength < kMaxWindow &&
+        perTable[motif.windowLength] < kMinMotifsPerNarrowTable) {
+      motif.route = MotifRoute::kResidual;
+    }
+    if (motif.route == MotifRoute::kResidual) residual_.push_back(m);
   }
 
   // Two passes over the windows: count each bucket's motifs, then place them;

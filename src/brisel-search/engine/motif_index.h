@@ -28,8 +28,9 @@
 //
 // Motifs outside the tables:
 // - residual motifs, whose best window still matches more than
-//   kMaxWindowProbability of random q-grams (mostly `x` and wide groups): the
-//   engine walks them motif by motif, as the reference does;
+//   kMaxWindowProbability of random q-grams (mostly `x` and wide groups), or
+//   narrow motifs too few to pay for a table of their own: the engine walks
+//   them motif by motif, as the reference does;
 // - motifs with a position that allows no letter: they match no residue, so
 //   they never have a hit on a sequence the index serves.
 //
@@ -59,6 +60,9 @@ inline constexpr std::uint64_t kMaxWindowCombinations = 4096;
 // ...and a motif whose best window matches a larger share of random q-grams is
 // walked motif by motif.
 inline constexpr double kMaxWindowProbability = 0.05;
+// Motifs narrower than kMaxWindow get a table of their width only when at
+// least this many share it; fewer are walked motif by motif.
+inline constexpr std::uint32_t kMinMotifsPerNarrowTable = 16;
 
 enum class MotifRoute : std::uint8_t {
   kIndexed,   // found through its window

@@ -30,9 +30,7 @@ constexpr TextCodes kTextCodes;
 
 SearchEngine::SearchEngine(const motifMappedMemoryCDT& motifs, double cutoffExpectation,
                            SearchKind kind)
-    : motifs_(motifs),
-      kind_(kind),
-      index_(motifs, kind == SearchKind::kIndexed),
+    : index_(motifs, kind == SearchKind::kIndexed),
       memo_(motifs, cutoffExpectation),
       lines_(motifs) {}
 
@@ -49,14 +47,18 @@ bool SearchEngine::Worker::PrepareListedSequence(const ListedSequence& sequence)
   codes_.resize(length);
   std::uint32_t odd = 0;
   std::uint64_t letters = 0;
+  const std::uint32_t* const residues = sequence.residues;
+  std::uint8_t* const codes = codes_.data();
   for (std::uint64_t p = 0; p < length; ++p) {
-    const std::uint32_t mask = sequence.residues[p];
-    const std::uint32_t lowest = mask & (0u - mask);
-    odd |= (mask ^ lowest) | (lowest & ~kAllLettersMask);
-    const std::uint32_t code =
-        mask == 0 ? kNoLetter : static_cast<std::uint32_t>(std::countr_zero(mask)) % kLetters;
-    codes_[p] = static_cast<std::uint8_t>(code);
-    letters += mask != 0;
+    const std::uint32_t mask = residues[p];
+    odd |= (mask & (mask - 1)) | (mask >> kLetters);
+    // A single bit below 2^26 converts exactly to a float whose exponent is
+    // the bit's index: a form of countr_zero that the vectoriser takes.
+    const std::uint32_t exponent =
+        std::bit_cast<std::uint32_t>(static_cast<float>(static_cast<std::int32_t>(mask))) >> 23;
+    const std::uint32_t none = mask == 0 ? 1u : 0u;
+    codes[p] = static_cast<std::uint8_t>(none * kNoLetter + (1u - none) * (exponent - 127));
+    letters += 1u - none;
   }
   if (odd != 0) return false;
 

@@ -80,8 +80,6 @@ class SearchEngine {
   };
 
  private:
-  const motifMappedMemoryCDT& motifs_;
-  const SearchKind kind_;
   const MotifIndex index_;
   LengthStatisticsMemo memo_;
   const HitLineFormatter lines_;
