@@ -39,7 +39,7 @@ void VerifyBucket(const MotifIndex& index, const PassInput& input, std::uint32_t
 }
 
 // The random reads of the pass, a bucket's start and then its first entry, are
-// prefetched this many residues ahead (the entry half as many).
+// prefetched this many windows ahead (the entry half as many).
 constexpr std::uint64_t kPrefetchDistance = 16;
 
 // A prefetch the optimiser keeps: GCC drops a loop whose body is nothing but
