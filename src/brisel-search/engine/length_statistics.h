@@ -59,7 +59,6 @@ class LengthStatistics {
     LengthStatistics& statistics_;
     HitStatistics current_;
     std::uint32_t next_ = 0;        // the first motif not applied to current_
-    bool probabilityValid_ = true;  // P in current_ includes every motif below next_
   };
 
  private:
