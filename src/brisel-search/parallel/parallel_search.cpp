@@ -201,12 +201,12 @@ void SearchDatabaseSequences(SearchEngine& engine, const sequenceMappedMemoryCDT
   }
   SearchEngine::Worker worker(engine);
   StreamSpill spill(out);
-  worker.SetSpill(&spill, kReportFlushBytes);
+  worker.SetSpill(&spill, limits.pieceBytes);
   std::string report;
   for (std::uint32_t n = 0; n < sequenceCount && !spill.failed(); ++n) {
     WriteProgressLine(err, std::uint64_t{n} + 1);
     worker.SearchDatabaseSequence(sequences, n, report);
-    if (report.size() >= kReportFlushBytes) spill.Spill(report);
+    if (report.size() >= limits.pieceBytes) spill.Spill(report);
   }
   spill.Spill(report);
 }
@@ -219,7 +219,7 @@ void SearchFastaRecords(SearchEngine& engine, Scanner scanner, unsigned threads,
   }
   SearchEngine::Worker worker(engine);
   StreamSpill spill(out);
-  worker.SetSpill(&spill, kReportFlushBytes);
+  worker.SetSpill(&spill, limits.pieceBytes);
   std::string name;
   std::string text;
   std::string report;
@@ -227,7 +227,7 @@ void SearchFastaRecords(SearchEngine& engine, Scanner scanner, unsigned threads,
     WriteProgressLine(err, number);
     ReadWholeLine(scanner, text);
     worker.SearchText(name, text, true, report);
-    if (report.size() >= kReportFlushBytes) spill.Spill(report);
+    if (report.size() >= limits.pieceBytes) spill.Spill(report);
   }
   spill.Spill(report);
 }

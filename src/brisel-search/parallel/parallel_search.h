@@ -3,7 +3,8 @@
 // thread count.
 //
 // One thread: the calling thread searches the sequences in order and writes
-// each progress line and report to the streams as it goes.
+// each progress line, and the reports in pieces of pieceBytes, to the streams
+// as it goes.
 //
 // Several threads: the sequences are taken in chunks of consecutive sequences
 // (at most chunkSequences, and closed once they hold chunkResidues residues, or
