@@ -113,7 +113,10 @@ bool OrderedOutput::WriteAll() {
 
     for (Piece& piece : taken) {
       for (std::string* buffer : {&piece.err, &piece.out}) {
-        if (spares_.size() >= 2 * maxChunks_ || buffer->capacity() == 0) continue;
+        if (spares_.size() >= maxChunks_ || buffer->capacity() == 0 ||
+            buffer->capacity() > chunkBytes_) {
+          continue;
+        }
         buffer->clear();
         spares_.push_back(std::move(*buffer));
       }

@@ -20,11 +20,13 @@
 // The calling thread is the writer. No lock is taken per sequence or per hit:
 // only per piece and per chunk.
 //
-// Memory besides the engine and the mapped databases: per thread at most
-// chunksPerThread open chunks of at most chunkBytes plus one piece each, the
-// worker's buffers (about pieceBytes) and, in the scan search, the records of
-// the chunks read and not yet searched; one sequence's hit list (the engine's)
-// is the only part that grows with the input.
+// Memory besides the engine and the mapped databases, per thread: at most
+// chunksPerThread open chunks of at most chunkBytes plus one piece each
+// (2.5 MiB), as many spare buffers kept for reuse, the worker's own buffers
+// and, in the scan search, the records of its chunk (about chunkResidues
+// bytes); the worker's cache of per-length statistics is about 4 MiB at most. What
+// grows with the input is one sequence's own data: its residues (a scan
+// record is read whole) and the engine's list of its hits.
 //
 // A failed write of standard output stops every thread (ordered_output.h):
 // workers leave their chunk between sequences or at their next push, and the
@@ -43,11 +45,14 @@
 #include "engine/search_engine.h"
 #include "scanner.h"
 
+// Chunks are small enough that a chunk's report seldom reaches chunkBytes,
+// which would make its worker wait for the chunks before it, and numerous
+// enough to balance the threads' work; a chunk costs a few lock operations.
 struct ParallelLimits {
   std::uint32_t chunkSequences = 256;
-  std::uint64_t chunkResidues = std::uint64_t{64} << 10;
-  std::size_t pieceBytes = std::size_t{256} << 10;
-  std::size_t chunkBytes = std::size_t{1} << 20;
+  std::uint64_t chunkResidues = std::uint64_t{32} << 10;
+  std::size_t pieceBytes = std::size_t{128} << 10;
+  std::size_t chunkBytes = std::size_t{512} << 10;
   std::size_t chunksPerThread = 4;
 };
 
