@@ -24,9 +24,14 @@
 // chunksPerThread open chunks of at most chunkBytes plus one piece each
 // (2.5 MiB), as many spare buffers kept for reuse, the worker's own buffers
 // and, in the scan search, the records of its chunk (about chunkResidues
-// bytes); the worker's cache of per-length statistics is about 4 MiB at most. What
-// grows with the input is one sequence's own data: its residues (a scan
-// record is read whole) and the engine's list of its hits.
+// bytes); the worker's cache of per-length statistics is about 4 MiB at
+// most. What grows with the input is one sequence's own data: its residues (a
+// scan record is read whole) and the engine's list of its hits.
+//
+// Ownership: the engine is shared by the workers, read-only apart from its
+// synchronised memo; each worker owns its SearchEngine::Worker, its buffers
+// and the records it read; the scanner is used under the claim lock only. The
+// workers are joined before a call returns.
 //
 // A failed write of standard output stops every thread (ordered_output.h):
 // workers leave their chunk between sequences or at their next push, and the
