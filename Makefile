@@ -2,6 +2,7 @@
 # clone and runs every test; `make demo` searches the sample data.
 BUILD ?= build
 ASAN_BUILD ?= build-asan
+TSAN_BUILD ?= build-tsan
 FUZZ_BUILD ?= build-fuzz
 FUZZ_SECONDS ?= 30
 JOBS ?= 2
@@ -10,7 +11,7 @@ DEMO := $(BUILD)/demo
 MAKEDB := $(BUILD)/src/brisel-makedb/brisel-makedb
 SEARCH := $(BUILD)/src/brisel-search/brisel-search
 
-.PHONY: all build test test-sanitizers fuzz check demo clean
+.PHONY: all build test test-sanitizers test-tsan fuzz check demo clean
 
 all: build
 
@@ -29,6 +30,17 @@ test-sanitizers:
 	cmake --build $(ASAN_BUILD) -j $(JOBS)
 	ctest --test-dir $(ASAN_BUILD) --output-on-failure -j $(JOBS)
 
+# The tests that run searches on several threads, built with ThreadSanitizer;
+# any report fails the test (exit status 66, and a stream that differs).
+TSAN_TARGETS := parallel_search_test parallel_search_e2e_test engine_equivalence_test
+TSAN_TESTS := ^(ParallelSearch|ParallelSearchLarge|ParallelSearchLoops|EngineEquivalence)\.
+
+test-tsan:
+	cmake -S . -B $(TSAN_BUILD) -DBRISEL_TSAN=ON -DCMAKE_BUILD_TYPE=RelWithDebInfo
+	cmake --build $(TSAN_BUILD) -j $(JOBS) --target brisel-search brisel-makedb $(TSAN_TARGETS)
+	TSAN_OPTIONS="halt_on_error=1 exitcode=66" \
+	  ctest --test-dir $(TSAN_BUILD) --output-on-failure -j $(JOBS) -R '$(TSAN_TESTS)'
+
 # Every libFuzzer target for FUZZ_SECONDS on its corpus (clang).
 fuzz:
 	CC=clang CXX=clang++ cmake -S . -B $(FUZZ_BUILD) -DBRISEL_FUZZ=ON -DBUILD_TESTING=OFF \
@@ -37,7 +49,7 @@ fuzz:
 	fuzz/run_fuzzers.sh $(FUZZ_BUILD) $(FUZZ_SECONDS)
 
 # What CI runs.
-check: test test-sanitizers fuzz
+check: test test-sanitizers test-tsan fuzz
 
 # Builds the sample databases from data/ and searches them.
 demo: $(BUILD)/CMakeCache.txt
@@ -48,4 +60,4 @@ demo: $(BUILD)/CMakeCache.txt
 	$(SEARCH) -l -m $(DEMO)/prosite -s $(DEMO)/sprot 2>/dev/null
 
 clean:
-	rm -rf $(BUILD) $(ASAN_BUILD) $(FUZZ_BUILD)
+	rm -rf $(BUILD) $(ASAN_BUILD) $(TSAN_BUILD) $(FUZZ_BUILD)

@@ -87,4 +87,28 @@ TEST_F(CommandLine, ScanWithoutSequenceNameReadsSprotInTheWorkingDirectory) {
   EXPECT_EQ(r.out, kHits);
 }
 
+TEST_F(CommandLine, AnInvalidThreadCountEndsTheRunBeforeAnySearch) {
+  for (const std::string value : {"0", "abc", "-1", "2x", "", "4097"}) {
+    std::vector<std::string> args = Scan();
+    args.insert(args.begin(), {"-j", value});
+    const ProcessResult r = RunSearch(args);
+    EXPECT_EQ(r.out, "") << value;
+    EXPECT_EQ(r.err, "brisel-search: invalid thread count '" + value +
+                         "' (-j takes a positive integer up to 4096)\n");
+    EXPECT_EQ(r.status, 2) << value;
+  }
+}
+
+TEST_F(CommandLine, ValidThreadCountsAreAccepted) {
+  for (const std::string value : {"1", "3"}) {
+    std::vector<std::string> args = Scan();
+    args.insert(args.end(), {"-f", "-j" + value});
+    WriteFile(input_, ">a\nGAKLMAKIM\n>b\nKIM\n");
+    const ProcessResult r = RunSearch(args);
+    EXPECT_EQ(r.out, std::string(">a\n") + kHits + ">b\n1.00e-03|0.999|1.000e-03|R|KIM|1|3\n");
+    EXPECT_EQ(r.err, "\nProcessing Sequence 1\rProcessing Sequence 2\r\n");
+    EXPECT_EQ(r.status, 0) << value;
+  }
+}
+
 }  // namespace

@@ -34,6 +34,21 @@ TEST(InfoRequest, AnOptionArgumentIsNotARequest) {
   EXPECT_EQ(Find({"-bs", "--version"}), InfoRequest::kNone);
   EXPECT_EQ(Find({"-mdb", "--help"}), InfoRequest::kHelp) << "-m took its argument inline";
   EXPECT_EQ(Find({"-e", "-3", "--help"}), InfoRequest::kHelp);
+  EXPECT_EQ(Find({"-j", "--help"}), InfoRequest::kNone);
+  EXPECT_EQ(Find({"-bj", "--version"}), InfoRequest::kNone);
+  EXPECT_EQ(Find({"-j3", "--help"}), InfoRequest::kHelp);
+}
+
+TEST(ThreadCount, OnlyDigitsGivingOneTo4096) {
+  EXPECT_EQ(ParseThreadCount("1"), 1u);
+  EXPECT_EQ(ParseThreadCount("3"), 3u);
+  EXPECT_EQ(ParseThreadCount("007"), 7u);
+  EXPECT_EQ(ParseThreadCount("4096"), 4096u);
+  for (const char* bad :
+       {"0", "4097", "99999999999999999999", "-1", "+3", " 3", "3 ", "2x", "abc", "", "1.5"}) {
+    EXPECT_EQ(ParseThreadCount(bad), 0u) << "'" << bad << "'";
+  }
+  EXPECT_GE(AvailableCpuCount(), 1u);
 }
 
 TEST(CutoffExponent, FollowsStrtolRulesClampedTo32Bits) {

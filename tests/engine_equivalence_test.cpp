@@ -6,7 +6,8 @@
 // sequences, enough motifs for the per-length checkpoints to be spaced out;
 // sequences with lower case, B/J/O/U/X/Z and characters that are no letters;
 // cut-offs that stop mid-list and -e 9; and databases whose residue masks or
-// letter position lists are not the ones a builder writes.
+// letter position lists are not the ones a builder writes. Each search runs
+// with -j 1 and -j 3 (-j 7 on some seeds), and every run must match.
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -196,13 +197,18 @@ TEST(EngineEquivalence, BothSearchesWriteWhatTheReferenceWrites) {
     WriteSequenceDatabase(dir / "sequences", sequences);
     if (seed % 4 == 0) random.Damage(dir / "sequences", sequences);
 
-    const ProcessResult indexed =
-        RunSearch({"-l", "-e", exponent, "-m", dir / "motifs", "-s", dir / "sequences"});
+    std::vector<std::string> threadCounts = {"1", "3"};
+    if (seed % 10 == 0) threadCounts.push_back("7");
     const Streams expected = ReferenceIndexed(dir / "motifs", dir / "sequences", cutoff);
-    ASSERT_EQ(indexed.status, 0);
-    ASSERT_EQ(indexed.out, expected.out);
-    ASSERT_EQ(indexed.err, expected.err);
-    for (char c : indexed.out)
+    for (const std::string& threads : threadCounts) {
+      SCOPED_TRACE("-j " + threads);
+      const ProcessResult indexed = RunSearch(
+          {"-j", threads, "-l", "-e", exponent, "-m", dir / "motifs", "-s", dir / "sequences"});
+      ASSERT_EQ(indexed.status, 0);
+      ASSERT_EQ(indexed.out, expected.out);
+      ASSERT_EQ(indexed.err, expected.err);
+    }
+    for (char c : expected.out)
       hitLines += c == '\n';
 
     // The scan search reads single-line FASTA, where an empty sequence has no
@@ -216,11 +222,16 @@ TEST(EngineEquivalence, BothSearchesWriteWhatTheReferenceWrites) {
                                      "-m", dir / "motifs", "-s", dir / "input.fa"};
     if (fasta) args.push_back("-f");
     if (!fasta) WriteFile(dir / "input.fa", sequences[0].text + "\n");
-    const ProcessResult scan = RunSearch(args);
     const Streams expectedScan = ReferenceScan(dir / "motifs", sequences, cutoff, fasta);
-    ASSERT_EQ(scan.status, 0);
-    ASSERT_EQ(scan.out, expectedScan.out);
-    ASSERT_EQ(scan.err, expectedScan.err);
+    for (const std::string& threads : threadCounts) {
+      SCOPED_TRACE("-j " + threads);
+      std::vector<std::string> withThreads = {"-j", threads};
+      withThreads.insert(withThreads.end(), args.begin(), args.end());
+      const ProcessResult scan = RunSearch(withThreads);
+      ASSERT_EQ(scan.status, 0);
+      ASSERT_EQ(scan.out, expectedScan.out);
+      ASSERT_EQ(scan.err, expectedScan.err);
+    }
   }
   EXPECT_GT(hitLines, 5000u) << "the random databases should produce plenty of hits";
 }

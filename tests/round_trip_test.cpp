@@ -8,28 +8,10 @@
 
 #include "support/hit_reports.h"
 #include "support/process.h"
+#include "support/sequence_db.h"
 #include "support/temp_dir.h"
 
 namespace {
-
-// The records of a multi-line FASTA file, each sequence joined onto one line.
-std::string SingleLineFasta(const std::string& fasta) {
-  std::string out;
-  std::size_t begin = 0;
-  while (begin < fasta.size()) {
-    std::size_t end = fasta.find('\n', begin);
-    if (end == std::string::npos) end = fasta.size();
-    const std::string line = fasta.substr(begin, end - begin);
-    begin = end + 1;
-    if (line.starts_with(">")) {
-      if (!out.empty()) out += '\n';
-      out += line + '\n';
-    } else {
-      out += line;
-    }
-  }
-  return out + '\n';
-}
 
 class RoundTrip : public ::testing::Test {
  protected:

@@ -4,10 +4,13 @@
 // search over a mapped sequence database or the scan search over a text file,
 // release what was mapped and exit. Hits go to standard output; standard error
 // carries a newline before the search, the progress lines, and a newline after
-// it. Any fault ends the run with one line on standard error and status 1.
+// it. Any fault ends the run with one line on standard error and status 1; an
+// invalid option value (-j) with one line and status 2, before anything is
+// mapped. Both searches run on -j N threads with the same output for every N.
 #include <unistd.h>
 
 #include <cerrno>
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -22,12 +25,23 @@
 #include "scan_search.h"
 #include "scanner.h"
 #include "sequence_database.h"
+#include "stream_writes.h"
 
 namespace {
 
 [[noreturn]] void ExitWithFault(const std::string& fault) {
   std::fprintf(stderr, "brisel-search: %s\n", fault.c_str());
   std::exit(1);
+}
+
+// A usage fault in the options: one line, status 2, nothing mapped or searched.
+[[noreturn]] void ExitWithUsageFault(const std::string& fault) {
+  std::fprintf(stderr, "brisel-search: %s\n", fault.c_str());
+  std::exit(2);
+}
+
+unsigned ThreadCount(const RunSettings& settings) {
+  return settings.threadCount != 0 ? settings.threadCount : AvailableCpuCount();
 }
 
 void MapAndCheckMotifDatabase(const RunSettings& settings, motifMappedMemoryCDT& motifs) {
@@ -47,7 +61,8 @@ void RunScanSearch(const RunSettings& settings, motifMappedMemoryCDT& motifs) {
   std::uint32_t charToBitMap[kCharToBitMapLength];
   InitializeCharToBitMap(charToBitMap, kCharToBitMapLength);
   if (settings.isFasta != 0) {
-    RunSearchOnFastaSequences(scanner.get(), charToBitMap, &motifs, settings.cutoffExpectation);
+    RunSearchOnFastaSequences(scanner.get(), charToBitMap, &motifs, settings.cutoffExpectation,
+                              ThreadCount(settings));
   } else {
     RunSearchOnSequence(scanner.get(), charToBitMap, &motifs, settings.cutoffExpectation);
   }
@@ -59,7 +74,7 @@ void RunIndexedSearch(const RunSettings& settings, motifMappedMemoryCDT& motifs)
   const std::string root =
       DatabaseRootPath(settings.useLocalPath, DatabaseKind::kSequences, settings.sequenceDatabase);
   if (auto fault = CheckSequenceDatabase(sequences, root)) ExitWithFault(*fault);
-  SmartSearch(&motifs, &sequences, settings.cutoffExpectation);
+  SmartSearch(&motifs, &sequences, settings.cutoffExpectation, ThreadCount(settings));
   UnmapSequenceBlocksFromMemory(&sequences);
 }
 
@@ -76,11 +91,12 @@ void UseLargeOutputBuffers() {
 }
 
 // Standard output is flushed and checked before the run reports success, so
-// that a full disk or a closed file is not reported as a completed search.
+// that a full disk or a closed file is not reported as a completed search. The
+// cause named is that of the first write that failed, during the search or here.
 int FinishOutput() {
   errno = 0;
   if (std::fflush(stdout) != 0 || std::ferror(stdout) != 0) {
-    const int writeError = errno;
+    const int writeError = FirstWriteError() != 0 ? FirstWriteError() : errno;
     std::fprintf(stderr, "brisel-search: cannot write standard output: %s\n",
                  writeError != 0 ? std::strerror(writeError) : "write error");
     return 1;
@@ -91,6 +107,11 @@ int FinishOutput() {
 }  // namespace
 
 int main(int argc, char* argv[]) {
+  // A closed pipe on standard output is a failed write like any other: it is
+  // reported and ends the run with status 1, rather than a silent death by
+  // SIGPIPE in whichever thread happens to write.
+  std::signal(SIGPIPE, SIG_IGN);
+
   switch (FindInfoRequest(argc, argv)) {
     case InfoRequest::kHelp:
       std::fputs(kUsageText, stdout);
@@ -104,6 +125,7 @@ int main(int argc, char* argv[]) {
 
   UseLargeOutputBuffers();
   const RunSettings settings = ReadOptions(argc, argv);
+  if (!settings.usageFault.empty()) ExitWithUsageFault(settings.usageFault);
 
   motifMappedMemoryCDT motifs{};
   MapAndCheckMotifDatabase(settings, motifs);

@@ -2,16 +2,19 @@
 #include "command_line.h"
 
 #include <getopt.h>
+#include <sched.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
 #include <string_view>
+#include <thread>
 
 namespace {
 
-constexpr char kOptionString[] = "be:flm:s:";
+constexpr char kOptionString[] = "be:fj:lm:s:";
 
 bool TakesArgument(char option) {
   const char* at = std::strchr(kOptionString, option);
@@ -21,7 +24,7 @@ bool TakesArgument(char option) {
 }  // namespace
 
 const char kUsageText[] =
-    "Usage: brisel-search [-b] [-f] [-l] [-e N] [-m NAME] [-s NAME]\n"
+    "Usage: brisel-search [-b] [-f] [-l] [-e N] [-j N] [-m NAME] [-s NAME]\n"
     "Find the occurrences of sequence motifs in protein sequences.\n"
     "\n"
     "  -m NAME   motif database (default tallowmere)\n"
@@ -32,6 +35,8 @@ const char kUsageText[] =
     "            data directory\n"
     "  -e N      stop trying a sequence's motifs once the expectation of random\n"
     "            hits exceeds 10^N (default -2)\n"
+    "  -j N      search with N threads (default: one per CPU this process may\n"
+    "            run on); the output is the same for every N\n"
     "  --help    print this help and exit\n"
     "  --version print the version and exit\n"
     "\n"
@@ -67,6 +72,27 @@ std::int32_t ParseCutoffExponent(const char* word) {
   return static_cast<std::int32_t>(value);
 }
 
+unsigned ParseThreadCount(const char* word) {
+  unsigned long value = 0;
+  const char* at = word;
+  for (; *at >= '0' && *at <= '9'; ++at) {
+    value = value * 10 + static_cast<unsigned long>(*at - '0');
+    if (value > kMaxThreadCount) return 0;
+  }
+  if (at == word || *at != '\0') return 0;
+  return static_cast<unsigned>(value);
+}
+
+unsigned AvailableCpuCount() {
+  cpu_set_t cpus;
+  CPU_ZERO(&cpus);
+  const int count = ::sched_getaffinity(0, sizeof cpus, &cpus) == 0 ? CPU_COUNT(&cpus) : 0;
+  // A machine with more CPUs than the set holds: the count of them all.
+  const unsigned cpuCount =
+      count > 0 ? static_cast<unsigned>(count) : std::thread::hardware_concurrency();
+  return std::clamp(cpuCount, 1u, kMaxThreadCount);
+}
+
 double CutoffFromExponent(std::int32_t exponent) {
   return std::pow(10.0, static_cast<double>(exponent));
 }
@@ -85,6 +111,15 @@ RunSettings ReadOptions(int argc, char* argv[]) {
         break;
       case 'f':
         settings.isFasta = 1;
+        break;
+      case 'j':
+        settings.threadCount = ParseThreadCount(optarg);
+        if (settings.threadCount == 0) {
+          settings.usageFault = std::string("invalid thread count '") + optarg +
+                                "' (-j takes a positive integer up to " +
+                                std::to_string(kMaxThreadCount) + ")";
+          return settings;
+        }
         break;
       case 'l':
         settings.useLocalPath = 1;

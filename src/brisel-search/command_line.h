@@ -1,13 +1,15 @@
 // command_line.h: the options of brisel-search.
 //
-//   brisel-search [-b] [-f] [-l] [-e N] [-m NAME] [-s NAME]
+//   brisel-search [-b] [-f] [-l] [-e N] [-j N] [-m NAME] [-s NAME]
 //   brisel-search --help | --version
 //
-// The options are read by the platform's getopt with "be:flm:s:", so flags may be
+// The options are read by the platform's getopt with "be:fj:lm:s:", so flags may be
 // grouped, an argument may follow its letter or stand as the next word, options
 // are recognised anywhere, "--" ends them, and a bad option gets getopt's own
 // diagnostic and is skipped (the run goes on). --help and --version are looked
 // for first, before getopt sees them (it would read "--help" as "-e lp").
+// A thread count that is not a positive integer is the one usage fault: the
+// run ends before anything is mapped, with status 2.
 #ifndef BRISEL_COMMAND_LINE_H
 #define BRISEL_COMMAND_LINE_H
 
@@ -21,12 +23,17 @@ struct RunSettings {
   double cutoffExpectation = 0.01;  // set to pow(10, -2) when the options are read
   std::string motifDatabase = "tallowmere";
   std::string sequenceDatabase = "sprot";
+  unsigned threadCount = 0;  // -j N; 0: as many as the CPUs the process may run on
+  std::string usageFault;    // set, and the reading stopped, by an invalid option value
 };
+
+// The most threads -j accepts.
+inline constexpr unsigned kMaxThreadCount = 4096;
 
 enum class InfoRequest { kNone, kHelp, kVersion };
 
 // The first --help or --version that stands as an option word (not as the
-// argument of -e, -m or -s) before any "--".
+// argument of -e, -j, -m or -s) before any "--".
 InfoRequest FindInfoRequest(int argc, char* const argv[]);
 
 // Reads the options with getopt, in the order in which they appear.
@@ -35,6 +42,13 @@ RunSettings ReadOptions(int argc, char* argv[]);
 // N of -e by strtol rules (leading white space, a sign, the longest run of
 // digits; no digits gives 0), clamped to the range of a 32-bit signed integer.
 std::int32_t ParseCutoffExponent(const char* word);
+
+// N of -j: one or more decimal digits (nothing else, no sign) giving 1 to
+// kMaxThreadCount; 0 for anything else.
+unsigned ParseThreadCount(const char* word);
+
+// The CPUs this process may run on (its affinity mask), at least 1.
+unsigned AvailableCpuCount();
 
 // 10 to the power N in double precision.
 double CutoffFromExponent(std::int32_t exponent);

@@ -81,3 +81,12 @@ void WriteHitLine(std::FILE* out, const HitStatistics& statistics, double specif
 void WriteProgressLine(std::FILE* err, std::uint64_t sequenceNumber) {
   std::fprintf(err, "Processing Sequence %lu\r", static_cast<unsigned long>(sequenceNumber));
 }
+
+void AppendProgressLine(std::string& err, std::uint64_t sequenceNumber) {
+  constexpr std::string_view kWords = "Processing Sequence ";
+  char number[kMaxFormattedUnsigned];
+  char* end = FormatUnsigned(number, sequenceNumber);
+  err.append(kWords);
+  err.append(number, static_cast<std::size_t>(end - number));
+  err.push_back('\r');
+}

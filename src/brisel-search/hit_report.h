@@ -27,6 +27,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
+#include <string>
 #include <string_view>
 
 #include "brisel.h"
@@ -78,5 +79,8 @@ void WriteHitLine(std::FILE* out, const HitStatistics& statistics, double specif
 
 // Writes "Processing Sequence <n>\r".
 void WriteProgressLine(std::FILE* err, std::uint64_t sequenceNumber);
+
+// Appends the same bytes to a buffer.
+void AppendProgressLine(std::string& err, std::uint64_t sequenceNumber);
 
 #endif  // BRISEL_HIT_REPORT_H

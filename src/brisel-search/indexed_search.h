@@ -21,7 +21,12 @@
 
 #include "brisel.h"
 
+// `threads` workers search the sequences (parallel/parallel_search.h); the
+// output is the same for every count, and 1 searches on the calling thread.
+// Hits go to standard output, progress lines to standard error; the search
+// ends early when a write of standard output fails.
 void SmartSearch(motifMappedMemoryADT motifMappedMemoryObject,
-                 sequenceMappedMemoryADT sequenceMappedMemoryObject, double cutoffExpectation);
+                 sequenceMappedMemoryADT sequenceMappedMemoryObject, double cutoffExpectation,
+                 unsigned threads = 1);
 
 #endif  // BRISEL_INDEXED_SEARCH_H

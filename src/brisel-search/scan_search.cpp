@@ -8,33 +8,14 @@
 #include "engine/search_engine.h"
 #include "hit_report.h"
 #include "line_reader.h"
-
-namespace {
-
-void Flush(std::string& out, std::size_t atLeast) {
-  if (out.size() < atLeast) return;
-  std::fwrite(out.data(), 1, out.size(), stdout);
-  out.clear();
-}
-
-}  // namespace
+#include "parallel/parallel_search.h"
 
 void RunSearchOnFastaSequences(Scanner scannerObject, const std::uint32_t* charToBitMap,
                                motifMappedMemoryADT motifMappedMemoryObject,
-                               double cutoffExpectation) {
+                               double cutoffExpectation, unsigned threads) {
   (void)charToBitMap;  // the engine's letter codes give the same masks
   SearchEngine engine(*motifMappedMemoryObject, cutoffExpectation, SearchKind::kScan);
-  SearchEngine::Worker worker(engine);
-  std::string sequenceName;
-  std::string textSequence;
-  std::string out;
-  for (std::uint64_t recordCount = 1; ReadWholeLine(scannerObject, sequenceName); ++recordCount) {
-    WriteProgressLine(stderr, recordCount);
-    ReadWholeLine(scannerObject, textSequence);
-    worker.SearchText(sequenceName, textSequence, true, out);
-    Flush(out, kReportFlushBytes);
-  }
-  Flush(out, 0);
+  SearchFastaRecords(engine, scannerObject, threads, stdout, stderr);
 }
 
 void RunSearchOnSequence(Scanner scannerObject, const std::uint32_t* charToBitMap,
@@ -50,7 +31,9 @@ void BruteForceSearch(motifMappedMemoryADT motifMappedMemoryObject, std::string_
   (void)charToBitMap;
   SearchEngine engine(*motifMappedMemoryObject, cutoffExpectation, SearchKind::kScan);
   SearchEngine::Worker worker(engine);
+  StreamSpill spill(stdout);
+  worker.SetSpill(&spill, kReportFlushBytes);
   std::string out;
   worker.SearchText(sequenceName, textSequence, isFasta != 0, out);
-  Flush(out, 0);
+  spill.Spill(out);
 }

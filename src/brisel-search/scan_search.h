@@ -11,7 +11,10 @@
 // statistics of hit_report.h; each motif that passes the cut-off is tried at
 // every start in increasing order, and a placement fails at its first position
 // whose masks share no bit. Hits go to standard output (a FASTA record's name
-// line before its first hit), progress lines to standard error.
+// line before its first hit), progress lines to standard error. FASTA records
+// are searched by `threads` workers (parallel/parallel_search.h) with the same
+// output for every count; a raw sequence is one search on the calling thread.
+// A search ends early when a write of standard output fails.
 #ifndef BRISEL_SCAN_SEARCH_H
 #define BRISEL_SCAN_SEARCH_H
 
@@ -23,7 +26,7 @@
 
 void RunSearchOnFastaSequences(Scanner scannerObject, const std::uint32_t* charToBitMap,
                                motifMappedMemoryADT motifMappedMemoryObject,
-                               double cutoffExpectation);
+                               double cutoffExpectation, unsigned threads = 1);
 
 void RunSearchOnSequence(Scanner scannerObject, const std::uint32_t* charToBitMap,
                          motifMappedMemoryADT motifMappedMemoryObject, double cutoffExpectation);

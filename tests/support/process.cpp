@@ -155,9 +155,15 @@ std::string BackgroundProgram::ReadOutput(std::size_t bytes) {
   return out;
 }
 
+void BackgroundProgram::CloseOutput() {
+  if (stdoutPipe_ >= 0) ::close(stdoutPipe_);
+  stdoutPipe_ = -1;
+}
+
 ProcessResult BackgroundProgram::Finish() {
   ProcessResult result;
-  result.out = ReadAll(stdoutPipe_);
+  if (stdoutPipe_ >= 0) result.out = ReadAll(stdoutPipe_);
+  stdoutPipe_ = -1;
   result.status = WaitForExit(pid_);
   finished_ = true;
   result.err = ReadFile(errPath_);

@@ -34,6 +34,8 @@ class BackgroundProgram {
   void Kill(int signalNumber);
   // Reads at least `bytes` of standard output (less only at its end).
   std::string ReadOutput(std::size_t bytes);
+  // Closes the read end of the pipe: the program's next write fails (EPIPE).
+  void CloseOutput();
   // Reads the rest of standard output and waits for the program to end.
   ProcessResult Finish();
 

@@ -66,3 +66,21 @@ void PatchUnsigned(const std::string& path, std::size_t index, std::uint32_t val
   std::memcpy(bytes.data() + index * 4, &value, 4);
   WriteFile(path, bytes);
 }
+
+std::string SingleLineFasta(const std::string& fasta) {
+  std::string out;
+  std::size_t begin = 0;
+  while (begin < fasta.size()) {
+    std::size_t end = fasta.find('\n', begin);
+    if (end == std::string::npos) end = fasta.size();
+    const std::string line = fasta.substr(begin, end - begin);
+    begin = end + 1;
+    if (line.starts_with(">")) {
+      if (!out.empty()) out += '\n';
+      out += line + '\n';
+    } else {
+      out += line;
+    }
+  }
+  return out + '\n';
+}

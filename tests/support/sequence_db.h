@@ -19,6 +19,9 @@ void WriteSequenceDatabase(const std::string& root, const std::vector<TestSequen
 // The same records as single-line FASTA, for the scan search.
 std::string AsFasta(const std::vector<TestSequence>& sequences);
 
+// The records of a multi-line FASTA file, each sequence joined onto one line.
+std::string SingleLineFasta(const std::string& fasta);
+
 // Overwrites entry `index` of a block of 32-bit values.
 void PatchUnsigned(const std::string& path, std::size_t index, std::uint32_t value);
 

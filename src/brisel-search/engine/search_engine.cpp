@@ -175,5 +175,6 @@ void SearchEngine::Worker::WriteHits(std::string& out, LengthStatistics& statist
     const std::uint32_t width = engine_.index_.motif(hit.motif).view.width;
     engine_.lines_.AppendHitLine(out, numbers_, at, hit.motif, text.substr(hit.start, width),
                                  hit.start);
+    if (spill_ != nullptr && out.size() >= spillBytes_) spill_->Spill(out);
   }
 }

@@ -40,6 +40,18 @@
 
 enum class SearchKind { kIndexed, kScan };
 
+// Takes the report of a sequence in pieces while its hit lines are formatted,
+// so that a sequence with millions of hits is never held whole.
+class ReportSpill {
+ public:
+  // Called with the caller's buffer once it holds at least the spill size;
+  // takes its bytes (leaving it empty, or as little as it chooses).
+  virtual void Spill(std::string& out) = 0;
+
+ protected:
+  ~ReportSpill() = default;
+};
+
 class SearchEngine {
  public:
   SearchEngine(const motifMappedMemoryCDT& motifs, double cutoffExpectation, SearchKind kind);
@@ -59,6 +71,13 @@ class SearchEngine {
     // `writeName` the name line heads its hits.
     void SearchText(std::string_view name, std::string_view text, bool writeName, std::string& out);
 
+    // While a sequence's hit lines are appended, `spill` takes the buffer
+    // whenever it holds `bytes` or more. Null (the default) never spills.
+    void SetSpill(ReportSpill* spill, std::size_t bytes) {
+      spill_ = spill;
+      spillBytes_ = bytes;
+    }
+
     const EngineCounters& counters() const { return counters_; }
 
    private:
@@ -70,6 +89,8 @@ class SearchEngine {
     void WriteHits(std::string& out, LengthStatistics& statistics, std::string_view text);
 
     SearchEngine& engine_;
+    ReportSpill* spill_ = nullptr;
+    std::size_t spillBytes_ = 0;
     HitLineFormatter::Numbers numbers_;
     EngineCounters counters_;
     std::vector<std::uint8_t> codes_;
