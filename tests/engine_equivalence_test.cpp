@@ -21,6 +21,7 @@
 #include "motif_database.h"
 #include "reference/reference_searches.h"
 #include "sequence_database.h"
+#include "support/memory_stream.h"
 #include "support/motif_db.h"
 #include "support/process.h"
 #include "support/sequence_db.h"
@@ -123,25 +124,6 @@ class RandomCase {
 struct Streams {
   std::string out;
   std::string err;
-};
-
-class MemoryStream {
- public:
-  MemoryStream() : file_(open_memstream(&data_, &size_)) {}
-  ~MemoryStream() {
-    if (file_ != nullptr) std::fclose(file_);
-    std::free(data_);
-  }
-  std::FILE* file() { return file_; }
-  std::string Take() {
-    std::fflush(file_);
-    return std::string(data_, size_);
-  }
-
- private:
-  char* data_ = nullptr;
-  std::size_t size_ = 0;
-  std::FILE* file_;
 };
 
 Streams ReferenceIndexed(const std::string& motifs, const std::string& sequences, double cutoff) {

@@ -17,30 +17,12 @@
 #include "motif_database.h"
 #include "scanner.h"
 #include "sequence_database.h"
+#include "support/memory_stream.h"
 #include "support/motif_db.h"
 #include "support/sequence_db.h"
 #include "support/temp_dir.h"
 
 namespace {
-
-class MemoryStream {
- public:
-  MemoryStream() : file_(open_memstream(&data_, &size_)) {}
-  ~MemoryStream() {
-    std::fclose(file_);
-    std::free(data_);
-  }
-  std::FILE* file() { return file_; }
-  std::string Take() {
-    std::fflush(file_);
-    return std::string(data_, size_);
-  }
-
- private:
-  char* data_ = nullptr;
-  std::size_t size_ = 0;
-  std::FILE* file_;
-};
 
 struct Streams {
   std::string out;

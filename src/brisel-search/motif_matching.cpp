@@ -30,24 +30,8 @@ std::vector<CheckOrder> MotifCheckOrders(const motifMappedMemoryCDT& motifs, boo
     const std::uint32_t* positions = motifs.bitMotifs + motifs.bitIndices[m];
     const std::uint32_t width = MotifWidth(motifs, m);
     const std::uint32_t skipped = avoidHoming && width > 1 ? motifs.offsets[m] : width;
-    // The two rarest positions, first the rarest.
-    std::uint32_t best[2] = {0, 0};
-    double rarity[2] = {3.0, 3.0};
-    for (std::uint32_t j = 0; j < width; ++j) {
-      if (j == skipped) continue;
-      const double frequency = frequencyOf(positions[j]);
-      if (frequency < rarity[0]) {
-        best[1] = best[0];
-        rarity[1] = rarity[0];
-        best[0] = j;
-        rarity[0] = frequency;
-      } else if (frequency < rarity[1]) {
-        best[1] = j;
-        rarity[1] = frequency;
-      }
-    }
-    if (rarity[1] > 2.0) best[1] = best[0];
-    orders[m] = {best[0], best[1]};
+    orders[m] = TwoRarestPositions(
+        positions, width, frequencyOf, [&](std::uint32_t j) { return j != skipped; }, 0);
   }
   return orders;
 }

@@ -27,6 +27,31 @@ struct CheckOrder {
   std::uint32_t second;
 };
 
+// The two positions with the lowest `probability(mask)` among those that
+// `consider(j)` accepts, the lower first, the earliest on ties; the second is
+// the first when only one is accepted, and both are `fallback` when none is.
+template <typename Probability, typename Consider>
+CheckOrder TwoRarestPositions(const std::uint32_t* masks, std::uint32_t width,
+                              Probability probability, Consider consider, std::uint32_t fallback) {
+  std::uint32_t best[2] = {fallback, fallback};
+  double rarity[2] = {3.0, 3.0};  // above any sum of frequencies
+  for (std::uint32_t j = 0; j < width; ++j) {
+    if (!consider(j)) continue;
+    const double p = probability(masks[j]);
+    if (p < rarity[0]) {
+      best[1] = best[0];
+      rarity[1] = rarity[0];
+      best[0] = j;
+      rarity[0] = p;
+    } else if (p < rarity[1]) {
+      best[1] = j;
+      rarity[1] = p;
+    }
+  }
+  if (rarity[1] > 2.0) best[1] = best[0];
+  return {best[0], best[1]};
+}
+
 // The check order of every motif of the database; with `avoidHoming` the
 // homing position is chosen only for a motif of one position.
 std::vector<CheckOrder> MotifCheckOrders(const motifMappedMemoryCDT& motifs, bool avoidHoming);

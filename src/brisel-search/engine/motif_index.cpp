@@ -88,23 +88,9 @@ bool AllowsNoLetterSomewhere(const std::uint32_t* masks, std::uint32_t width) {
 // own positions when nothing else is left).
 CheckOrder ChecksOutsideWindow(const WindowChooser& chooser, const std::uint32_t* masks,
                                std::uint32_t width, std::uint32_t offset, std::uint32_t length) {
-  std::uint32_t best[2] = {offset, offset};
-  double rarity[2] = {3.0, 3.0};
-  for (std::uint32_t j = 0; j < width; ++j) {
-    if (j >= offset && j < offset + length) continue;
-    const double probability = chooser.Probability(masks[j]);
-    if (probability < rarity[0]) {
-      best[1] = best[0];
-      rarity[1] = rarity[0];
-      best[0] = j;
-      rarity[0] = probability;
-    } else if (probability < rarity[1]) {
-      best[1] = j;
-      rarity[1] = probability;
-    }
-  }
-  if (rarity[1] > 2.0) best[1] = best[0];
-  return {best[0], best[1]};
+  return TwoRarestPositions(
+      masks, width, [&](std::uint32_t mask) { return chooser.Probability(mask); },
+      [&](std::uint32_t j) { return j < offset || j >= offset + length; }, offset);
 }
 
 }  // namespace
