@@ -100,11 +100,8 @@ class MotifIndex {
   std::uint32_t motifCount() const { return static_cast<std::uint32_t>(motifs_.size()); }
   const IndexedMotif& motif(std::uint32_t m) const { return motifs_[m]; }
 
-  // Whether the bucket of `code` in table q holds any motif; read from a
-  // bitmap small enough to stay in the cache.
-  bool Used(std::uint32_t q, std::uint32_t code) const {
-    return ((tables_[q].used[code / 64] >> (code % 64)) & 1) != 0;
-  }
+  // A bit per bucket of table q, set when the bucket holds any motif; small
+  // enough to stay in the cache.
   const std::uint64_t* UsedBitmap(std::uint32_t q) const { return tables_[q].used.data(); }
   // The motifs of table q whose window admits the q-gram `code`, ascending.
   std::span<const IndexEntry> Bucket(std::uint32_t q, std::uint32_t code) const {

@@ -12,17 +12,13 @@
 
 namespace {
 
-void WriteUntilNul(std::FILE* out, std::string_view text) {
-  std::fwrite(text.data(), 1, ::strnlen(text.data(), text.size()), out);
-}
-
 void WriteHitLineByPrintf(std::FILE* out, const HitStatistics& statistics, double specificity,
                           std::string_view record, std::string_view segment, std::uint64_t start) {
   std::fprintf(out, "%.2e|%.3f|%.3e|", statistics.expectation, statistics.probabilityOfNoRandomHit,
                specificity);
-  WriteUntilNul(out, record);
+  WriteTextUntilNul(out, record);
   std::fputc('|', out);
-  WriteUntilNul(out, segment);
+  WriteTextUntilNul(out, segment);
   std::fprintf(out, "|%lu|%lu\n", static_cast<unsigned long>(start + 1),
                static_cast<unsigned long>(start + segment.size()));
 }
@@ -70,7 +66,7 @@ void ReferenceIndexedSearch(const motifMappedMemoryCDT& motifs,
         if (!foundMatches) {
           const std::uint32_t name = sequences.nameIndices[n];
           std::fputc('>', out);
-          WriteUntilNul(out, {sequences.names + name, sequences.nameIndices[n + 1] - name});
+          WriteTextUntilNul(out, {sequences.names + name, sequences.nameIndices[n + 1] - name});
           std::fputc('\n', out);
           foundMatches = true;
         }
@@ -104,7 +100,7 @@ void ReferenceScanSequence(const motifMappedMemoryCDT& motifs, std::string_view 
     WalkStartsByBitmaps(motif, residues.data(), length, bitmaps,
                         [&](std::uint64_t start, std::uint32_t) {
                           if (!foundMatches && isFasta != 0) {
-                            WriteUntilNul(out, sequenceName);
+                            WriteTextUntilNul(out, sequenceName);
                             std::fputc('\n', out);
                             foundMatches = true;
                           }
