@@ -37,6 +37,10 @@ TEST(InfoRequest, AnOptionArgumentIsNotARequest) {
   EXPECT_EQ(Find({"-j", "--help"}), InfoRequest::kNone);
   EXPECT_EQ(Find({"-bj", "--version"}), InfoRequest::kNone);
   EXPECT_EQ(Find({"-j3", "--help"}), InfoRequest::kHelp);
+  EXPECT_EQ(Find({"--format", "--help"}), InfoRequest::kNone) << "the format named --help";
+  EXPECT_EQ(Find({"--form", "--version"}), InfoRequest::kNone) << "an abbreviation of --format";
+  EXPECT_EQ(Find({"--format=tsv", "--help"}), InfoRequest::kHelp);
+  EXPECT_EQ(Find({"-Ftsv", "--no-header", "--help"}), InfoRequest::kHelp);
 }
 
 TEST(ThreadCount, OnlyDigitsGivingOneTo4096) {

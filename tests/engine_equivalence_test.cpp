@@ -7,18 +7,24 @@
 // sequences with lower case, B/J/O/U/X/Z and characters that are no letters;
 // cut-offs that stop mid-list and -e 9; and databases whose residue masks or
 // letter position lists are not the ones a builder writes. Each search runs
-// with -j 1 and -j 3 (-j 7 on some seeds), and every run must match.
+// with -j 1 and -j 3 (-j 7 on some seeds), and every run must match. Two
+// databases in three also run in the tsv or the gff3 format, with names and
+// records full of bytes that those formats escape, against the reference's
+// own printf rows.
 #include <gtest/gtest.h>
 
 #include <cmath>
 #include <cstdio>
+#include <functional>
 #include <random>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "brisel.h"
 #include "command_line.h"
 #include "motif_database.h"
+#include "output_format.h"
 #include "reference/reference_searches.h"
 #include "sequence_database.h"
 #include "support/memory_stream.h"
@@ -28,6 +34,8 @@
 #include "support/temp_dir.h"
 
 namespace {
+
+const char* const kFormatNames[] = {"pipe", "tsv", "gff3"};
 
 class RandomCase {
  public:
@@ -41,6 +49,7 @@ class RandomCase {
     std::vector<TestSequence> sequences(Uniform(1, 12));
     for (std::size_t i = 0; i < sequences.size(); ++i) {
       sequences[i].name = "seq" + std::to_string(i) + (Uniform(0, 3) == 0 ? " desc" : "");
+      if (Uniform(0, 5) == 0) sequences[i].name = Awkward(false);
       const int length = Uniform(0, 4) == 0 ? Uniform(0, 6) : Uniform(1, 160);
       for (int p = 0; p < length; ++p) {
         sequences[i].text += Uniform(0, 12) == 0 ? Pick(odd) : Pick(common);
@@ -77,8 +86,22 @@ class RandomCase {
       motif.lengthCorrection =
           std::uniform_real_distribution<double>(0.0, width * motif.specificity)(random_);
       motif.record = "m" + std::to_string(m) + (Uniform(0, 9) == 0 ? " rec|x" : "");
+      if (Uniform(0, 7) == 0) motif.record = Awkward(true);
     }
     return motifs;
+  }
+
+  // A text of the bytes that the tsv and gff3 formats must escape, white space
+  // where a first word is looked for, and bytes beyond ASCII; a name line
+  // cannot hold a newline.
+  std::string Awkward(bool newlines) {
+    static const char* const kPieces[] = {"\t", "%", ";", "=",    "&",    ",", "\\",       "\r",
+                                          " ",  ">", "|", "\x01", "\x7f", "A", "\xc3\xa9", "x y"};
+    std::string text;
+    for (int k = Uniform(0, 6); k > 0; --k)
+      text += kPieces[Uniform(0, std::size(kPieces) - 1)];
+    if (newlines && Uniform(0, 2) == 0) text.insert(Uniform(0, text.size()), "\n");
+    return text;
   }
 
   std::string CutoffExponent() {
@@ -126,14 +149,16 @@ struct Streams {
   std::string err;
 };
 
-Streams ReferenceIndexed(const std::string& motifs, const std::string& sequences, double cutoff) {
+Streams ReferenceIndexed(const std::string& motifs, const std::string& sequences, double cutoff,
+                         OutputFormat format) {
   motifMappedMemoryCDT motifDb{};
   sequenceMappedMemoryCDT sequenceDb{};
   MapMotifBlocksToMemory(1, &motifDb, motifs.c_str());
   MapSequenceBlocksToMemory(1, &sequenceDb, sequences.c_str());
   MemoryStream out, err;
+  std::fputs(std::string(OutputHeaderLine(format)).c_str(), out.file());
   std::fputc('\n', err.file());
-  ReferenceIndexedSearch(motifDb, sequenceDb, cutoff, out.file(), err.file());
+  ReferenceIndexedSearch(motifDb, sequenceDb, cutoff, out.file(), err.file(), format);
   std::fputc('\n', err.file());
   UnmapSequenceBlocksFromMemory(&sequenceDb);
   UnmapMotifBlocksFromMemory(&motifDb);
@@ -141,12 +166,13 @@ Streams ReferenceIndexed(const std::string& motifs, const std::string& sequences
 }
 
 Streams ReferenceScan(const std::string& motifs, const std::vector<TestSequence>& sequences,
-                      double cutoff, bool fasta) {
+                      double cutoff, bool fasta, OutputFormat format) {
   motifMappedMemoryCDT motifDb{};
   MapMotifBlocksToMemory(1, &motifDb, motifs.c_str());
   std::uint32_t charToBitMap[kCharToBitMapLength];
   InitializeCharToBitMap(charToBitMap, kCharToBitMapLength);
   MemoryStream out, err;
+  std::fputs(std::string(OutputHeaderLine(format)).c_str(), out.file());
   std::fputc('\n', err.file());
   if (fasta) {
     // Records are name and sequence lines; an empty sequence line is no line,
@@ -154,10 +180,11 @@ Streams ReferenceScan(const std::string& motifs, const std::vector<TestSequence>
     for (std::size_t i = 0; i < sequences.size(); ++i) {
       std::fprintf(err.file(), "Processing Sequence %zu\r", i + 1);
       ReferenceScanSequence(motifDb, ">" + sequences[i].name, sequences[i].text, charToBitMap,
-                            cutoff, 1, out.file());
+                            cutoff, 1, out.file(), format);
     }
   } else {
-    ReferenceScanSequence(motifDb, {}, sequences[0].text, charToBitMap, cutoff, 0, out.file());
+    ReferenceScanSequence(motifDb, {}, sequences[0].text, charToBitMap, cutoff, 0, out.file(),
+                          format);
   }
   std::fputc('\n', err.file());
   UnmapMotifBlocksFromMemory(&motifDb);
@@ -179,19 +206,36 @@ TEST(EngineEquivalence, BothSearchesWriteWhatTheReferenceWrites) {
     WriteSequenceDatabase(dir / "sequences", sequences);
     if (seed % 4 == 0) random.Damage(dir / "sequences", sequences);
 
-    std::vector<std::string> threadCounts = {"1", "3"};
-    if (seed % 10 == 0) threadCounts.push_back("7");
-    const Streams expected = ReferenceIndexed(dir / "motifs", dir / "sequences", cutoff);
-    for (const std::string& threads : threadCounts) {
-      SCOPED_TRACE("-j " + threads);
-      const ProcessResult indexed = RunSearch(
-          {"-j", threads, "-l", "-e", exponent, "-m", dir / "motifs", "-s", dir / "sequences"});
-      ASSERT_EQ(indexed.status, 0);
-      ASSERT_EQ(indexed.out, expected.out);
-      ASSERT_EQ(indexed.err, expected.err);
+    // Every database in the pipe format on each thread count; two in three
+    // also in tsv or gff3 on the most threads.
+    std::vector<std::pair<OutputFormat, std::string>> runs = {{OutputFormat::kPipe, "1"},
+                                                              {OutputFormat::kPipe, "3"}};
+    if (seed % 10 == 0) runs.emplace_back(OutputFormat::kPipe, "7");
+    if (seed % 3 != 0) {
+      runs.emplace_back(seed % 3 == 1 ? OutputFormat::kTsv : OutputFormat::kGff3,
+                        runs.back().second);
     }
-    for (char c : expected.out)
-      hitLines += c == '\n';
+    const auto expectReference = [&](const std::vector<std::string>& args,
+                                     const std::function<Streams(OutputFormat)>& reference) {
+      for (const auto& [format, threads] : runs) {
+        SCOPED_TRACE("-j " + threads + " format " + std::to_string(static_cast<int>(format)));
+        const Streams expected = reference(format);
+        std::vector<std::string> withOptions = {"-j", threads, "-F", kFormatNames[int(format)]};
+        withOptions.insert(withOptions.end(), args.begin(), args.end());
+        const ProcessResult result = RunSearch(withOptions);
+        ASSERT_EQ(result.status, 0);
+        ASSERT_EQ(result.out, expected.out);
+        ASSERT_EQ(result.err, expected.err);
+        if (format == OutputFormat::kPipe) {
+          for (char c : expected.out)
+            hitLines += c == '\n';
+        }
+      }
+    };
+    expectReference({"-l", "-e", exponent, "-m", dir / "motifs", "-s", dir / "sequences"},
+                    [&](OutputFormat format) {
+                      return ReferenceIndexed(dir / "motifs", dir / "sequences", cutoff, format);
+                    });
 
     // The scan search reads single-line FASTA, where an empty sequence has no
     // line of its own: give those sequences one residue that is no letter.
@@ -204,16 +248,9 @@ TEST(EngineEquivalence, BothSearchesWriteWhatTheReferenceWrites) {
                                      "-m", dir / "motifs", "-s", dir / "input.fa"};
     if (fasta) args.push_back("-f");
     if (!fasta) WriteFile(dir / "input.fa", sequences[0].text + "\n");
-    const Streams expectedScan = ReferenceScan(dir / "motifs", sequences, cutoff, fasta);
-    for (const std::string& threads : threadCounts) {
-      SCOPED_TRACE("-j " + threads);
-      std::vector<std::string> withThreads = {"-j", threads};
-      withThreads.insert(withThreads.end(), args.begin(), args.end());
-      const ProcessResult scan = RunSearch(withThreads);
-      ASSERT_EQ(scan.status, 0);
-      ASSERT_EQ(scan.out, expectedScan.out);
-      ASSERT_EQ(scan.err, expectedScan.err);
-    }
+    expectReference(args, [&](OutputFormat format) {
+      return ReferenceScan(dir / "motifs", sequences, cutoff, fasta, format);
+    });
   }
   EXPECT_GT(hitLines, 5000u) << "the random databases should produce plenty of hits";
 }

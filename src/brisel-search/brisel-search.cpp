@@ -6,7 +6,10 @@
 // carries a newline before the search, the progress lines, and a newline after
 // it. Any fault ends the run with one line on standard error and status 1; an
 // invalid option value (-j) with one line and status 2, before anything is
-// mapped. Both searches run on -j N threads with the same output for every N.
+// mapped (-j, --format). Both searches run on -j N threads with the same
+// output for every N. The tsv and gff3 formats open standard output with their
+// header line, written once the databases are mapped and checked (and the scan
+// search's file is open), right before the search.
 #include <unistd.h>
 
 #include <cerrno>
@@ -15,6 +18,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <string>
+#include <string_view>
 
 #include "brisel.h"
 #include "command_line.h"
@@ -22,6 +26,7 @@
 #include "database_paths.h"
 #include "indexed_search.h"
 #include "motif_database.h"
+#include "output_format.h"
 #include "scan_search.h"
 #include "scanner.h"
 #include "sequence_database.h"
@@ -38,6 +43,11 @@ namespace {
 [[noreturn]] void ExitWithUsageFault(const std::string& fault) {
   std::fprintf(stderr, "brisel-search: %s\n", fault.c_str());
   std::exit(2);
+}
+
+void WriteOutputHeader(const RunSettings& settings) {
+  const std::string_view header = OutputHeaderLine(settings.format);
+  if (settings.writeHeader) WriteToStream(stdout, header.data(), header.size());
 }
 
 unsigned ThreadCount(const RunSettings& settings) {
@@ -60,11 +70,13 @@ void RunScanSearch(const RunSettings& settings, motifMappedMemoryCDT& motifs) {
   }
   std::uint32_t charToBitMap[kCharToBitMapLength];
   InitializeCharToBitMap(charToBitMap, kCharToBitMapLength);
+  WriteOutputHeader(settings);
   if (settings.isFasta != 0) {
     RunSearchOnFastaSequences(scanner.get(), charToBitMap, &motifs, settings.cutoffExpectation,
-                              ThreadCount(settings));
+                              ThreadCount(settings), settings.format);
   } else {
-    RunSearchOnSequence(scanner.get(), charToBitMap, &motifs, settings.cutoffExpectation);
+    RunSearchOnSequence(scanner.get(), charToBitMap, &motifs, settings.cutoffExpectation,
+                        settings.format);
   }
 }
 
@@ -74,7 +86,9 @@ void RunIndexedSearch(const RunSettings& settings, motifMappedMemoryCDT& motifs)
   const std::string root =
       DatabaseRootPath(settings.useLocalPath, DatabaseKind::kSequences, settings.sequenceDatabase);
   if (auto fault = CheckSequenceDatabase(sequences, root)) ExitWithFault(*fault);
-  SmartSearch(&motifs, &sequences, settings.cutoffExpectation, ThreadCount(settings));
+  WriteOutputHeader(settings);
+  SmartSearch(&motifs, &sequences, settings.cutoffExpectation, ThreadCount(settings),
+              settings.format);
   UnmapSequenceBlocksFromMemory(&sequences);
 }
 

@@ -14,7 +14,21 @@
 
 namespace {
 
-constexpr char kOptionString[] = "be:fj:lm:s:";
+constexpr char kOptionString[] = "be:fF:j:lm:s:";
+
+constexpr int kNoHeaderOption = 256;  // --no-header has no letter
+constexpr option kLongOptions[] = {
+    {"format", required_argument, nullptr, 'F'},
+    {"no-header", no_argument, nullptr, kNoHeaderOption},
+    {nullptr, 0, nullptr, 0},
+};
+
+// A word that getopt_long reads as --format without '=': the whole name or an
+// abbreviation of it. Its argument is the next word.
+bool IsFormatWordWithoutArgument(std::string_view word) {
+  constexpr std::string_view kFormat = "--format";
+  return word.size() >= 3 && word.size() <= kFormat.size() && kFormat.starts_with(word);
+}
 
 bool TakesArgument(char option) {
   const char* at = std::strchr(kOptionString, option);
@@ -25,6 +39,7 @@ bool TakesArgument(char option) {
 
 const char kUsageText[] =
     "Usage: brisel-search [-b] [-f] [-l] [-e N] [-j N] [-m NAME] [-s NAME]\n"
+    "                     [-F FORMAT] [--no-header]\n"
     "Find the occurrences of sequence motifs in protein sequences.\n"
     "\n"
     "  -m NAME   motif database (default tallowmere)\n"
@@ -37,6 +52,13 @@ const char kUsageText[] =
     "            hits exceeds 10^N (default -2)\n"
     "  -j N      search with N threads (default: one per CPU this process may\n"
     "            run on); the output is the same for every N\n"
+    "  -F, --format FORMAT\n"
+    "            write the hits as FORMAT: pipe (the default, shown below), tsv\n"
+    "            (a '#' header line, then one tab-separated row per hit) or gff3\n"
+    "            (GFF3 features of type polypeptide_motif)\n"
+    "  --no-header\n"
+    "            leave out the header line of tsv and gff3 (to append the output\n"
+    "            of one search to another's)\n"
     "  --help    print this help and exit\n"
     "  --version print the version and exit\n"
     "\n"
@@ -45,7 +67,24 @@ const char kUsageText[] =
     "/usr/share/corvane/lumisca_brisel/sequences/.\n"
     "\n"
     "Each hit is one line: expectation|probability of no random hit|specificity|\n"
-    "motif record|matched segment|start|end (1-based, inclusive).\n";
+    "motif record|matched segment|start|end (1-based, inclusive), after a line\n"
+    "'>' and the sequence's name. For example, with -F pipe, tsv and gff3:\n"
+    "\n"
+    "  >OPSD_HUMAN P08100 Rhodopsin (Opsin-2)\n"
+    "  3.71e-05|1.000|1.112e-07|PS00238 OPSIN|IPAFFAKSAAIYNPVIY|290|306\n"
+    "\n"
+    "  #name<TAB>start<TAB>end<TAB>record<TAB>segment<TAB>specificity<TAB>expectation<TAB>\n"
+    "  p_no_random_hit\n"
+    "  OPSD_HUMAN P08100 Rhodopsin (Opsin-2)<TAB>290<TAB>306<TAB>PS00238 OPSIN<TAB>\n"
+    "  IPAFFAKSAAIYNPVIY<TAB>1.112e-07<TAB>3.71e-05<TAB>1.000\n"
+    "\n"
+    "  ##gff-version 3\n"
+    "  OPSD_HUMAN<TAB>brisel<TAB>polypeptide_motif<TAB>290<TAB>306<TAB>3.71e-05<TAB>.<TAB>.<TAB>\n"
+    "  Name=PS00238;Note=PS00238 OPSIN;specificity=1.112e-07;segment=IPAFFAKSAAIYNPVIY;\n"
+    "  p_no_random_hit=1.000\n"
+    "\n"
+    "(each example row is one line, <TAB> a tab). In tsv, a tab, newline, carriage\n"
+    "return or backslash inside a field is written as \\t, \\n, \\r or \\\\.\n";
 
 InfoRequest FindInfoRequest(int argc, char* const argv[]) {
   for (int i = 1; i < argc; ++i) {
@@ -53,7 +92,11 @@ InfoRequest FindInfoRequest(int argc, char* const argv[]) {
     if (word == "--") break;
     if (word == "--help") return InfoRequest::kHelp;
     if (word == "--version") return InfoRequest::kVersion;
-    if (word.size() < 2 || word[0] != '-') continue;
+    if (IsFormatWordWithoutArgument(word)) {
+      ++i;
+      continue;
+    }
+    if (word.size() < 2 || word[0] != '-' || word[1] == '-') continue;
     // An option word: its letters are flags until one takes an argument, which
     // is the rest of the word or, when nothing is left, the next word.
     for (std::size_t k = 1; k < word.size(); ++k) {
@@ -101,7 +144,7 @@ RunSettings ReadOptions(int argc, char* argv[]) {
   RunSettings settings;
   settings.cutoffExpectation = CutoffFromExponent(-2);
   int option;
-  while ((option = ::getopt(argc, argv, kOptionString)) != -1) {
+  while ((option = ::getopt_long(argc, argv, kOptionString, kLongOptions, nullptr)) != -1) {
     switch (option) {
       case 'b':
         settings.searchByBruteForce = 1;
@@ -111,6 +154,18 @@ RunSettings ReadOptions(int argc, char* argv[]) {
         break;
       case 'f':
         settings.isFasta = 1;
+        break;
+      case 'F':
+        if (const auto format = ParseOutputFormat(optarg)) {
+          settings.format = *format;
+        } else {
+          settings.usageFault = std::string("unknown output format '") + optarg +
+                                "' (--format takes pipe, tsv or gff3)";
+          return settings;
+        }
+        break;
+      case kNoHeaderOption:
+        settings.writeHeader = false;
         break;
       case 'j':
         settings.threadCount = ParseThreadCount(optarg);

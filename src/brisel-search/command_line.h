@@ -1,20 +1,24 @@
 // command_line.h: the options of brisel-search.
 //
 //   brisel-search [-b] [-f] [-l] [-e N] [-j N] [-m NAME] [-s NAME]
+//                 [-F FORMAT | --format FORMAT] [--no-header]
 //   brisel-search --help | --version
 //
-// The options are read by the platform's getopt with "be:fj:lm:s:", so flags may be
+// The options are read by the platform's getopt_long with "be:fF:j:lm:s:" and
+// the long options --format (-F) and --no-header, so flags may be
 // grouped, an argument may follow its letter or stand as the next word, options
 // are recognised anywhere, "--" ends them, and a bad option gets getopt's own
 // diagnostic and is skipped (the run goes on). --help and --version are looked
 // for first, before getopt sees them (it would read "--help" as "-e lp").
-// A thread count that is not a positive integer is the one usage fault: the
-// run ends before anything is mapped, with status 2.
+// A thread count that is not a positive integer and an unknown output format
+// are usage faults: the run ends before anything is mapped, with status 2.
 #ifndef BRISEL_COMMAND_LINE_H
 #define BRISEL_COMMAND_LINE_H
 
 #include <cstdint>
 #include <string>
+
+#include "output_format.h"
 
 struct RunSettings {
   int searchByBruteForce = 0;
@@ -23,8 +27,10 @@ struct RunSettings {
   double cutoffExpectation = 0.01;  // set to pow(10, -2) when the options are read
   std::string motifDatabase = "tallowmere";
   std::string sequenceDatabase = "sprot";
-  unsigned threadCount = 0;  // -j N; 0: as many as the CPUs the process may run on
-  std::string usageFault;    // set, and the reading stopped, by an invalid option value
+  unsigned threadCount = 0;                   // -j N; 0: as many as the CPUs the process may run on
+  OutputFormat format = OutputFormat::kPipe;  // -F, --format
+  bool writeHeader = true;                    // --no-header clears it
+  std::string usageFault;  // set, and the reading stopped, by an invalid option value
 };
 
 // The most threads -j accepts.
@@ -33,7 +39,7 @@ inline constexpr unsigned kMaxThreadCount = 4096;
 enum class InfoRequest { kNone, kHelp, kVersion };
 
 // The first --help or --version that stands as an option word (not as the
-// argument of -e, -j, -m or -s) before any "--".
+// argument of -e, -F, -j, -m, -s or --format) before any "--".
 InfoRequest FindInfoRequest(int argc, char* const argv[]);
 
 // Reads the options with getopt, in the order in which they appear.

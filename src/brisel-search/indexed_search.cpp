@@ -9,8 +9,8 @@
 
 void SmartSearch(motifMappedMemoryADT motifMappedMemoryObject,
                  sequenceMappedMemoryADT sequenceMappedMemoryObject, double cutoffExpectation,
-                 unsigned threads) {
-  SearchEngine engine(*motifMappedMemoryObject, cutoffExpectation, SearchKind::kIndexed);
+                 unsigned threads, OutputFormat format) {
+  SearchEngine engine(*motifMappedMemoryObject, cutoffExpectation, SearchKind::kIndexed, format);
   SearchDatabaseSequences(engine, *sequenceMappedMemoryObject, numSequences, threads, stdout,
                           stderr);
 }

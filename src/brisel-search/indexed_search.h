@@ -12,7 +12,8 @@
 // after the homing position h places the motif at start p - h, and the walk of a
 // list ends at the first placement that would run past the end of the sequence
 // (the lists ascend). Each placement is verified position by position with the
-// letter masks. A sequence's first hit is preceded by the header ">name".
+// letter masks. A sequence's first hit is preceded by the header ">name"
+// (in the pipe format; output_format.h gives the others).
 //
 // The walk is memory-safe for any stored position: start + width is formed in
 // 64 bits, so a position near 2^32 ends the walk instead of wrapping.
@@ -20,6 +21,7 @@
 #define BRISEL_INDEXED_SEARCH_H
 
 #include "brisel.h"
+#include "output_format.h"
 
 // `threads` workers search the sequences (parallel/parallel_search.h); the
 // output is the same for every count, and 1 searches on the calling thread.
@@ -27,6 +29,6 @@
 // ends early when a write of standard output fails.
 void SmartSearch(motifMappedMemoryADT motifMappedMemoryObject,
                  sequenceMappedMemoryADT sequenceMappedMemoryObject, double cutoffExpectation,
-                 unsigned threads = 1);
+                 unsigned threads = 1, OutputFormat format = OutputFormat::kPipe);
 
 #endif  // BRISEL_INDEXED_SEARCH_H

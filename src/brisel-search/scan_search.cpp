@@ -12,24 +12,26 @@
 
 void RunSearchOnFastaSequences(Scanner scannerObject, const std::uint32_t* charToBitMap,
                                motifMappedMemoryADT motifMappedMemoryObject,
-                               double cutoffExpectation, unsigned threads) {
+                               double cutoffExpectation, unsigned threads, OutputFormat format) {
   (void)charToBitMap;  // the engine's letter codes give the same masks
-  SearchEngine engine(*motifMappedMemoryObject, cutoffExpectation, SearchKind::kScan);
+  SearchEngine engine(*motifMappedMemoryObject, cutoffExpectation, SearchKind::kScan, format);
   SearchFastaRecords(engine, scannerObject, threads, stdout, stderr);
 }
 
 void RunSearchOnSequence(Scanner scannerObject, const std::uint32_t* charToBitMap,
-                         motifMappedMemoryADT motifMappedMemoryObject, double cutoffExpectation) {
+                         motifMappedMemoryADT motifMappedMemoryObject, double cutoffExpectation,
+                         OutputFormat format) {
   std::string textSequence;
   ReadWholeLine(scannerObject, textSequence);
-  BruteForceSearch(motifMappedMemoryObject, {}, textSequence, charToBitMap, cutoffExpectation, 0);
+  BruteForceSearch(motifMappedMemoryObject, {}, textSequence, charToBitMap, cutoffExpectation, 0,
+                   format);
 }
 
 void BruteForceSearch(motifMappedMemoryADT motifMappedMemoryObject, std::string_view sequenceName,
                       std::string_view textSequence, const std::uint32_t* charToBitMap,
-                      double cutoffExpectation, int isFasta) {
+                      double cutoffExpectation, int isFasta, OutputFormat format) {
   (void)charToBitMap;
-  SearchEngine engine(*motifMappedMemoryObject, cutoffExpectation, SearchKind::kScan);
+  SearchEngine engine(*motifMappedMemoryObject, cutoffExpectation, SearchKind::kScan, format);
   SearchEngine::Worker worker(engine);
   StreamSpill spill(stdout);
   worker.SetSpill(&spill, kReportFlushBytes);

@@ -22,19 +22,23 @@
 #include <string_view>
 
 #include "brisel.h"
+#include "output_format.h"
 #include "scanner.h"
 
 void RunSearchOnFastaSequences(Scanner scannerObject, const std::uint32_t* charToBitMap,
                                motifMappedMemoryADT motifMappedMemoryObject,
-                               double cutoffExpectation, unsigned threads = 1);
+                               double cutoffExpectation, unsigned threads = 1,
+                               OutputFormat format = OutputFormat::kPipe);
 
 void RunSearchOnSequence(Scanner scannerObject, const std::uint32_t* charToBitMap,
-                         motifMappedMemoryADT motifMappedMemoryObject, double cutoffExpectation);
+                         motifMappedMemoryADT motifMappedMemoryObject, double cutoffExpectation,
+                         OutputFormat format = OutputFormat::kPipe);
 
 // Searches one sequence against every motif. `sequenceName` is written as the
 // header of the first hit when `isFasta` is non-zero.
 void BruteForceSearch(motifMappedMemoryADT motifMappedMemoryObject, std::string_view sequenceName,
                       std::string_view textSequence, const std::uint32_t* charToBitMap,
-                      double cutoffExpectation, int isFasta);
+                      double cutoffExpectation, int isFasta,
+                      OutputFormat format = OutputFormat::kPipe);
 
 #endif  // BRISEL_SCAN_SEARCH_H

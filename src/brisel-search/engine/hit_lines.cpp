@@ -1,7 +1,6 @@
 // hit_lines.cpp: the bytes of header and hit lines.
 #include "engine/hit_lines.h"
 
-#include <cstdio>
 #include <cstring>
 
 #include "motif_database.h"
@@ -13,48 +12,130 @@ std::string_view UntilNul(std::string_view text) {
   return text.substr(0, ::strnlen(text.data(), text.size()));
 }
 
+// Appends "start<separator>end<separator>" in 1-based inclusive positions.
+void AppendPositions(std::string& out, std::uint64_t start, std::uint64_t width, char before,
+                     char after) {
+  char positions[2 * kMaxFormattedNumber + 3];
+  char* at = positions;
+  if (before != '\0') *at++ = before;
+  at = FormatUnsigned(at, start + 1);
+  *at++ = before != '\0' ? before : after;
+  at = FormatUnsigned(at, start + width);
+  *at++ = after;
+  out.append(positions, at);
+}
+
 }  // namespace
 
-HitLineFormatter::HitLineFormatter(const motifMappedMemoryCDT& motifs) {
-  partStarts_.reserve(std::uint64_t{numMotifs} + 1);
-  partStarts_.push_back(0);
+HitLineFormatter::HitLineFormatter(const motifMappedMemoryCDT& motifs, OutputFormat format)
+    : format_(format) {
+  headStarts_.reserve(std::uint64_t{numMotifs} + 1);
+  headStarts_.push_back(0);
   char number[kMaxFormattedNumber];
   for (std::uint32_t m = 0; m < numMotifs; ++m) {
-    motifParts_ += '|';
-    motifParts_.append(number, FormatExponent3(number, motifs.specificities[m]));
-    motifParts_ += '|';
-    motifParts_ += UntilNul(MotifRecord(motifs, m));
-    motifParts_ += '|';
-    partStarts_.push_back(motifParts_.size());
+    const std::string_view specificity(number, FormatExponent3(number, motifs.specificities[m]));
+    const std::string_view record = UntilNul(MotifRecord(motifs, m));
+    switch (format_) {
+      case OutputFormat::kPipe:
+        heads_ += '|';
+        heads_ += specificity;
+        heads_ += '|';
+        heads_ += record;
+        heads_ += '|';
+        break;
+      case OutputFormat::kTsv:
+        AppendTsvField(heads_, record);
+        heads_ += '\t';
+        specificities_.push_back('\t' + std::string(specificity) + '\t');
+        break;
+      case OutputFormat::kGff3: {
+        heads_ += "\t.\t.\t";
+        const std::string_view name = FirstWord(record);
+        if (!name.empty()) {
+          heads_ += "Name=";
+          AppendGff3Value(heads_, name);
+          heads_ += ';';
+        }
+        if (!record.empty()) {
+          heads_ += "Note=";
+          AppendGff3Value(heads_, record);
+          heads_ += ';';
+        }
+        heads_ += "specificity=";
+        heads_ += specificity;
+        heads_ += ";segment=";
+        break;
+      }
+    }
+    headStarts_.push_back(heads_.size());
   }
 }
 
-void HitLineFormatter::AppendHeader(std::string& out, std::string_view prefix,
-                                    std::string_view name) {
-  out += prefix;
-  out += UntilNul(name);
-  out += '\n';
+void HitLineFormatter::BeginSequence(std::string& out, SequenceState& state, std::string_view name,
+                                     NameKind kind) const {
+  state.motif = 0xFFFFFFFFu;
+  state.rowStart.clear();
+  switch (format_) {
+    case OutputFormat::kPipe:
+      if (kind == NameKind::kNone) return;
+      if (kind == NameKind::kDatabase) out += '>';
+      out += UntilNul(name);
+      out += '\n';
+      return;
+    case OutputFormat::kTsv:
+      AppendTsvField(state.rowStart, PlainName(name, kind));
+      state.rowStart += '\t';
+      return;
+    case OutputFormat::kGff3:
+      AppendGff3Seqid(state.rowStart, PlainName(name, kind));
+      state.rowStart += "\tbrisel\tpolypeptide_motif\t";
+      return;
+  }
 }
 
-void HitLineFormatter::AppendHitLine(std::string& out, Numbers& numbers,
+void HitLineFormatter::AppendHitLine(std::string& out, SequenceState& state,
                                      const HitStatistics& statistics, std::uint32_t m,
                                      std::string_view segment, std::uint64_t start) const {
-  if (numbers.motif != m) {
+  if (state.motif != m) {
     char number[kMaxFormattedNumber];
-    numbers.text.assign(number, FormatExponent2(number, statistics.expectation));
-    numbers.text += '|';
-    numbers.text.append(number, FormatFixed3(number, statistics.probabilityOfNoRandomHit));
-    numbers.motif = m;
+    state.expectation.assign(number, FormatExponent2(number, statistics.expectation));
+    state.probability.assign(number, FormatFixed3(number, statistics.probabilityOfNoRandomHit));
+    if (format_ == OutputFormat::kPipe) {
+      state.pipeNumbers = state.expectation;
+      state.pipeNumbers += '|';
+      state.pipeNumbers += state.probability;
+    }
+    state.motif = m;
   }
-  out += numbers.text;
-  out.append(motifParts_, partStarts_[m], partStarts_[m + 1] - partStarts_[m]);
-  out += UntilNul(segment);
-  char positions[2 * kMaxFormattedNumber + 2];
-  char* at = positions;
-  *at++ = '|';
-  at = FormatUnsigned(at, start + 1);
-  *at++ = '|';
-  at = FormatUnsigned(at, start + segment.size());
-  *at++ = '\n';
-  out.append(positions, at);
+  const std::uint64_t width = segment.size();
+  segment = UntilNul(segment);
+  switch (format_) {
+    case OutputFormat::kPipe:
+      out += state.pipeNumbers;
+      out += Head(m);
+      out += segment;
+      AppendPositions(out, start, width, '|', '\n');
+      return;
+    case OutputFormat::kTsv:
+      out += state.rowStart;
+      AppendPositions(out, start, width, '\0', '\t');
+      out += Head(m);
+      AppendTsvField(out, segment);
+      out += specificities_[m];
+      out += state.expectation;
+      out += '\t';
+      out += state.probability;
+      out += '\n';
+      return;
+    case OutputFormat::kGff3:
+      out += state.rowStart;
+      AppendPositions(out, start, width, '\0', '\t');
+      out += state.expectation;
+      out += Head(m);
+      AppendGff3Value(out, segment);
+      out += ";p_no_random_hit=";
+      out += state.probability;
+      out += '\n';
+      return;
+  }
 }

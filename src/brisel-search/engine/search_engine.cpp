@@ -29,10 +29,10 @@ constexpr TextCodes kTextCodes;
 }  // namespace
 
 SearchEngine::SearchEngine(const motifMappedMemoryCDT& motifs, double cutoffExpectation,
-                           SearchKind kind)
+                           SearchKind kind, OutputFormat format)
     : index_(motifs, kind == SearchKind::kIndexed),
       memo_(motifs, cutoffExpectation),
-      lines_(motifs) {}
+      lines_(motifs, format) {}
 
 LengthStatistics& SearchEngine::Worker::StatisticsFor(std::uint64_t length) {
   // A thread's own cache of recent lengths spares it the memo's lock.
@@ -120,8 +120,9 @@ void SearchEngine::Worker::SearchDatabaseSequence(const sequenceMappedMemoryCDT&
   if (hits_.empty()) return;
 
   const std::uint32_t name = sequences.nameIndices[n];
-  HitLineFormatter::AppendHeader(out, ">",
-                                 {sequences.names + name, sequences.nameIndices[n + 1] - name});
+  engine_.lines_.BeginSequence(out, lineState_,
+                               {sequences.names + name, sequences.nameIndices[n + 1] - name},
+                               NameKind::kDatabase);
   WriteHits(out, statistics, {sequences.textSequences + begin, length});
 }
 
@@ -162,18 +163,18 @@ void SearchEngine::Worker::SearchText(std::string_view name, std::string_view te
   }
   if (hits_.empty()) return;
   std::sort(hits_.begin(), hits_.end());
-  if (writeName) HitLineFormatter::AppendHeader(out, {}, name);
+  engine_.lines_.BeginSequence(out, lineState_, name,
+                               writeName ? NameKind::kFastaLine : NameKind::kNone);
   WriteHits(out, statistics, text);
 }
 
 void SearchEngine::Worker::WriteHits(std::string& out, LengthStatistics& statistics,
                                      std::string_view text) {
   LengthStatistics::Cursor cursor(statistics);
-  numbers_.Reset();
   for (const EngineHit& hit : hits_) {
     const HitStatistics& at = cursor.At(hit.motif);
     const std::uint32_t width = engine_.index_.motif(hit.motif).view.width;
-    engine_.lines_.AppendHitLine(out, numbers_, at, hit.motif, text.substr(hit.start, width),
+    engine_.lines_.AppendHitLine(out, lineState_, at, hit.motif, text.substr(hit.start, width),
                                  hit.start);
     if (spill_ != nullptr && out.size() >= spillBytes_) spill_->Spill(out);
   }

@@ -37,6 +37,7 @@
 #include "engine/motif_index.h"
 #include "engine/sequence_pass.h"
 #include "motif_matching.h"
+#include "output_format.h"
 
 enum class SearchKind { kIndexed, kScan };
 
@@ -54,7 +55,8 @@ class ReportSpill {
 
 class SearchEngine {
  public:
-  SearchEngine(const motifMappedMemoryCDT& motifs, double cutoffExpectation, SearchKind kind);
+  SearchEngine(const motifMappedMemoryCDT& motifs, double cutoffExpectation, SearchKind kind,
+               OutputFormat format = OutputFormat::kPipe);
 
   const MotifIndex& index() const { return index_; }
   LengthStatisticsMemo& memo() { return memo_; }
@@ -91,7 +93,7 @@ class SearchEngine {
     SearchEngine& engine_;
     ReportSpill* spill_ = nullptr;
     std::size_t spillBytes_ = 0;
-    HitLineFormatter::Numbers numbers_;
+    HitLineFormatter::SequenceState lineState_;
     EngineCounters counters_;
     std::vector<std::uint8_t> codes_;
     std::vector<std::uint32_t> masks_;

@@ -12,15 +12,60 @@
 
 namespace {
 
-void WriteHitLineByPrintf(std::FILE* out, const HitStatistics& statistics, double specificity,
+std::string Escaped(void (*append)(std::string&, std::string_view), std::string_view text) {
+  std::string escaped;
+  append(escaped, text);
+  return escaped;
+}
+
+// The sequence a hit line belongs to: its name and how it reached the search.
+struct HitSequence {
+  std::string_view name;
+  NameKind kind;
+};
+
+// The pipe format's header line of a sequence; the other formats have none.
+void WriteSequenceHeader(std::FILE* out, OutputFormat format, const HitSequence& sequence) {
+  if (format != OutputFormat::kPipe || sequence.kind == NameKind::kNone) return;
+  if (sequence.kind == NameKind::kDatabase) std::fputc('>', out);
+  WriteTextUntilNul(out, sequence.name);
+  std::fputc('\n', out);
+}
+
+void WriteHitLineByPrintf(std::FILE* out, OutputFormat format, const HitSequence& sequence,
+                          const HitStatistics& statistics, double specificity,
                           std::string_view record, std::string_view segment, std::uint64_t start) {
-  std::fprintf(out, "%.2e|%.3f|%.3e|", statistics.expectation, statistics.probabilityOfNoRandomHit,
-               specificity);
-  WriteTextUntilNul(out, record);
-  std::fputc('|', out);
-  WriteTextUntilNul(out, segment);
-  std::fprintf(out, "|%lu|%lu\n", static_cast<unsigned long>(start + 1),
-               static_cast<unsigned long>(start + segment.size()));
+  const auto first = static_cast<unsigned long>(start + 1);
+  const auto last = static_cast<unsigned long>(start + segment.size());
+  const std::string_view name = PlainName(sequence.name, sequence.kind);
+  switch (format) {
+    case OutputFormat::kPipe:
+      std::fprintf(out, "%.2e|%.3f|%.3e|", statistics.expectation,
+                   statistics.probabilityOfNoRandomHit, specificity);
+      WriteTextUntilNul(out, record);
+      std::fputc('|', out);
+      WriteTextUntilNul(out, segment);
+      std::fprintf(out, "|%lu|%lu\n", first, last);
+      return;
+    case OutputFormat::kTsv:
+      std::fprintf(out, "%s\t%lu\t%lu\t%s\t%s\t%.3e\t%.2e\t%.3f\n",
+                   Escaped(AppendTsvField, name).c_str(), first, last,
+                   Escaped(AppendTsvField, record).c_str(),
+                   Escaped(AppendTsvField, segment).c_str(), specificity, statistics.expectation,
+                   statistics.probabilityOfNoRandomHit);
+      return;
+    case OutputFormat::kGff3: {
+      std::fprintf(out, "%s\tbrisel\tpolypeptide_motif\t%lu\t%lu\t%.2e\t.\t.\t",
+                   Escaped(AppendGff3Seqid, name).c_str(), first, last, statistics.expectation);
+      const std::string note = Escaped(AppendGff3Value, record);
+      const std::string motifName = Escaped(AppendGff3Value, FirstWord(record));
+      if (!motifName.empty()) std::fprintf(out, "Name=%s;", motifName.c_str());
+      if (!note.empty()) std::fprintf(out, "Note=%s;", note.c_str());
+      std::fprintf(out, "specificity=%.3e;segment=%s;p_no_random_hit=%.3f\n", specificity,
+                   Escaped(AppendGff3Value, segment).c_str(), statistics.probabilityOfNoRandomHit);
+      return;
+    }
+  }
 }
 
 MotifView ViewOf(const motifMappedMemoryCDT& motifs, std::uint32_t m, CheckOrder order) {
@@ -48,29 +93,29 @@ struct EagerStatistics {
 
 void ReferenceIndexedSearch(const motifMappedMemoryCDT& motifs,
                             const sequenceMappedMemoryCDT& sequences, double cutoffExpectation,
-                            std::FILE* out, std::FILE* err) {
+                            std::FILE* out, std::FILE* err, OutputFormat format) {
   const std::vector<CheckOrder> orders = MotifCheckOrders(motifs, true);
   for (std::uint32_t n = 0; n < numSequences; ++n) {
     const std::uint32_t begin = sequences.sequenceIndices[n];
-    const ListedSequence sequence{
-        sequences.sequenceIndices[n + 1] - begin, sequences.bitSequences + begin,
-        sequences.offsetIndices + std::uint64_t{26} * n, sequences.offsets};
+    const ListedSequence listed{sequences.sequenceIndices[n + 1] - begin,
+                                sequences.bitSequences + begin,
+                                sequences.offsetIndices + std::uint64_t{26} * n, sequences.offsets};
     std::fprintf(err, "Processing Sequence %lu\r", static_cast<unsigned long>(n) + 1);
+    const std::uint32_t name = sequences.nameIndices[n];
+    const HitSequence sequence{{sequences.names + name, sequences.nameIndices[n + 1] - name},
+                               NameKind::kDatabase};
     EagerStatistics statistics;
     bool foundMatches = false;
     for (std::uint32_t m = 0; m < numMotifs; ++m) {
       const MotifView motif = ViewOf(motifs, m, orders[m]);
-      if (motif.width > sequence.length) continue;
-      if (!statistics.Add(motifs, sequence.length, m, cutoffExpectation)) break;
-      WalkHomingLetterLists(motif, sequence, [&](std::uint64_t start, std::uint32_t) {
+      if (motif.width > listed.length) continue;
+      if (!statistics.Add(motifs, listed.length, m, cutoffExpectation)) break;
+      WalkHomingLetterLists(motif, listed, [&](std::uint64_t start, std::uint32_t) {
         if (!foundMatches) {
-          const std::uint32_t name = sequences.nameIndices[n];
-          std::fputc('>', out);
-          WriteTextUntilNul(out, {sequences.names + name, sequences.nameIndices[n + 1] - name});
-          std::fputc('\n', out);
+          WriteSequenceHeader(out, format, sequence);
           foundMatches = true;
         }
-        WriteHitLineByPrintf(out, statistics.statistics, motifs.specificities[m],
+        WriteHitLineByPrintf(out, format, sequence, statistics.statistics, motifs.specificities[m],
                              MotifRecord(motifs, m),
                              {sequences.textSequences + begin + start, motif.width}, start);
       });
@@ -80,7 +125,9 @@ void ReferenceIndexedSearch(const motifMappedMemoryCDT& motifs,
 
 void ReferenceScanSequence(const motifMappedMemoryCDT& motifs, std::string_view sequenceName,
                            std::string_view textSequence, const std::uint32_t* charToBitMap,
-                           double cutoffExpectation, int isFasta, std::FILE* out) {
+                           double cutoffExpectation, int isFasta, std::FILE* out,
+                           OutputFormat format) {
+  const HitSequence sequence{sequenceName, isFasta != 0 ? NameKind::kFastaLine : NameKind::kNone};
   textSequence = textSequence.substr(0, ::strnlen(textSequence.data(), textSequence.size()));
   const std::uint64_t length = textSequence.size();
   std::vector<std::uint32_t> residues(length);
@@ -99,13 +146,12 @@ void ReferenceScanSequence(const motifMappedMemoryCDT& motifs, std::string_view 
     if (!statistics.Add(motifs, length, m, cutoffExpectation)) return;
     WalkStartsByBitmaps(motif, residues.data(), length, bitmaps,
                         [&](std::uint64_t start, std::uint32_t) {
-                          if (!foundMatches && isFasta != 0) {
-                            WriteTextUntilNul(out, sequenceName);
-                            std::fputc('\n', out);
+                          if (!foundMatches) {
+                            WriteSequenceHeader(out, format, sequence);
                             foundMatches = true;
                           }
-                          WriteHitLineByPrintf(out, statistics.statistics, motifs.specificities[m],
-                                               MotifRecord(motifs, m),
+                          WriteHitLineByPrintf(out, format, sequence, statistics.statistics,
+                                               motifs.specificities[m], MotifRecord(motifs, m),
                                                textSequence.substr(start, motif.width), start);
                         });
   }

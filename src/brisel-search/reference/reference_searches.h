@@ -14,17 +14,21 @@
 #include <string_view>
 
 #include "brisel.h"
+#include "output_format.h"
 
-// The indexed search of every sequence of `sequences`: hits to `out`, the
-// progress line of each sequence to `err`.
+// The indexed search of every sequence of `sequences`: hits to `out` in
+// `format` (without the format's header line), the progress line of each
+// sequence to `err`.
 void ReferenceIndexedSearch(const motifMappedMemoryCDT& motifs,
                             const sequenceMappedMemoryCDT& sequences, double cutoffExpectation,
-                            std::FILE* out, std::FILE* err);
+                            std::FILE* out, std::FILE* err,
+                            OutputFormat format = OutputFormat::kPipe);
 
 // The scan search of one sequence text (up to its first NUL byte); with
 // `isFasta` the name line is written before the first hit.
 void ReferenceScanSequence(const motifMappedMemoryCDT& motifs, std::string_view sequenceName,
                            std::string_view textSequence, const std::uint32_t* charToBitMap,
-                           double cutoffExpectation, int isFasta, std::FILE* out);
+                           double cutoffExpectation, int isFasta, std::FILE* out,
+                           OutputFormat format = OutputFormat::kPipe);
 
 #endif  // BRISEL_REFERENCE_REFERENCE_SEARCHES_H

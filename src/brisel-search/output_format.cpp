@@ -1,0 +1,109 @@
+// output_format.cpp: format names, header lines and field escaping.
+#include "output_format.h"
+
+#include <cstring>
+
+namespace {
+
+constexpr char kHexDigits[] = "0123456789ABCDEF";
+
+std::string_view UntilNul(std::string_view text) {
+  return text.substr(0, ::strnlen(text.data(), text.size()));
+}
+
+bool IsWhiteSpace(char c) {
+  return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
+}
+
+void AppendPercentEscape(std::string& out, unsigned char byte) {
+  const char escape[3] = {'%', kHexDigits[byte >> 4], kHexDigits[byte & 15]};
+  out.append(escape, 3);
+}
+
+bool NeedsGff3ValueEscape(unsigned char byte) {
+  return byte < 0x20 || byte >= 0x7F || byte == '%' || byte == ';' || byte == '=' || byte == '&' ||
+         byte == ',';
+}
+
+bool IsGff3SeqidByte(unsigned char byte) {
+  if ((byte >= 'A' && byte <= 'Z') || (byte >= 'a' && byte <= 'z') || (byte >= '0' && byte <= '9'))
+    return true;
+  return std::strchr(".:^*$@!+_?|-", byte) != nullptr && byte != '\0';
+}
+
+// Appends `text`, escaping the bytes for which `needsEscape` holds with
+// `escape`; runs of plain bytes are appended whole.
+template <typename NeedsEscape, typename Escape>
+void AppendEscaped(std::string& out, std::string_view text, NeedsEscape needsEscape,
+                   Escape escape) {
+  std::size_t plain = 0;
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    const auto byte = static_cast<unsigned char>(text[i]);
+    if (!needsEscape(byte)) continue;
+    out.append(text.data() + plain, i - plain);
+    escape(out, byte);
+    plain = i + 1;
+  }
+  out.append(text.data() + plain, text.size() - plain);
+}
+
+}  // namespace
+
+std::optional<OutputFormat> ParseOutputFormat(std::string_view name) {
+  if (name == "pipe") return OutputFormat::kPipe;
+  if (name == "tsv") return OutputFormat::kTsv;
+  if (name == "gff3") return OutputFormat::kGff3;
+  return std::nullopt;
+}
+
+std::string_view OutputHeaderLine(OutputFormat format) {
+  switch (format) {
+    case OutputFormat::kTsv:
+      return "#name\tstart\tend\trecord\tsegment\tspecificity\texpectation\tp_no_random_hit\n";
+    case OutputFormat::kGff3:
+      return "##gff-version 3\n";
+    case OutputFormat::kPipe:
+      break;
+  }
+  return {};
+}
+
+std::string_view PlainName(std::string_view name, NameKind kind) {
+  if (kind == NameKind::kNone) return {};
+  name = UntilNul(name);
+  if (kind == NameKind::kFastaLine && !name.empty() && name.front() == '>') name.remove_prefix(1);
+  return name;
+}
+
+void AppendTsvField(std::string& out, std::string_view text) {
+  AppendEscaped(
+      out, UntilNul(text),
+      [](unsigned char byte) {
+        return byte == '\t' || byte == '\n' || byte == '\r' || byte == '\\';
+      },
+      [](std::string& to, unsigned char byte) {
+        to += '\\';
+        to += byte == '\t' ? 't' : byte == '\n' ? 'n' : byte == '\r' ? 'r' : '\\';
+      });
+}
+
+void AppendGff3Value(std::string& out, std::string_view text) {
+  AppendEscaped(out, UntilNul(text), NeedsGff3ValueEscape, AppendPercentEscape);
+}
+
+void AppendGff3Seqid(std::string& out, std::string_view name) {
+  const std::string_view word = FirstWord(UntilNul(name));
+  if (word.empty()) {
+    out += "sequence";
+    return;
+  }
+  AppendEscaped(
+      out, word, [](unsigned char byte) { return !IsGff3SeqidByte(byte); }, AppendPercentEscape);
+}
+
+std::string_view FirstWord(std::string_view text) {
+  std::size_t end = 0;
+  while (end < text.size() && !IsWhiteSpace(text[end]))
+    ++end;
+  return text.substr(0, end);
+}
