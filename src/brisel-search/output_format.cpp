@@ -20,26 +20,53 @@ void AppendPercentEscape(std::string& out, unsigned char byte) {
   out.append(escape, 3);
 }
 
-bool NeedsGff3ValueEscape(unsigned char byte) {
-  return byte < 0x20 || byte >= 0x7F || byte == '%' || byte == ';' || byte == '=' || byte == '&' ||
-         byte == ',';
+// Tables of the bytes each kind of field escapes, looked up once per byte.
+struct EscapeTable {
+  bool escapes[256] = {};
+};
+
+constexpr EscapeTable MakeTsvTable() {
+  EscapeTable table;
+  for (const unsigned char byte : {'\t', '\n', '\r', '\\'})
+    table.escapes[byte] = true;
+  return table;
 }
 
-bool IsGff3SeqidByte(unsigned char byte) {
-  if ((byte >= 'A' && byte <= 'Z') || (byte >= 'a' && byte <= 'z') || (byte >= '0' && byte <= '9'))
-    return true;
-  return std::strchr(".:^*$@!+_?|-", byte) != nullptr && byte != '\0';
+constexpr EscapeTable MakeGff3ValueTable() {
+  EscapeTable table;
+  for (int byte = 0; byte < 256; ++byte)
+    table.escapes[byte] = byte < 0x20 || byte >= 0x7F;
+  for (const unsigned char byte : {'%', ';', '=', '&', ','})
+    table.escapes[byte] = true;
+  return table;
 }
+
+constexpr EscapeTable MakeGff3SeqidTable() {
+  EscapeTable table;
+  for (int byte = 0; byte < 256; ++byte) {
+    const bool alphanumeric = (byte >= 'A' && byte <= 'Z') || (byte >= 'a' && byte <= 'z') ||
+                              (byte >= '0' && byte <= '9');
+    table.escapes[byte] = !alphanumeric;
+  }
+  for (const unsigned char byte : {'.', ':', '^', '*', '$', '@', '!', '+', '_', '?', '|', '-'})
+    table.escapes[byte] = false;
+  return table;
+}
+
+constexpr EscapeTable kTsvEscapes = MakeTsvTable();
+constexpr EscapeTable kGff3ValueEscapes = MakeGff3ValueTable();
+constexpr EscapeTable kGff3SeqidEscapes = MakeGff3SeqidTable();
 
 // Appends `text`, escaping the bytes for which `needsEscape` holds with
 // `escape`; runs of plain bytes are appended whole.
-template <typename NeedsEscape, typename Escape>
-void AppendEscaped(std::string& out, std::string_view text, NeedsEscape needsEscape,
+template <typename Escape>
+void AppendEscaped(std::string& out, std::string_view text, const EscapeTable& table,
                    Escape escape) {
   std::size_t plain = 0;
   for (std::size_t i = 0; i < text.size(); ++i) {
     const auto byte = static_cast<unsigned char>(text[i]);
-    if (!needsEscape(byte)) continue;
+    if (!table.escapes[byte]) [[likely]]
+      continue;
     out.append(text.data() + plain, i - plain);
     escape(out, byte);
     plain = i + 1;
@@ -76,19 +103,14 @@ std::string_view PlainName(std::string_view name, NameKind kind) {
 }
 
 void AppendTsvField(std::string& out, std::string_view text) {
-  AppendEscaped(
-      out, UntilNul(text),
-      [](unsigned char byte) {
-        return byte == '\t' || byte == '\n' || byte == '\r' || byte == '\\';
-      },
-      [](std::string& to, unsigned char byte) {
-        to += '\\';
-        to += byte == '\t' ? 't' : byte == '\n' ? 'n' : byte == '\r' ? 'r' : '\\';
-      });
+  AppendEscaped(out, UntilNul(text), kTsvEscapes, [](std::string& to, unsigned char byte) {
+    to += '\\';
+    to += byte == '\t' ? 't' : byte == '\n' ? 'n' : byte == '\r' ? 'r' : '\\';
+  });
 }
 
 void AppendGff3Value(std::string& out, std::string_view text) {
-  AppendEscaped(out, UntilNul(text), NeedsGff3ValueEscape, AppendPercentEscape);
+  AppendEscaped(out, UntilNul(text), kGff3ValueEscapes, AppendPercentEscape);
 }
 
 void AppendGff3Seqid(std::string& out, std::string_view name) {
@@ -97,8 +119,7 @@ void AppendGff3Seqid(std::string& out, std::string_view name) {
     out += "sequence";
     return;
   }
-  AppendEscaped(
-      out, word, [](unsigned char byte) { return !IsGff3SeqidByte(byte); }, AppendPercentEscape);
+  AppendEscaped(out, word, kGff3SeqidEscapes, AppendPercentEscape);
 }
 
 std::string_view FirstWord(std::string_view text) {
