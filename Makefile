@@ -64,8 +64,9 @@ package:
 
 # Builds the package, checks it with lintian, installs it, searches sample
 # databases built with the installed programs, and purges it again (as root).
-test-package: package
-	tests/package/test_package.sh $(PKG_BUILD) $(BUILD)
+test-package: package $(BUILD)/CMakeCache.txt
+	$(MAKE) -s --no-print-directory demo > $(PKG_BUILD)/demo-output.txt
+	tests/package/test_package.sh $(PKG_BUILD) $(PKG_BUILD)/demo-output.txt
 
 # What CI runs.
 check: test test-sanitizers test-tsan fuzz test-package
