@@ -21,8 +21,9 @@ set(CMAKE_INSTALL_DEFAULT_DIRECTORY_PERMISSIONS
     OWNER_READ OWNER_WRITE OWNER_EXECUTE GROUP_READ GROUP_EXECUTE WORLD_READ WORLD_EXECUTE)
 set(BRISEL_INSTALL_STAGE ${PROJECT_BINARY_DIR}/install-stage)
 
-# Manual pages.
-set(BRISEL_MAN_PAGES brisel-search.1 brisel-makedb.1)
+# Manual pages: every page in man/, in the section its suffix names.
+file(GLOB BRISEL_MAN_PAGES RELATIVE ${PROJECT_SOURCE_DIR}/man CONFIGURE_DEPENDS
+     ${PROJECT_SOURCE_DIR}/man/*.[1-9])
 set(BRISEL_MAN_GZ)
 foreach(page IN LISTS BRISEL_MAN_PAGES)
   set(source ${PROJECT_SOURCE_DIR}/man/${page})
@@ -35,6 +36,8 @@ foreach(page IN LISTS BRISEL_MAN_PAGES)
     COMMENT "Compressing the manual page ${page}"
     VERBATIM)
   list(APPEND BRISEL_MAN_GZ ${output})
+  string(REGEX REPLACE "^.*\\.([1-9])$" "\\1" section ${page})
+  install(FILES ${output} DESTINATION ${CMAKE_INSTALL_MANDIR}/man${section})
 endforeach()
 
 # The copyright file: a fixed header, then the licence text indented by one
@@ -60,7 +63,6 @@ add_custom_command(
 add_custom_target(brisel_install_files ALL
                   DEPENDS ${BRISEL_MAN_GZ} ${BRISEL_COPYRIGHT} ${BRISEL_CHANGELOG_GZ})
 
-install(FILES ${BRISEL_MAN_GZ} DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
 install(FILES README.md ${BRISEL_COPYRIGHT} ${BRISEL_CHANGELOG_GZ}
         DESTINATION ${CMAKE_INSTALL_DOCDIR})
 
