@@ -163,8 +163,9 @@ while IFS= read -r path; do
   fi
 done < "$work/files"
 [ "${#left[@]}" -eq 0 ] || fail "left after the purge: ${left[*]}"
-[ -f "$motif_dir/tallowmere-stats" ] && [ -f "$sequence_dir/sprot-stats" ] ||
+if [ ! -f "$motif_dir/tallowmere-stats" ] || [ ! -f "$sequence_dir/sprot-stats" ]; then
   fail "the purge removed the databases built into the data directories"
+fi
 
 restore
 for dir in "$motif_dir" "$sequence_dir" "$data_root" "$(dirname "$data_root")"; do
