@@ -55,6 +55,8 @@ fuzz:
 PKG_FLAGS := DEB_BUILD_MAINT_OPTIONS=hardening=+all dpkg-buildflags --get
 
 package:
+	@command -v dpkg-buildflags > /dev/null && command -v dpkg-shlibdeps > /dev/null || \
+	  { echo "make package: needs dpkg-buildflags and dpkg-shlibdeps (apt-get install dpkg-dev)" >&2; exit 1; }
 	cmake -S . -B $(PKG_BUILD) -DCMAKE_BUILD_TYPE=Release -DBUILD_TESTING=OFF \
 	  -DCMAKE_INSTALL_PREFIX=/usr \
 	  -DCMAKE_CXX_FLAGS="$$($(PKG_FLAGS) CPPFLAGS) $$($(PKG_FLAGS) CXXFLAGS) -fno-ident" \
