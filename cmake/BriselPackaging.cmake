@@ -28,6 +28,7 @@ set(CPACK_DEBIAN_PACKAGE_SECTION science)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
+set(CPACK_DEBIAN_COMPRESSION_TYPE xz)
 # CPack puts the summary above this text and indents its lines; an empty line
 # becomes Debian's " .".
 set(CPACK_DEBIAN_PACKAGE_DESCRIPTION
