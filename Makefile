@@ -4,6 +4,7 @@ BUILD ?= build
 ASAN_BUILD ?= build-asan
 TSAN_BUILD ?= build-tsan
 FUZZ_BUILD ?= build-fuzz
+PKG_BUILD ?= build-package
 FUZZ_SECONDS ?= 30
 JOBS ?= 2
 
@@ -11,7 +12,7 @@ DEMO := $(BUILD)/demo
 MAKEDB := $(BUILD)/src/brisel-makedb/brisel-makedb
 SEARCH := $(BUILD)/src/brisel-search/brisel-search
 
-.PHONY: all build test test-sanitizers test-tsan fuzz check demo clean
+.PHONY: all build test test-sanitizers test-tsan fuzz check demo package test-package clean
 
 all: build
 
@@ -48,8 +49,29 @@ fuzz:
 	cmake --build $(FUZZ_BUILD) -j $(JOBS)
 	fuzz/run_fuzzers.sh $(FUZZ_BUILD) $(FUZZ_SECONDS)
 
+# The Debian package brisel_<version>_amd64.deb in $(PKG_BUILD)/: a Release
+# build without the tests, installed under /usr, with all of Debian's hardening
+# flags and no compiler version note in the programs.
+PKG_FLAGS := DEB_BUILD_MAINT_OPTIONS=hardening=+all dpkg-buildflags --get
+
+package:
+	@command -v dpkg-buildflags > /dev/null && command -v dpkg-shlibdeps > /dev/null || \
+	  { echo "make package: needs dpkg-buildflags and dpkg-shlibdeps (apt-get install dpkg-dev)" >&2; exit 1; }
+	cmake -S . -B $(PKG_BUILD) -DCMAKE_BUILD_TYPE=Release -DBUILD_TESTING=OFF \
+	  -DCMAKE_INSTALL_PREFIX=/usr \
+	  -DCMAKE_CXX_FLAGS="$$($(PKG_FLAGS) CPPFLAGS) $$($(PKG_FLAGS) CXXFLAGS) -fno-ident" \
+	  -DCMAKE_EXE_LINKER_FLAGS="$$($(PKG_FLAGS) LDFLAGS)"
+	cmake --build $(PKG_BUILD) -j $(JOBS)
+	cd $(PKG_BUILD) && cpack -G DEB
+
+# Builds the package, checks it with lintian, installs it, searches sample
+# databases built with the installed programs, and purges it again (as root).
+test-package: package $(BUILD)/CMakeCache.txt
+	$(MAKE) -s --no-print-directory demo > $(PKG_BUILD)/demo-output.txt
+	tests/package/test_package.sh $(PKG_BUILD) $(PKG_BUILD)/demo-output.txt
+
 # What CI runs.
-check: test test-sanitizers test-tsan fuzz
+check: test test-sanitizers test-tsan fuzz test-package
 
 # Builds the sample databases from data/ and searches them.
 demo: $(BUILD)/CMakeCache.txt
@@ -60,4 +82,4 @@ demo: $(BUILD)/CMakeCache.txt
 	$(SEARCH) -l -m $(DEMO)/prosite -s $(DEMO)/sprot 2>/dev/null
 
 clean:
-	rm -rf $(BUILD) $(ASAN_BUILD) $(TSAN_BUILD) $(FUZZ_BUILD)
+	rm -rf $(BUILD) $(ASAN_BUILD) $(TSAN_BUILD) $(FUZZ_BUILD) $(PKG_BUILD)
