@@ -24,8 +24,12 @@ void WriteHitLineByPrintf(std::FILE* out, const HitStatistics& statistics, doubl
 }
 
 MotifView ViewOf(const motifMappedMemoryCDT& motifs, std::uint32_t m, CheckOrder order) {
-  return {motifs.bitMotifs + motifs.bitIndices[m], MotifWidth(motifs, m),
-          motifs.homingBitLetters[m], motifs.offsets[m], order};
+  return {motifs.bitMotifs + motifs.bitIndices[m],
+          MotifWidth(motifs, m),
+          motifs.homingBitLetters[m],
+          motifs.offsets[m],
+          order,
+          MotifAnchorOf(motifs, m)};
 }
 
 // Multiplies P out motif by motif, eagerly, so that the reference does not
@@ -34,12 +38,10 @@ struct EagerStatistics {
   HitStatistics statistics;
   bool Add(const motifMappedMemoryCDT& motifs, std::uint64_t length, std::uint32_t m,
            double cutoffExpectation) {
-    if (!AddExpectedRandomHits(statistics, length, motifs.specificities[m],
-                               motifs.lengthCorrections[m], cutoffExpectation)) {
+    if (!AddMotifExpectedRandomHits(statistics, motifs, m, length, cutoffExpectation)) {
       return false;
     }
-    MultiplyProbabilityOfNoRandomHit(statistics, length, MotifWidth(motifs, m),
-                                     motifs.specificities[m]);
+    MultiplyMotifProbabilityOfNoRandomHit(statistics, motifs, m, length);
     return true;
   }
 };
@@ -60,9 +62,9 @@ void ReferenceIndexedSearch(const motifMappedMemoryCDT& motifs,
     bool foundMatches = false;
     for (std::uint32_t m = 0; m < numMotifs; ++m) {
       const MotifView motif = ViewOf(motifs, m, orders[m]);
-      if (motif.width > sequence.length) continue;
+      if (!MotifHasPlacement(motifs, m, sequence.length)) continue;
       if (!statistics.Add(motifs, sequence.length, m, cutoffExpectation)) break;
-      WalkHomingLetterLists(motif, sequence, [&](std::uint64_t start, std::uint32_t) {
+      const auto report = [&](std::uint64_t start, std::uint32_t) {
         if (!foundMatches) {
           const std::uint32_t name = sequences.nameIndices[n];
           std::fputc('>', out);
@@ -73,7 +75,12 @@ void ReferenceIndexedSearch(const motifMappedMemoryCDT& motifs,
         WriteHitLineByPrintf(out, statistics.statistics, motifs.specificities[m],
                              MotifRecord(motifs, m),
                              {sequences.textSequences + begin + start, motif.width}, start);
-      });
+      };
+      if (motif.anchor != kUnanchored) {
+        CheckAnchoredPlacement(motif, sequence.residues, sequence.length, true, report);
+      } else {
+        WalkHomingLetterLists(motif, sequence, report);
+      }
     }
   }
 }
@@ -95,18 +102,21 @@ void ReferenceScanSequence(const motifMappedMemoryCDT& motifs, std::string_view 
   bool foundMatches = false;
   for (std::uint32_t m = 0; m < numMotifs; ++m) {
     const MotifView motif = ViewOf(motifs, m, orders[m]);
-    if (motif.width > length) continue;
+    if (!MotifHasPlacement(motifs, m, length)) continue;
     if (!statistics.Add(motifs, length, m, cutoffExpectation)) return;
-    WalkStartsByBitmaps(motif, residues.data(), length, bitmaps,
-                        [&](std::uint64_t start, std::uint32_t) {
-                          if (!foundMatches && isFasta != 0) {
-                            WriteTextUntilNul(out, sequenceName);
-                            std::fputc('\n', out);
-                            foundMatches = true;
-                          }
-                          WriteHitLineByPrintf(out, statistics.statistics, motifs.specificities[m],
-                                               MotifRecord(motifs, m),
-                                               textSequence.substr(start, motif.width), start);
-                        });
+    const auto report = [&](std::uint64_t start, std::uint32_t) {
+      if (!foundMatches && isFasta != 0) {
+        WriteTextUntilNul(out, sequenceName);
+        std::fputc('\n', out);
+        foundMatches = true;
+      }
+      WriteHitLineByPrintf(out, statistics.statistics, motifs.specificities[m],
+                           MotifRecord(motifs, m), textSequence.substr(start, motif.width), start);
+    };
+    if (motif.anchor != kUnanchored) {
+      CheckAnchoredPlacement(motif, residues.data(), length, false, report);
+    } else {
+      WalkStartsByBitmaps(motif, residues.data(), length, bitmaps, report);
+    }
   }
 }
