@@ -104,6 +104,7 @@ int main(int argc, char* argv[]) {
   std::printf("stages: windows %lu -> entries %lu -> fitting %lu -> checked %lu -> hits %lu\n",
               c.windows, c.entries, c.fitting, c.checked, c.hits);
   std::printf("residual walks %lu, their hits %lu\n", c.residualWalks, c.residualHits);
+  std::printf("anchored checks %lu, their hits %lu\n", c.anchoredChecks, c.anchoredHits);
   UnmapSequenceBlocksFromMemory(&sequences);
   UnmapMotifBlocksFromMemory(&motifs);
   return 0;

@@ -6,8 +6,11 @@
 // search; the rest: the cut-off exponent, -16 to 15); then 19 pieces, each a
 // 2-byte little-endian length and that many bytes: the motif stats file, the
 // nine motif blocks, the sequence stats file, the seven sequence blocks, and
-// the scan search's text. Missing pieces are empty files.
+// the scan search's text. Missing pieces are empty files. A 20th piece, if
+// the input reaches it, is the motif database's optional anchors block;
+// without it the database has none.
 #include <cmath>
+#include <cstdio>
 #include <string>
 #include <vector>
 
@@ -47,6 +50,15 @@ void WritePieces(const std::uint8_t* data, std::size_t size) {
     if (length > size - at) length = size - at;
     WriteScratchFile(name, data + at, length);
     at += length;
+  }
+  const std::string anchors = "m" + std::string(kAnchorsSuffix);
+  if (at + 2 <= size) {
+    std::size_t length = data[at] | (static_cast<std::size_t>(data[at + 1]) << 8);
+    at += 2;
+    if (length > size - at) length = size - at;
+    WriteScratchFile(anchors, data + at, length);
+  } else {
+    std::remove(ScratchPath(anchors).c_str());
   }
 }
 

@@ -61,7 +61,9 @@ def pattern_seeds():
         if line and not line.startswith("#"):
             write("pattern_parser", line.split("\t")[0].encode())
     for text in ["<M-x-K", "A-x-[G>].", "[RK]-x(2,3)-[DE]-x(2,3)-Y", "x(0,1)-A", "r-g-d.",
-                 "{ACDEFGHIKLMNPQRSTVWY}", "A(3,2)", "[AB", "A--G", "x(1,10)-A-x(1,10)-x(1,11)"]:
+                 "{ACDEFGHIKLMNPQRSTVWY}", "A(3,2)", "[AB", "A--G", "x(1,10)-A-x(1,10)-x(1,11)",
+                 "[KRHQSA]-[DENQ]-E-L>", "<x(0,11)-C-x(2)-[DE]", "<M-K>", "F-[GSTV]-P-R-L-[G>]",
+                 "A-[>]", "A-[G>]-C"]:
         write("pattern_parser", text.encode())
 
 
@@ -80,11 +82,15 @@ SEQUENCE_SUFFIXES = ["-names.bin", "-nameIndices.bin", "-textSequences.bin", "-b
 
 
 def database_seed(options, motif_root, sequence_root, text):
+    """The 19 pieces, then the anchors block as a 20th when the database has one."""
     files = [pathlib.Path(str(motif_root) + "-stats").read_bytes()]
     files += [pathlib.Path(str(motif_root) + s).read_bytes() for s in MOTIF_SUFFIXES]
     files += [pathlib.Path(str(sequence_root) + "-stats").read_bytes()]
     files += [pathlib.Path(str(sequence_root) + s).read_bytes() for s in SEQUENCE_SUFFIXES]
     files.append(text)
+    anchors = pathlib.Path(str(motif_root) + "-anchors.bin")
+    if anchors.exists():
+        files.append(anchors.read_bytes())
     return bytes([options]) + pieces(files)
 
 
@@ -106,6 +112,11 @@ def database_seeds(build):
         subprocess.run([makedb, "motifs", "-q", ROOT / "data" / "site-patterns.txt", work / "sites"],
                        check=True)
         write("databases", database_seed((18 << 1) | 1, work / "sites", work / "sp", head[:600]))
+        (work / "anchored.txt").write_bytes(b"K-[LI]-M>\tend\n<G-A\tstart\n<x(0,2)-K\tnear\n"
+                                            b"<K-L-M>\twhole\nG-x-G\tgly\n")
+        subprocess.run([makedb, "motifs", "-q", work / "anchored.txt", work / "a"], check=True)
+        write("databases", database_seed((16 << 1) | 1, work / "a", work / "s", fasta))
+        write("databases", database_seed(14 << 1, work / "a", work / "s", b"GAKLMAKIM\n"))
 
 
 def main():

@@ -2,6 +2,7 @@
 // statistics of the patterns it accepts.
 #include <string_view>
 #include <variant>
+#include <vector>
 
 #include "brisel.h"
 #include "fuzz_bodies.h"
@@ -18,29 +19,44 @@ int FuzzPatternParser(const std::uint8_t* data, std::size_t size) {
   }
   const Pattern& pattern = std::get<Pattern>(parsed);
   FUZZ_CHECK(!pattern.elements.empty());
-  std::uint64_t minimumWidth = 0, maximumWidth = 0;
-  for (const PatternElement& e : pattern.elements) {
+  std::uint64_t maximumWidth = 0;
+  for (std::size_t i = 0; i < pattern.elements.size(); ++i) {
+    const PatternElement& e = pattern.elements[i];
     FUZZ_CHECK((e.mask & ~kAllLettersMask) == 0);
-    FUZZ_CHECK(e.mask != 0 || pattern.anchored);
+    // Only an optional last element ("[>]") may allow no letter.
+    FUZZ_CHECK(e.mask != 0 || (pattern.optionalLastElement && i + 1 == pattern.elements.size()));
     FUZZ_CHECK(e.minRepeats <= e.maxRepeats && e.maxRepeats <= kMaxRepeats);
-    minimumWidth += e.minRepeats;
     maximumWidth += e.maxRepeats;
   }
-  FUZZ_CHECK(minimumWidth >= 1);
+  const std::vector<PatternForm> forms = PatternForms(pattern);
+  FUZZ_CHECK(!forms.empty() && forms.size() <= 2);
+  for (const PatternForm& form : forms) {
+    std::uint64_t minimumWidth = 0;
+    for (const PatternElement& e : form.elements) {
+      FUZZ_CHECK(e.mask != 0);
+      minimumWidth += e.minRepeats;
+    }
+    FUZZ_CHECK(minimumWidth >= 1);
+    FUZZ_CHECK(((form.anchor & kAnchoredAtStart) != 0) == pattern.startAnchored);
+  }
   const std::uint64_t count = CountExpansions(pattern, 1000);
   // Very wide motifs are only slow, not different: leave them out.
-  if (count > 1000 || pattern.anchored || count * maximumWidth > 1000000) return 0;
+  if (count > 1000 || count * maximumWidth > 1000000) return 0;
 
   double frequencies[123];
   InitializeCharToPercentageMap(frequencies);
-  const auto motifs = ExpandPattern(pattern);
+  const std::vector<ExpandedMotif> motifs = ExpandPattern(pattern);
   FUZZ_CHECK(motifs.size() == count);
-  for (const auto& motif : motifs) {
-    FUZZ_CHECK(motif.size() >= minimumWidth);
-    const MotifStatistics statistics = ComputeMotifStatistics(motif, frequencies);
+  std::uint64_t positions = 0;
+  for (const ExpandedMotif& motif : motifs) {
+    FUZZ_CHECK(!motif.positions.empty());
+    FUZZ_CHECK(motif.anchor <= kAnchoredAtBothEnds);
+    positions += motif.positions.size();
+    const MotifStatistics statistics = ComputeMotifStatistics(motif.positions, frequencies);
     FUZZ_CHECK(statistics.specificity >= 0.0 && statistics.specificity <= 1.0);
-    FUZZ_CHECK(statistics.homingPosition < motif.size());
-    FUZZ_CHECK(statistics.homingMask == motif[statistics.homingPosition]);
+    FUZZ_CHECK(statistics.homingPosition < motif.positions.size());
+    FUZZ_CHECK(statistics.homingMask == motif.positions[statistics.homingPosition]);
   }
+  FUZZ_CHECK(CountExpandedPositions(pattern, 1000000000) == positions);
   return 0;
 }

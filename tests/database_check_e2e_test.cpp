@@ -92,6 +92,22 @@ TEST_F(MotifDatabaseCheck, TheHomingPositionLiesInsideTheMotif) {
   ExpectRefused("-offsets.bin", "homing position 4294967295 of motif 1 is not below its width 1");
 }
 
+TEST_F(MotifDatabaseCheck, TheAnchorsBlockHoldsOneAnchorPerMotif) {
+  WriteFile(root_ + "-anchors.bin", std::string("\0\3", 2));
+  EXPECT_EQ(Run().status, 0);
+  WriteFile(root_ + "-anchors.bin", std::string("\0\3\0", 3));
+  ExpectRefused("-anchors.bin", "file is 3 bytes long, but numMotifs is 2");
+  WriteFile(root_ + "-anchors.bin", std::string("\1", 1));
+  ExpectRefused("-anchors.bin", "file is 1 bytes long, but numMotifs is 2");
+  WriteFile(root_ + "-anchors.bin", std::string("\2\4", 2));
+  ExpectRefused("-anchors.bin", "anchor 4 of motif 1 is not 0, 1, 2 or 3");
+  std::filesystem::remove(root_ + "-anchors.bin");
+  std::filesystem::create_directory(root_ + "-anchors.bin");
+  const ProcessResult r = Run();
+  EXPECT_EQ(r.err, "Fatal Error:  Memory mapping failed!\n ") << "present but not a file";
+  EXPECT_EQ(r.status, 1);
+}
+
 TEST_F(MotifDatabaseCheck, ABlockThatIsNotARegularFileCannotBeMapped) {
   std::filesystem::remove(root_ + "-records.bin");
   std::filesystem::create_directory(root_ + "-records.bin");

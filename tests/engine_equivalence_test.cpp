@@ -6,15 +6,20 @@
 // sequences, enough motifs for the per-length checkpoints to be spaced out;
 // sequences with lower case, B/J/O/U/X/Z and characters that are no letters;
 // cut-offs that stop mid-list and -e 9; and databases whose residue masks or
-// letter position lists are not the ones a builder writes. Each search runs
+// letter position lists are not the ones a builder writes; motifs anchored to
+// either terminus or both, some taken from the ends of the sequences so that
+// they hit, and anchors blocks that the check must refuse. Each search runs
 // with -j 1 and -j 3 (-j 7 on some seeds), and every run must match. Two
 // databases in three also run in the tsv or the gff3 format, with names and
 // records full of bytes that those formats escape, against the reference's
 // own printf rows.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <cstdlib>
+#include <filesystem>
 #include <functional>
 #include <random>
 #include <string>
@@ -58,9 +63,10 @@ class RandomCase {
     return sequences;
   }
 
-  std::vector<TestMotif> Motifs() {
+  std::vector<TestMotif> Motifs(const std::vector<TestSequence>& sequences) {
     const std::string letters = "ACDEGKLSTXZ";
     const bool many = Uniform(0, 5) == 0;  // more motifs than checkpoints per length
+    const bool anchored = Uniform(0, 2) == 0;
     std::vector<TestMotif> motifs(many ? Uniform(300, 700) : Uniform(1, 40));
     for (std::size_t m = 0; m < motifs.size(); ++m) {
       TestMotif& motif = motifs[m];
@@ -87,6 +93,7 @@ class RandomCase {
           std::uniform_real_distribution<double>(0.0, width * motif.specificity)(random_);
       motif.record = "m" + std::to_string(m) + (Uniform(0, 9) == 0 ? " rec|x" : "");
       if (Uniform(0, 7) == 0) motif.record = Awkward(true);
+      if (anchored && Uniform(0, 2) == 0) Anchor(motif, sequences);
     }
     return motifs;
   }
@@ -102,6 +109,46 @@ class RandomCase {
       text += kPieces[Uniform(0, std::size(kPieces) - 1)];
     if (newlines && Uniform(0, 2) == 0) text.insert(Uniform(0, text.size()), "\n");
     return text;
+  }
+
+  // Ties a motif to one terminus or both; half of them are made to match the
+  // ends of a sequence, whose letters they allow.
+  void Anchor(TestMotif& motif, const std::vector<TestSequence>& sequences) {
+    motif.anchor = static_cast<std::uint8_t>(Uniform(1, 3));
+    const std::string& text = sequences[Uniform(0, static_cast<int>(sequences.size()) - 1)].text;
+    if (Uniform(0, 2) == 0 || text.empty()) return;
+    const std::size_t width =
+        motif.anchor == 3 ? text.size() : std::min(motif.positions.size(), text.size());
+    if (width > 12) return;
+    const std::size_t from = motif.anchor == 2 ? text.size() - width : 0;
+    motif.positions.assign(width, 0);
+    for (std::size_t j = 0; j < width; ++j) {
+      motif.positions[j] = Letters(text.substr(from + j, 1)) | Letters(std::string(1, Pick("ADK")));
+    }
+    motif.homingPosition = static_cast<std::uint32_t>(Uniform(0, static_cast<int>(width) - 1));
+    motif.homingMask = Uniform(0, 5) == 0 ? Letters("AK") : motif.positions[motif.homingPosition];
+  }
+
+  // An anchors block the check refuses: a byte too many or too few, or a
+  // value above 3. Returns the expected fault.
+  std::string DamageAnchors(const std::string& root, std::size_t motifs) {
+    const std::string path = root + "-anchors.bin";
+    std::string anchors = ReadFile(path);
+    const int choice = Uniform(0, 2);
+    if (choice == 0) {
+      anchors += '\1';
+    } else if (choice == 1) {
+      anchors.pop_back();
+    } else {
+      const std::size_t m = static_cast<std::size_t>(Uniform(0, static_cast<int>(motifs) - 1));
+      anchors[m] = static_cast<char>(Uniform(4, 255));
+      WriteFile(path, anchors);
+      return path + ": anchor " + std::to_string(static_cast<unsigned char>(anchors[m])) +
+             " of motif " + std::to_string(m) + " is not 0, 1, 2 or 3";
+    }
+    WriteFile(path, anchors);
+    return path + ": file is " + std::to_string(anchors.size()) + " bytes long, but numMotifs is " +
+           std::to_string(motifs);
   }
 
   std::string CutoffExponent() {
@@ -191,13 +238,33 @@ Streams ReferenceScan(const std::string& motifs, const std::vector<TestSequence>
   return {out.Take(), err.Take()};
 }
 
+// The hit lines of anchored motifs: their record (field 4) names the motif.
+std::size_t CountAnchoredHitLines(const std::string& out, const std::vector<TestMotif>& motifs) {
+  std::size_t count = 0;
+  std::size_t at = 0;
+  while (at < out.size()) {
+    const std::size_t end = out.find('\n', at);
+    const std::string line = out.substr(at, end - at);
+    at = end + 1;
+    // Hit lines start with E; records of the form "m<index>..." name their motif.
+    if (line.empty() || line[0] < '0' || line[0] > '9') continue;
+    std::size_t field = 0;
+    for (int i = 0; i < 3; ++i)
+      field = line.find('|', field) + 1;
+    if (field + 1 >= line.size() || line[field] != 'm') continue;
+    const std::size_t m = std::strtoul(line.c_str() + field + 1, nullptr, 10);
+    if (m < motifs.size() && motifs[m].anchor != 0) ++count;
+  }
+  return count;
+}
+
 TEST(EngineEquivalence, BothSearchesWriteWhatTheReferenceWrites) {
-  std::size_t hitLines = 0;
+  std::size_t hitLines = 0, anchoredHitLines = 0, anchoredCases = 0;
   for (unsigned seed = 1; seed <= 120; ++seed) {
     SCOPED_TRACE("seed " + std::to_string(seed));
     RandomCase random(seed);
     std::vector<TestSequence> sequences = random.Sequences();
-    const std::vector<TestMotif> motifs = random.Motifs();
+    const std::vector<TestMotif> motifs = random.Motifs(sequences);
     const std::string exponent = random.CutoffExponent();
     const double cutoff = CutoffFromExponent(ParseCutoffExponent(exponent.c_str()));
 
@@ -205,6 +272,19 @@ TEST(EngineEquivalence, BothSearchesWriteWhatTheReferenceWrites) {
     WriteMotifDatabase(dir / "motifs", motifs);
     WriteSequenceDatabase(dir / "sequences", sequences);
     if (seed % 4 == 0) random.Damage(dir / "sequences", sequences);
+
+    const bool anchored = std::filesystem::exists(dir / "motifs-anchors.bin");
+    anchoredCases += anchored;
+    if (anchored && seed % 3 == 0) {
+      const std::string original = ReadFile(dir / "motifs-anchors.bin");
+      const std::string fault = random.DamageAnchors(dir / "motifs", motifs.size());
+      const ProcessResult refused =
+          RunSearch({"-l", "-m", dir / "motifs", "-s", dir / "sequences"});
+      EXPECT_EQ(refused.status, 1);
+      EXPECT_EQ(refused.out, "");
+      EXPECT_EQ(refused.err, "brisel-search: " + fault + "\n");
+      WriteFile(dir / "motifs-anchors.bin", original);
+    }
 
     // Every database in the pipe format on each thread count; two in three
     // also in tsv or gff3 on the most threads.
@@ -226,9 +306,10 @@ TEST(EngineEquivalence, BothSearchesWriteWhatTheReferenceWrites) {
         ASSERT_EQ(result.status, 0);
         ASSERT_EQ(result.out, expected.out);
         ASSERT_EQ(result.err, expected.err);
-        if (format == OutputFormat::kPipe) {
+        if (format == OutputFormat::kPipe && threads == "1") {
           for (char c : expected.out)
             hitLines += c == '\n';
+          anchoredHitLines += CountAnchoredHitLines(expected.out, motifs);
         }
       }
     };
@@ -253,6 +334,8 @@ TEST(EngineEquivalence, BothSearchesWriteWhatTheReferenceWrites) {
     });
   }
   EXPECT_GT(hitLines, 5000u) << "the random databases should produce plenty of hits";
+  EXPECT_GT(anchoredCases, 20u);
+  EXPECT_GT(anchoredHitLines, 100u) << "and anchored motifs should hit too";
 }
 
 }  // namespace

@@ -8,6 +8,8 @@
 #include <cstdlib>
 #include <string>
 
+#include "motif_database.h"
+
 namespace {
 
 TEST(HitStatistics, WorkedExample) {
@@ -42,6 +44,40 @@ TEST(HitStatistics, TheSumIsFormedInTheStatedOrder) {
   AddExpectedRandomHits(stats, 3, s, c, 1e300);
   const long double expected = ((3.0L * static_cast<long double>(s)) - c) + s;
   EXPECT_EQ(stats.expectation, static_cast<double>(expected));
+}
+
+TEST(HitStatistics, AnAnchoredMotifCountsOnePlacement) {
+  // The worked example's motif (width 3, s = 0.001, c = 0.003), then the same
+  // motif tied to the C-terminus, in a sequence of 9 residues.
+  const double specificities[] = {0.001, 0.001};
+  const double lengthCorrections[] = {0.003, 0.003};
+  const std::uint32_t bitIndices[] = {0, 3, 6};
+  std::uint8_t anchors[] = {kUnanchored, kAnchoredAtEnd};
+  motifMappedMemoryCDT motifs{};
+  motifs.specificities = specificities;
+  motifs.lengthCorrections = lengthCorrections;
+  motifs.bitIndices = bitIndices;
+  motifs.anchors = anchors;
+
+  HitStatistics stats;
+  for (std::uint32_t m = 0; m < 2; ++m) {
+    ASSERT_TRUE(MotifHasPlacement(motifs, m, 9));
+    ASSERT_TRUE(AddMotifExpectedRandomHits(stats, motifs, m, 9, 0.01));
+    MultiplyMotifProbabilityOfNoRandomHit(stats, motifs, m, 9);
+  }
+  const long double first = ((9.0L * 0.001L) - 0.003L) + 0.001L;
+  EXPECT_EQ(stats.expectation, static_cast<double>(0.001L + static_cast<double>(first)));
+  EXPECT_EQ(stats.probabilityOfNoRandomHit, std::pow(1.0 - 0.001, 7.0) * (1.0 - 0.001));
+  EXPECT_FALSE(AddAnchoredExpectedRandomHits(stats, 0.002000001, 0.01)) << "0.010000001";
+
+  // Where an anchored motif has no placement it counts nowhere.
+  EXPECT_FALSE(MotifHasPlacement(motifs, 1, 2));
+  anchors[1] = kAnchoredAtBothEnds;
+  EXPECT_FALSE(MotifHasPlacement(motifs, 1, 9));
+  EXPECT_TRUE(MotifHasPlacement(motifs, 1, 3));
+  EXPECT_EQ(PlacementCount(kAnchoredAtStart, 3, 9), 1u);
+  EXPECT_EQ(AnchoredStart(kAnchoredAtEnd, 3, 9), 6u);
+  EXPECT_EQ(AnchoredStart(kAnchoredAtStart, 3, 9), 0u);
 }
 
 std::string Captured(void (*write)(std::FILE*)) {

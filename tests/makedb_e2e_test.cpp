@@ -4,11 +4,13 @@
 #include <gtest/gtest.h>
 #include <zlib.h>
 
+#include <algorithm>
 #include <cmath>
 #include <filesystem>
 #include <string>
 #include <vector>
 
+#include "brisel.h"
 #include "support/motif_db.h"
 #include "support/process.h"
 #include "support/temp_dir.h"
@@ -222,25 +224,72 @@ TEST_F(Makedb, MalformedPatternsAreReportedWithLineAndColumn) {
             "brisel-makedb: " + input_ + ":4:13: unexpected '(' in pattern '[ST]-x-[RK]-(2).'\n");
 }
 
-TEST_F(Makedb, AnchoredAndOverlyRangedPatternsAreSkippedByName) {
+TEST_F(Makedb, LargeExpansionsAreKeptWithAWarningAndHugeOnesSkipped) {
   const ProcessResult r =
-      Motifs("<M-K\tstart\nR-G-D\nx(1,10)-A-x(1,10)-x(1,11)\twide\nA-G-[ST>]\tend\n");
+      Motifs("x(1,10)-A-x(1,10)-x(1,11)\twide\nR-G-D\nx(1,50)-A-x(1,50)-x(1,50)\nC-x(1,1000)-C\n");
   ASSERT_EQ(r.status, 0);
-  EXPECT_EQ(r.err,
-            "brisel-makedb: " + input_ +
-                ":1: warning: skipping pattern '<M-K': anchored patterns ('<', '>') are not "
-                "supported\n"
-                "brisel-makedb: " +
-                input_ +
-                ":3: warning: skipping pattern 'x(1,10)-A-x(1,10)-x(1,11)': it expands into more "
-                "than 1000 motifs\n"
-                "brisel-makedb: " +
-                input_ +
-                ":4: warning: skipping pattern 'A-G-[ST>]': anchored patterns ('<', '>') are not "
-                "supported\n"
-                "1 motif from 4 patterns (3 skipped) written to " +
-                root_ + "\n");
-  EXPECT_EQ(Block("-records.bin"), "R-G-D");
+  EXPECT_EQ(r.err, "brisel-makedb: " + input_ +
+                       ":1: warning: pattern 'wide' expands into 1100 motifs\n"
+                       "brisel-makedb: " +
+                       input_ +
+                       ":3: warning: skipping pattern 'x(1,50)-A-x(1,50)-x(1,50)': it expands "
+                       "into more than 100000 motifs\n"
+                       "2101 motifs from 4 patterns (1 skipped) written to " +
+                       root_ + "\n");
+  EXPECT_EQ(Block("-stats").substr(0, 5), "2101\n");
+  EXPECT_FALSE(std::filesystem::exists(root_ + "-anchors.bin")) << "no motif is anchored";
+}
+
+TEST_F(Makedb, AnchoredPatternsGiveAnAnchorsBlock) {
+  // The ER retention signal (KDEL), the peroxisomal targeting signal 1, a
+  // leading range tied to the N-terminus, both ends, and an optional last
+  // element.
+  const std::string patterns =
+      "[KRHQSA]-[DENQ]-E-L>\tKDEL\n"
+      "[STAGCN]-[RKH]-[LIVMAFY]>\tPTS1\n"
+      "<x(0,2)-M-K\tnterm\n"
+      "<M-K>\twhole\n"
+      "F-[GSTV]-P-R-L-[G>].\toptional\n"
+      "R-G-D\tRGD\n";
+  const ProcessResult r = Motifs(patterns, {"--keep-order"});
+  ASSERT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(r.err, "9 motifs from 6 patterns written to " + root_ + "\n");
+  EXPECT_EQ(Block("-records.bin"), "KDELPTS1ntermntermntermwholeoptionaloptionalRGD");
+  EXPECT_EQ(Unsigned("-bitIndices.bin"), (Unsigneds{0, 4, 7, 9, 12, 16, 18, 24, 29, 32}));
+  EXPECT_EQ(Unsigned("-bitMotifs.bin")[9], kAllLettersMask) << "x(1) of <x(0,2)-M-K";
+  EXPECT_EQ(Block("-anchors.bin"), std::string("\2\2\1\1\1\3\0\2\0", 9));
+
+  // Most specific first: the anchors are sorted with their motifs.
+  ASSERT_EQ(Motifs(patterns).status, 0);
+  const std::vector<double> s = ReadDoublesBlock(root_ + "-specificities.bin");
+  const std::string records = Block("-records.bin");
+  const std::string anchors = Block("-anchors.bin");
+  ASSERT_EQ(anchors.size(), 9u);
+  EXPECT_TRUE(std::is_sorted(s.begin(), s.end()));
+  const Unsigneds recordIndices = Unsigned("-recordIndices.bin");
+  std::string anchorsOfNterm;
+  for (std::size_t m = 0; m < 9; ++m) {
+    const std::string record =
+        records.substr(recordIndices[m], recordIndices[m + 1] - recordIndices[m]);
+    const char expected = record == "KDEL" || record == "PTS1" ? '\2'
+                          : record == "whole"                  ? '\3'
+                          : record == "nterm"                  ? '\1'
+                                                               : anchors[m];
+    EXPECT_EQ(anchors[m], expected) << record;
+    if (record == "nterm") anchorsOfNterm += anchors[m];
+  }
+  EXPECT_EQ(anchorsOfNterm, "\1\1\1");
+}
+
+TEST_F(Makedb, ARebuildWithoutAnchoredMotifsRemovesTheAnchorsBlock) {
+  ASSERT_EQ(Motifs("R-G-D\nE-L>\n").status, 0);
+  EXPECT_EQ(ListDirectory(dir_.path()).size(), 12u) << "the input, ten blocks and the stats file";
+  ASSERT_EQ(Motifs("R-G-D\nE-L\n").status, 0);
+  EXPECT_EQ(ListDirectory(dir_.path()).size(), 11u);
+  EXPECT_FALSE(std::filesystem::exists(root_ + "-anchors.bin"));
+  const ProcessResult failed = Motifs("E-L>\nW-[W\n");
+  ASSERT_EQ(failed.status, 1);
+  EXPECT_FALSE(std::filesystem::exists(root_ + "-anchors.bin")) << "a failed build adds nothing";
 }
 
 TEST_F(Makedb, RecordsThatWouldBreakTheHitLine) {

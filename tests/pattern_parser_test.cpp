@@ -23,7 +23,21 @@ Pattern Parsed(std::string_view text) {
 }
 
 std::vector<Masks> Motifs(std::string_view text) {
-  return ExpandPattern(Parsed(text));
+  std::vector<Masks> motifs;
+  for (ExpandedMotif& motif : ExpandPattern(Parsed(text))) {
+    EXPECT_EQ(motif.anchor, kUnanchored) << text;
+    motifs.push_back(std::move(motif.positions));
+  }
+  return motifs;
+}
+
+// Each motif as its anchor and its masks.
+using AnchoredMasks = std::pair<MotifAnchor, Masks>;
+std::vector<AnchoredMasks> AnchoredMotifs(std::string_view text) {
+  std::vector<AnchoredMasks> motifs;
+  for (ExpandedMotif& motif : ExpandPattern(Parsed(text)))
+    motifs.emplace_back(motif.anchor, std::move(motif.positions));
+  return motifs;
 }
 
 PatternSyntaxError ErrorOf(std::string_view text) {
@@ -74,12 +88,46 @@ TEST(PatternParser, CountingExpansionsStopsAboveTheCap) {
   EXPECT_EQ(CountExpansions(Parsed("x(0,99999)-A-x(0,99999)-x(0,99999)"), 1000), 1001u);
 }
 
-TEST(PatternParser, AnchorsAreRecognised) {
-  EXPECT_FALSE(Parsed("A-G").anchored);
-  EXPECT_TRUE(Parsed("<M-x-K").anchored);
-  EXPECT_TRUE(Parsed("A-G>").anchored);
-  EXPECT_TRUE(Parsed("A-x-[G>]").anchored);
-  EXPECT_TRUE(Parsed("A-x-[G>].").anchored);
+TEST(PatternParser, CountingPositionsStopsAboveTheCap) {
+  // Widths 4 + 5 + 6 and 5 + 6 + 7.
+  EXPECT_EQ(CountExpandedPositions(Parsed("C-x(2,3)-C-x(0,2)"), 1000), 33u);
+  // "A-x(1,4)-G", then the form "A-x(1,4)>".
+  EXPECT_EQ(CountExpandedPositions(Parsed("A-x(1,4)-[G>]"), 1000),
+            (3u + 4 + 5 + 6) + (2 + 3 + 4 + 5));
+  const std::uint64_t cap = 4294967295u;
+  EXPECT_EQ(CountExpandedPositions(Parsed("x(1,100000)"), cap), cap + 1);
+  EXPECT_EQ(CountExpandedPositions(Parsed("x(0,99999)-A-x(0,99999)-x(0,99999)"), cap), cap + 1);
+}
+
+TEST(PatternParser, AnchorsTieEveryMotifOfTheirForm) {
+  EXPECT_FALSE(Parsed("A-G").anchored());
+  const Masks kdel = {Letters("KRHQSA"), Letters("DENQ"), Letters("E"), Letters("L")};
+  EXPECT_EQ(AnchoredMotifs("[KRHQSA]-[DENQ]-E-L>."),
+            (std::vector<AnchoredMasks>{{kAnchoredAtEnd, kdel}}));
+  EXPECT_EQ(AnchoredMotifs("<M-x-K"),
+            (std::vector<AnchoredMasks>{{kAnchoredAtStart, {Letters("M"), kAny, Letters("K")}}}));
+  EXPECT_EQ(AnchoredMotifs("<M-K>"),
+            (std::vector<AnchoredMasks>{{kAnchoredAtBothEnds, {Letters("M"), Letters("K")}}}));
+  // A leading range expands like any other, each motif tied to the start.
+  EXPECT_EQ(AnchoredMotifs("<x(0,2)-C"),
+            (std::vector<AnchoredMasks>{{kAnchoredAtStart, {Letters("C")}},
+                                        {kAnchoredAtStart, {kAny, Letters("C")}},
+                                        {kAnchoredAtStart, {kAny, kAny, Letters("C")}}}));
+  EXPECT_EQ(CountExpansions(Parsed("<x(0,11)-C-x-C"), 1000), 12u);
+}
+
+TEST(PatternParser, AnAnchorInTheLastLetterSetMakesItOptionalAtTheEnd) {
+  EXPECT_TRUE(Parsed("A-x-[G>]").anchored());
+  EXPECT_EQ(AnchoredMotifs("A-x-[G>]."),
+            (std::vector<AnchoredMasks>{{kUnanchored, {Letters("A"), kAny, Letters("G")}},
+                                        {kAnchoredAtEnd, {Letters("A"), kAny}}}));
+  EXPECT_EQ(AnchoredMotifs("<A-[GS>]>"),
+            (std::vector<AnchoredMasks>{{kAnchoredAtBothEnds, {Letters("A"), Letters("GS")}},
+                                        {kAnchoredAtBothEnds, {Letters("A")}}}));
+  EXPECT_EQ(AnchoredMotifs("A-[>]"),
+            (std::vector<AnchoredMasks>{{kAnchoredAtEnd, {Letters("A")}}}));
+  EXPECT_EQ(CountExpansions(Parsed("x(1,3)-[G>]"), 1000), 6u);
+  EXPECT_EQ(CountExpansions(Parsed("x(1,3)-[>]"), 1000), 3u);
 }
 
 struct BadPattern {
@@ -112,6 +160,12 @@ TEST(PatternParser, MalformedPatternsNameTheirFault) {
       {"x(0,2)", 0, "the pattern allows a motif of no positions"},
       {"A-{ABCDEFGHIJKLMNOPQRSTUVWXYZ}", 2, "the letter set excludes every letter"},
       {"A-\x01", 2, "unexpected byte 0x01"},
+      {"A-[G>]-C", 4, "'>' in a letter set is allowed only in the last element"},
+      {"A-[G>](2)", 6, "a letter set with '>' takes no repeat count"},
+      {"[G>]", 0, "the pattern allows a motif of no positions"},
+      {"<x(0,2)-[>]", 0, "the pattern allows a motif of no positions"},
+      {"{G>}", 2, "unexpected '>' in a letter set"},
+      {"<>", 1, "a pattern element was expected"},
   };
   for (const BadPattern& bad : cases) {
     const PatternSyntaxError error = ErrorOf(bad.text);

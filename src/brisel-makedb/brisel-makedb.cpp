@@ -55,6 +55,7 @@ void BuildMotifDatabase(const MakedbOptions& options) {
   StagedDatabase database(options.root);
   builder.Write(database);
   database.Commit();
+  builder.RemoveStaleAnchors(database);
   if (!options.quiet) {
     std::fprintf(stderr, "%s from %s", Count(builder.motifs(), "motif").c_str(),
                  Count(builder.patterns(), "pattern").c_str());

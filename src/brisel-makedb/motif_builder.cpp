@@ -2,13 +2,17 @@
 #include "motif_builder.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
+#include <string>
 #include <variant>
 
 #include "brisel.h"
 #include "build_error.h"
 #include "darray.h"
 #include "database_output.h"
+#include "motif_database.h"
 #include "pattern_parser.h"
 
 namespace {
@@ -19,6 +23,17 @@ void WarnSkipped(const InputFile& input, const PatternSource& source, const char
   std::fprintf(stderr, "brisel-makedb: %s:%llu: warning: skipping pattern '%s': %s\n",
                input.name().c_str(), static_cast<unsigned long long>(source.line()),
                source.pattern.c_str(), reason);
+}
+
+void WarnLarge(const InputFile& input, const PatternSource& source, std::uint64_t motifs) {
+  std::fprintf(stderr, "brisel-makedb: %s:%llu: warning: pattern '%s' expands into %llu motifs\n",
+               input.name().c_str(), static_cast<unsigned long long>(source.line()),
+               source.record.c_str(), static_cast<unsigned long long>(motifs));
+}
+
+[[noreturn]] void FailBlockLimits(const InputFile& input, const PatternSource& source) {
+  throw BuildError(input.name() + ":" + std::to_string(source.line()) +
+                   ": the motif database would exceed the 32-bit limits of its blocks");
 }
 
 template <typename T>
@@ -42,28 +57,31 @@ void MotifDatabaseBuilder::AddPatterns(const InputFile& input,
                        " in pattern '" + source.pattern + "'");
     }
     const Pattern& pattern = std::get<Pattern>(parsed);
-    if (pattern.anchored) {
-      WarnSkipped(input, source, "anchored patterns ('<', '>') are not supported");
+    const std::uint64_t expansions = CountExpansions(pattern, kMaxExpansions);
+    if (expansions > kMaxExpansions) {
+      WarnSkipped(input, source, "it expands into more than 100000 motifs");
       ++skipped_;
       continue;
     }
-    if (CountExpansions(pattern, kMaxExpansions) > kMaxExpansions) {
-      WarnSkipped(input, source, "it expands into more than 1000 motifs");
-      ++skipped_;
-      continue;
+    if (expansions > kQuietExpansions) WarnLarge(input, source, expansions);
+    // Refused before the motifs are made: a pattern of many wide motifs could
+    // otherwise take more memory than the blocks could ever hold.
+    if (positions_ + CountExpandedPositions(pattern, kMaxBlockLength) > kMaxBlockLength) {
+      FailBlockLimits(input, source);
     }
     const std::size_t record = records_.size();
     records_.push_back(source.record);
-    for (std::vector<std::uint32_t>& positions : ExpandPattern(pattern)) {
-      positions_ += positions.size();
+    for (ExpandedMotif& motif : ExpandPattern(pattern)) {
+      positions_ += motif.positions.size();
       recordChars_ += source.record.size();
       if (motifs_.size() + 1 > kMaxBlockLength - 1 || positions_ > kMaxBlockLength ||
           recordChars_ > kMaxBlockLength) {
-        throw BuildError(input.name() + ":" + std::to_string(source.line()) +
-                         ": the motif database would exceed the 32-bit limits of its blocks");
+        FailBlockLimits(input, source);
       }
-      const MotifStatistics statistics = ComputeMotifStatistics(positions, charToPercentageMap_);
-      motifs_.push_back({std::move(positions), statistics, record});
+      const MotifStatistics statistics =
+          ComputeMotifStatistics(motif.positions, charToPercentageMap_);
+      if (motif.anchor != kUnanchored) ++anchoredMotifs_;
+      motifs_.push_back({std::move(motif.positions), statistics, record, motif.anchor});
     }
   }
 }
@@ -118,5 +136,22 @@ void MotifDatabaseBuilder::Write(StagedDatabase& database) {
   WriteStagedBlock(database, "-records.bin", blocks.recordsArray, BlockKind::kChars);
   WriteStagedBlock(database, "-recordIndices.bin", blocks.recordIndicesArray,
                    BlockKind::kUnsignedLongs);
+  if (anchored()) {
+    const ArrayPtr anchors(ArrayNew(1, count, nullptr));
+    for (const Motif& motif : motifs_)
+      Append(anchors.get(), static_cast<std::uint8_t>(motif.anchor));
+    WriteStagedBlock(database, kAnchorsSuffix, anchors.get(), BlockKind::kChars);
+  }
   WriteStagedStats(database, motifs_.size(), positions_, recordChars_);
+}
+
+void MotifDatabaseBuilder::RemoveStaleAnchors(const StagedDatabase& database) const {
+  if (anchored()) return;
+  const std::string path = database.FinalPath(kAnchorsSuffix);
+  if (std::remove(path.c_str()) == 0) return;
+  const int error = errno;
+  if (error != ENOENT) {
+    throw BuildError(path +
+                     ": cannot remove the anchors of the previous build: " + std::strerror(error));
+  }
 }

@@ -2,12 +2,18 @@
 // database from patterns.
 //
 // Each pattern is parsed and expanded into fixed-width motifs that share its
-// record; anchored patterns, and patterns that expand into more than
-// kMaxExpansions motifs, are skipped with a warning naming them. The motifs are
+// record and its anchors. A pattern that expands into more than
+// kQuietExpansions motifs is kept with a warning that names it and its motif
+// count; one that expands into more than kMaxExpansions motifs is skipped with
+// a warning naming it. The motifs are
 // written most specific first (ascending specificity, equal ones in input
 // order) unless the input order is to be kept: a search stops trying a
 // sequence's motifs once its expectation of random hits passes the cut-off, so
 // the rarest motifs should come first.
+//
+// The optional anchors block ("-anchors.bin", one MotifAnchor byte per motif)
+// is written only when some motif is anchored, so a database without anchored
+// motifs has exactly the nine blocks it always had.
 #ifndef BRISEL_MAKEDB_MOTIF_BUILDER_H
 #define BRISEL_MAKEDB_MOTIF_BUILDER_H
 
@@ -15,12 +21,14 @@
 #include <string>
 #include <vector>
 
+#include "brisel.h"
 #include "input_file.h"
 #include "motif_statistics.h"
 #include "pattern_sources.h"
 #include "staged_files.h"
 
-inline constexpr std::uint64_t kMaxExpansions = 1000;
+inline constexpr std::uint64_t kQuietExpansions = 1000;
+inline constexpr std::uint64_t kMaxExpansions = 100000;
 
 class MotifDatabaseBuilder {
  public:
@@ -33,6 +41,14 @@ class MotifDatabaseBuilder {
   // Writes the blocks and then the stats file as staged files of `database`.
   void Write(StagedDatabase& database);
 
+  // After a commit of a database without anchored motifs: removes the anchors
+  // block that an earlier build of the same root may have left, which would
+  // otherwise tie the new motifs to the old anchors. Throws BuildError.
+  void RemoveStaleAnchors(const StagedDatabase& database) const;
+
+  // Whether some motif is anchored: the database then has an anchors block.
+  bool anchored() const { return anchoredMotifs_ > 0; }
+
   std::uint64_t motifs() const { return motifs_.size(); }
   std::uint64_t patterns() const { return patterns_; }
   std::uint64_t skipped() const { return skipped_; }
@@ -42,6 +58,7 @@ class MotifDatabaseBuilder {
     std::vector<std::uint32_t> positions;
     MotifStatistics statistics;
     std::size_t record;  // index into records_
+    MotifAnchor anchor;
   };
 
   bool keepOrder_;
@@ -50,6 +67,7 @@ class MotifDatabaseBuilder {
   std::vector<std::string> records_;
   std::uint64_t patterns_ = 0;
   std::uint64_t skipped_ = 0;
+  std::uint64_t anchoredMotifs_ = 0;
   std::uint64_t positions_ = 0;
   std::uint64_t recordChars_ = 0;
 };

@@ -31,13 +31,17 @@ class PatternReader {
     Pattern pattern;
     if (text_.empty()) return Fail("empty pattern");
     if (Peek() == '<') {
-      pattern.anchored = true;
+      pattern.startAnchored = true;
       ++at_;
     }
     for (;;) {
       if (AtEnd() || Peek() == '.' || Peek() == '>') {
         if (pattern.elements.empty()) return Fail("a pattern element was expected");
         break;
+      }
+      if (setAnchorOffset_ != kNoOffset) {
+        at_ = setAnchorOffset_;
+        return Fail("'>' in a letter set is allowed only in the last element");
       }
       if (!ReadElement(pattern)) return error_;
       if (!AtEnd() && Peek() == '-') {
@@ -47,14 +51,17 @@ class PatternReader {
       }
     }
     if (!AtEnd() && Peek() == '>') {
-      pattern.anchored = true;
+      pattern.endAnchored = true;
       ++at_;
     }
     if (!AtEnd() && Peek() == '.') ++at_;
     if (!AtEnd()) return Fail("unexpected " + Quoted(Peek()) + " after the end of the pattern");
-    if (MinimumWidth(pattern) == 0) {
-      at_ = 0;
-      return Fail("the pattern allows a motif of no positions");
+    pattern.optionalLastElement = setAnchorOffset_ != kNoOffset;
+    for (const PatternForm& form : PatternForms(pattern)) {
+      if (MinimumWidth(form.elements) == 0) {
+        at_ = 0;
+        return Fail("the pattern allows a motif of no positions");
+      }
     }
     return pattern;
   }
@@ -68,9 +75,9 @@ class PatternReader {
     return error_;
   }
 
-  static std::uint64_t MinimumWidth(const Pattern& pattern) {
+  static std::uint64_t MinimumWidth(const std::vector<PatternElement>& elements) {
     std::uint64_t width = 0;
-    for (const PatternElement& e : pattern.elements)
+    for (const PatternElement& e : elements)
       width += e.minRepeats;
     return width;
   }
@@ -85,18 +92,24 @@ class PatternReader {
       element.mask = LetterBit(c);
       ++at_;
     } else if (c == '[' || c == '{') {
-      if (!ReadLetterSet(element, pattern)) return false;
+      if (!ReadLetterSet(element)) return false;
     } else {
       Fail("unexpected " + Quoted(c));
       return false;
     }
-    if (!AtEnd() && Peek() == '(' && !ReadRepeats(element)) return false;
+    if (!AtEnd() && Peek() == '(') {
+      if (setAnchorOffset_ != kNoOffset) {
+        Fail("a letter set with '>' takes no repeat count");
+        return false;
+      }
+      if (!ReadRepeats(element)) return false;
+    }
     pattern.elements.push_back(element);
     return true;
   }
 
-  // "[...]" or "{...}": at least one letter; "[...]" may end with the anchor '>'.
-  bool ReadLetterSet(PatternElement& element, Pattern& pattern) {
+  // "[...]" or "{...}": at least one letter; "[...]" may hold the anchor '>'.
+  bool ReadLetterSet(PatternElement& element) {
     const bool excluded = Peek() == '{';
     const char close = excluded ? '}' : ']';
     const std::size_t open = at_++;
@@ -109,6 +122,7 @@ class PatternReader {
         listed |= LetterBit(c);
         any = true;
       } else if (c == '>' && !excluded) {
+        if (!anchor) setAnchorOffset_ = at_;
         anchor = true;
       } else {
         Fail("unexpected " + Quoted(c) + " in a letter set");
@@ -126,7 +140,6 @@ class PatternReader {
       return false;
     }
     ++at_;
-    pattern.anchored |= anchor;
     element.mask = excluded ? (kAllLettersMask & ~listed) : listed;
     if (element.mask == 0 && !anchor) {
       at_ = open;
@@ -183,8 +196,11 @@ class PatternReader {
     return true;
   }
 
+  static constexpr std::size_t kNoOffset = static_cast<std::size_t>(-1);
+
   std::string_view text_;
   std::size_t at_ = 0;
+  std::size_t setAnchorOffset_ = kNoOffset;  // of the '>' in a letter set, if any
   PatternSyntaxError error_{0, {}};
 };
 
@@ -194,32 +210,102 @@ std::variant<Pattern, PatternSyntaxError> ParsePattern(std::string_view text) {
   return PatternReader(text).Read();
 }
 
-std::uint64_t CountExpansions(const Pattern& pattern, std::uint64_t cap) {
+std::vector<PatternForm> PatternForms(const Pattern& pattern) {
+  const auto anchorOf = [&](bool atEnd) {
+    return static_cast<MotifAnchor>((pattern.startAnchored ? kAnchoredAtStart : 0) |
+                                    (atEnd ? kAnchoredAtEnd : 0));
+  };
+  std::vector<PatternForm> forms;
+  if (!pattern.optionalLastElement) {
+    forms.push_back({pattern.elements, anchorOf(pattern.endAnchored)});
+    return forms;
+  }
+  // "[...>]": with the last element (unless it allows no letter), then
+  // without it at the C-terminus.
+  if (pattern.elements.back().mask != 0) {
+    forms.push_back({pattern.elements, anchorOf(pattern.endAnchored)});
+  }
+  forms.push_back({{pattern.elements.begin(), pattern.elements.end() - 1}, anchorOf(true)});
+  return forms;
+}
+
+namespace {
+
+std::uint64_t CountFormExpansions(const std::vector<PatternElement>& elements, std::uint64_t cap) {
   std::uint64_t count = 1;
-  for (const PatternElement& e : pattern.elements) {
+  for (const PatternElement& e : elements) {
     count *= std::uint64_t{e.maxRepeats} - e.minRepeats + 1;
     if (count > cap) return cap + 1;
   }
   return count;
 }
 
-std::vector<std::vector<std::uint32_t>> ExpandPattern(const Pattern& pattern) {
-  std::vector<std::vector<std::uint32_t>> motifs;
+// The sum of the widths of a form's motifs: each element contributes the sum
+// of its repeat counts times the number of choices of the other elements.
+std::uint64_t CountFormPositions(const std::vector<PatternElement>& elements, std::uint64_t cap) {
+  using Wide = unsigned __int128;
+  const Wide limit = Wide{cap} + 1;
+  const auto choices = [](const PatternElement& e) {
+    return Wide{e.maxRepeats} - e.minRepeats + 1;
+  };
+  Wide total = 0;
+  for (std::size_t i = 0; i < elements.size(); ++i) {
+    const PatternElement& e = elements[i];
+    // Repeat counts from min to max: their sum is (min + max) x choices / 2.
+    Wide part = (Wide{e.minRepeats} + e.maxRepeats) * choices(e) / 2;
+    for (std::size_t j = 0; j < elements.size() && part != 0 && part < limit; ++j) {
+      if (j != i) part *= choices(elements[j]);
+    }
+    total += part < limit ? part : limit;
+    if (total >= limit) return cap + 1;
+  }
+  return static_cast<std::uint64_t>(total);
+}
+
+void ExpandForm(const PatternForm& form, std::vector<ExpandedMotif>& motifs) {
+  const std::vector<PatternElement>& elements = form.elements;
   std::vector<std::uint32_t> repeats;
-  for (const PatternElement& e : pattern.elements)
+  for (const PatternElement& e : elements)
     repeats.push_back(e.minRepeats);
   for (;;) {
-    std::vector<std::uint32_t>& motif = motifs.emplace_back();
-    for (std::size_t i = 0; i < pattern.elements.size(); ++i) {
-      motif.insert(motif.end(), repeats[i], pattern.elements[i].mask);
+    ExpandedMotif& motif = motifs.emplace_back(ExpandedMotif{{}, form.anchor});
+    for (std::size_t i = 0; i < elements.size(); ++i) {
+      motif.positions.insert(motif.positions.end(), repeats[i], elements[i].mask);
     }
     // The next choice: the last range advances fastest.
-    std::size_t i = pattern.elements.size();
-    while (i > 0 && repeats[i - 1] == pattern.elements[i - 1].maxRepeats) {
-      repeats[i - 1] = pattern.elements[i - 1].minRepeats;
+    std::size_t i = elements.size();
+    while (i > 0 && repeats[i - 1] == elements[i - 1].maxRepeats) {
+      repeats[i - 1] = elements[i - 1].minRepeats;
       --i;
     }
-    if (i == 0) return motifs;
+    if (i == 0) return;
     ++repeats[i - 1];
   }
+}
+
+}  // namespace
+
+std::uint64_t CountExpansions(const Pattern& pattern, std::uint64_t cap) {
+  std::uint64_t count = 0;
+  for (const PatternForm& form : PatternForms(pattern)) {
+    count += CountFormExpansions(form.elements, cap);
+    if (count > cap) return cap + 1;
+  }
+  return count;
+}
+
+std::uint64_t CountExpandedPositions(const Pattern& pattern, std::uint64_t cap) {
+  std::uint64_t count = 0;
+  for (const PatternForm& form : PatternForms(pattern)) {
+    count += CountFormPositions(form.elements, cap);
+    if (count > cap) return cap + 1;
+  }
+  return count;
+}
+
+std::vector<ExpandedMotif> ExpandPattern(const Pattern& pattern) {
+  std::vector<ExpandedMotif> motifs;
+  for (const PatternForm& form : PatternForms(pattern))
+    ExpandForm(form, motifs);
+  return motifs;
 }

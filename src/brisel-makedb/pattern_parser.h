@@ -4,13 +4,19 @@
 // Syntax: elements separated by '-' (which may be left out). An element is a
 // letter A to Z in either case; 'x' or 'X', any of the 26 letters; "[...]", the
 // letters listed; or "{...}", the 26 letters but those listed; optionally
-// followed by "(n)" or "(n,m)", n to m repeats. A final '.' is allowed. The
-// anchors '<' (at the start) and '>' (at the end, or inside "[...]") are
-// recognised so that anchored patterns can be refused by name.
+// followed by "(n)" or "(n,m)", n to m repeats. A final '.' is allowed.
 //
-// A pattern with ranges stands for one fixed-width motif per choice of repeat
-// counts; ExpandPattern lists them with the first range varying slowest and each
-// range's counts ascending.
+// Anchors: '<' before the first element ties the pattern to the N-terminus,
+// '>' after the last element to the C-terminus. '>' inside the last element's
+// "[...]" (which then takes no repeat count) makes that element optional at the
+// C-terminus: "A-[G>]" stands for "A-G" and for "A>"; a set of '>' alone,
+// "A-[>]", for "A>" only.
+//
+// A pattern therefore has one or two forms, each a list of elements with its
+// anchors; a form with ranges stands for one fixed-width motif per choice of
+// repeat counts. ExpandPattern lists the motifs form by form (the form with the
+// optional element first), each form's with the first range varying slowest and
+// each range's counts ascending. Every motif has at least one position.
 #ifndef BRISEL_MAKEDB_PATTERN_PARSER_H
 #define BRISEL_MAKEDB_PATTERN_PARSER_H
 
@@ -20,6 +26,8 @@
 #include <variant>
 #include <vector>
 
+#include "brisel.h"
+
 struct PatternElement {
   std::uint32_t mask;  // the letters allowed
   std::uint32_t minRepeats;
@@ -28,7 +36,25 @@ struct PatternElement {
 
 struct Pattern {
   std::vector<PatternElement> elements;
-  bool anchored = false;  // holds '<' or '>'
+  bool startAnchored = false;  // '<'
+  bool endAnchored = false;    // '>' after the last element
+  // The last element's set held '>': the pattern also stands for its elements
+  // but the last, anchored at the C-terminus. When the set held no letter
+  // (mask 0) that is the pattern's only form.
+  bool optionalLastElement = false;
+
+  bool anchored() const { return startAnchored || endAnchored || optionalLastElement; }
+};
+
+// One form of a pattern: its elements and the anchor of its motifs.
+struct PatternForm {
+  std::vector<PatternElement> elements;
+  MotifAnchor anchor;
+};
+
+struct ExpandedMotif {
+  std::vector<std::uint32_t> positions;  // one letter mask per position
+  MotifAnchor anchor;
 };
 
 // A malformed pattern: what is wrong and the 0-based offset of the character at
@@ -43,11 +69,18 @@ inline constexpr std::uint32_t kMaxRepeats = 100000;
 
 std::variant<Pattern, PatternSyntaxError> ParsePattern(std::string_view text);
 
+// The forms of a parsed pattern, in expansion order.
+std::vector<PatternForm> PatternForms(const Pattern& pattern);
+
 // The number of motifs the pattern expands into, or `cap` + 1 if it is more
 // than `cap`.
 std::uint64_t CountExpansions(const Pattern& pattern, std::uint64_t cap);
 
-// Every fixed-width motif of the pattern, as one letter mask per position.
-std::vector<std::vector<std::uint32_t>> ExpandPattern(const Pattern& pattern);
+// The number of positions of all those motifs together, or `cap` + 1 if it is
+// more than `cap`.
+std::uint64_t CountExpandedPositions(const Pattern& pattern, std::uint64_t cap);
+
+// Every fixed-width motif of the pattern with its anchor.
+std::vector<ExpandedMotif> ExpandPattern(const Pattern& pattern);
 
 #endif  // BRISEL_MAKEDB_PATTERN_PARSER_H

@@ -51,6 +51,18 @@ inline std::uint32_t CharToMask(const std::uint32_t* charToBitMap, unsigned char
 // for every other code (B, J, O, U, X and Z included).
 void InitializeCharToPercentageMap(double* charToPercentageMap);
 
+// ---- Motif anchors -------------------------------------------------------------
+
+// Where a motif is tied to the sequence: the values of the optional anchors
+// block of a motif database, one byte per motif. An unanchored motif may start
+// anywhere; an anchored one has at most one placement in a sequence.
+enum MotifAnchor : std::uint8_t {
+  kUnanchored = 0,
+  kAnchoredAtStart = 1,     // its placement starts at the first residue
+  kAnchoredAtEnd = 2,       // its placement ends at the last residue
+  kAnchoredAtBothEnds = 3,  // it spans the whole sequence
+};
+
 // ---- Block files -------------------------------------------------------------
 
 // Each returns the read-only view of the first blockLength elements of the file,
@@ -71,7 +83,8 @@ void UnmapBlock(const void* view, std::uint64_t blockLength, std::size_t element
 // ---- Mapped database records -------------------------------------------------
 
 // The nine views of a motif database, in mapping order, and the sizes of their
-// files when they were mapped (for the consistency check).
+// files when they were mapped (for the consistency check); then the view of the
+// optional anchors block, null when the database has none.
 struct motifMappedMemoryCDT {
   const double* logSpecificities;
   const double* specificities;
@@ -83,6 +96,8 @@ struct motifMappedMemoryCDT {
   const char* records;
   const std::uint32_t* recordIndices;
   std::array<std::uint64_t, 9> blockFileBytes;
+  const std::uint8_t* anchors = nullptr;  // a MotifAnchor per motif
+  std::uint64_t anchorsFileBytes = 0;
 };
 using motifMappedMemoryADT = motifMappedMemoryCDT*;
 

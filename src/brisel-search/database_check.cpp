@@ -55,6 +55,26 @@ std::optional<std::string> CheckIndexBlock(std::string_view path, const std::uin
   return std::nullopt;
 }
 
+// The optional anchors block: exactly one byte per motif (a longer file is
+// refused too, as it most likely belongs to another database), each a
+// MotifAnchor.
+std::optional<std::string> CheckAnchors(const motifMappedMemoryCDT& db, std::string_view rootPath) {
+  if (db.anchors == nullptr) return std::nullopt;
+  const std::string path = DatabaseFilePath(rootPath, kAnchorsSuffix);
+  const std::uint64_t motifs = numMotifs;
+  if (db.anchorsFileBytes != motifs) {
+    return Describe(path, "file is %" PRIu64 " bytes long, but numMotifs is %" PRIu64,
+                    db.anchorsFileBytes, motifs);
+  }
+  for (std::uint64_t m = 0; m < motifs; ++m) {
+    if (db.anchors[m] > kAnchoredAtBothEnds) {
+      return Describe(path, "anchor %u of motif %" PRIu64 " is not 0, 1, 2 or 3",
+                      static_cast<unsigned>(db.anchors[m]), m);
+    }
+  }
+  return std::nullopt;
+}
+
 }  // namespace
 
 std::optional<std::string> CheckMotifDatabase(const motifMappedMemoryCDT& db,
@@ -89,7 +109,7 @@ std::optional<std::string> CheckMotifDatabase(const motifMappedMemoryCDT& db,
                       db.offsets[m], m, width);
     }
   }
-  return std::nullopt;
+  return CheckAnchors(db, rootPath);
 }
 
 std::optional<std::string> CheckSequenceDatabase(const sequenceMappedMemoryCDT& db,

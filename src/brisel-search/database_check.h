@@ -8,7 +8,8 @@
 // - every index block starts at 0, never decreases and ends at the count of the
 //   block it delimits;
 // - for motifs: every width is at least 1 and every homing position lies inside
-//   its motif;
+//   its motif; the optional anchors block, when mapped, holds exactly one byte
+//   per motif, each 0 to 3;
 // - for sequences: numSequences is small enough for 26 x numSequences + 1 to fit
 //   in 32 bits, the letter position index ends at most at numSequenceBits, and
 //   the `offsets` file holds every entry that index delimits (the block is

@@ -14,12 +14,42 @@ void MultiplyProbabilityOfNoRandomHit(HitStatistics& statistics, std::uint64_t s
   statistics.probabilityOfNoRandomHit *= std::pow(noMatch, placements);
 }
 
+void MultiplyAnchoredProbabilityOfNoRandomHit(HitStatistics& statistics, double specificity) {
+  const double noMatch = 1.0 - specificity;
+  statistics.probabilityOfNoRandomHit *= std::pow(noMatch, 1.0);
+}
+
+bool AddMotifExpectedRandomHits(HitStatistics& statistics, const motifMappedMemoryCDT& motifs,
+                                std::uint32_t m, std::uint64_t sequenceLength,
+                                double cutoffExpectation) {
+  if (MotifAnchorOf(motifs, m) != kUnanchored) {
+    return AddAnchoredExpectedRandomHits(statistics, motifs.specificities[m], cutoffExpectation);
+  }
+  return AddExpectedRandomHits(statistics, sequenceLength, motifs.specificities[m],
+                               motifs.lengthCorrections[m], cutoffExpectation);
+}
+
+void MultiplyMotifProbabilityOfNoRandomHit(HitStatistics& statistics,
+                                           const motifMappedMemoryCDT& motifs, std::uint32_t m,
+                                           std::uint64_t sequenceLength) {
+  if (MotifAnchorOf(motifs, m) != kUnanchored) {
+    MultiplyAnchoredProbabilityOfNoRandomHit(statistics, motifs.specificities[m]);
+  } else {
+    MultiplyProbabilityOfNoRandomHit(statistics, sequenceLength, MotifWidth(motifs, m),
+                                     motifs.specificities[m]);
+  }
+}
+
+bool MotifHasPlacement(const motifMappedMemoryCDT& motifs, std::uint32_t m,
+                       std::uint64_t sequenceLength) {
+  return PlacementCount(MotifAnchorOf(motifs, m), MotifWidth(motifs, m), sequenceLength) != 0;
+}
+
 void CatchUpProbability(HitStatistics& statistics, const motifMappedMemoryCDT& motifs,
                         std::uint64_t sequenceLength, std::uint32_t motifIndex) {
   for (std::uint32_t m = statistics.nextFactor; m <= motifIndex; ++m) {
-    const std::uint32_t width = MotifWidth(motifs, m);
-    if (width <= sequenceLength) {
-      MultiplyProbabilityOfNoRandomHit(statistics, sequenceLength, width, motifs.specificities[m]);
+    if (MotifHasPlacement(motifs, m, sequenceLength)) {
+      MultiplyMotifProbabilityOfNoRandomHit(statistics, motifs, m, sequenceLength);
     }
   }
   statistics.nextFactor = motifIndex + 1;

@@ -12,6 +12,13 @@
 // placements tried. The same operations in the same order give the same bits on
 // every run, which is what keeps the report byte-exact.
 //
+// An anchored motif (motif_database.h) has one placement where it fits, and
+// its terms are those of one placement: E' = s + E, formed in extended
+// precision from the double operands like the sum above, and the factor
+// pow(1 - s, 1). Where it has no placement (a sequence narrower than the
+// motif, or one not exactly as wide as a motif anchored at both ends) it
+// counts nowhere, as an unanchored motif wider than the sequence.
+//
 // P is brought up to date lazily: the factors of the motifs tried so far are
 // applied, in database order and by the same operations, only when a hit line
 // needs P, so that sequences without hits never pay for the power function and
@@ -60,13 +67,39 @@ inline bool AddExpectedRandomHits(HitStatistics& statistics, std::uint64_t seque
   return !(sum > static_cast<long double>(cutoffExpectation));
 }
 
+// The same for a motif of one placement, an anchored one.
+inline bool AddAnchoredExpectedRandomHits(HitStatistics& statistics, double specificity,
+                                          double cutoffExpectation) {
+  long double sum = static_cast<long double>(specificity);
+  sum += static_cast<long double>(statistics.expectation);
+  statistics.expectation = static_cast<double>(sum);
+  return !(sum > static_cast<long double>(cutoffExpectation));
+}
+
 // Multiplies the probability of no random hit by the motif's factor.
 void MultiplyProbabilityOfNoRandomHit(HitStatistics& statistics, std::uint64_t sequenceLength,
                                       std::uint32_t motifWidth, double specificity);
 
-// Applies the factors of motifs nextFactor to `motifIndex` that are not wider
-// than the sequence (every such motif has passed the cut-off), in database
-// order, so that P includes `motifIndex`.
+// The same for a motif of one placement.
+void MultiplyAnchoredProbabilityOfNoRandomHit(HitStatistics& statistics, double specificity);
+
+// The two steps for motif m of a database, whatever its anchor; the motif must
+// have a placement in the sequence (PlacementCount above 0).
+bool AddMotifExpectedRandomHits(HitStatistics& statistics, const motifMappedMemoryCDT& motifs,
+                                std::uint32_t m, std::uint64_t sequenceLength,
+                                double cutoffExpectation);
+void MultiplyMotifProbabilityOfNoRandomHit(HitStatistics& statistics,
+                                           const motifMappedMemoryCDT& motifs, std::uint32_t m,
+                                           std::uint64_t sequenceLength);
+
+// Whether motif m has a placement in a sequence of `sequenceLength`, and so
+// takes part in its statistics.
+bool MotifHasPlacement(const motifMappedMemoryCDT& motifs, std::uint32_t m,
+                       std::uint64_t sequenceLength);
+
+// Applies the factors of motifs nextFactor to `motifIndex` that have a
+// placement in the sequence (every such motif has passed the cut-off), in
+// database order, so that P includes `motifIndex`.
 void CatchUpProbability(HitStatistics& statistics, const motifMappedMemoryCDT& motifs,
                         std::uint64_t sequenceLength, std::uint32_t motifIndex);
 

@@ -1,6 +1,9 @@
-// motif_database.cpp: maps and releases the nine blocks of a motif database.
+// motif_database.cpp: maps and releases the blocks of a motif database.
 #include "motif_database.h"
 
+#include <sys/stat.h>
+
+#include <cerrno>
 #include <string>
 
 #include "database_paths.h"
@@ -51,6 +54,15 @@ void MapMotifBlocksToMemory(int useLocalPath, motifMappedMemoryADT motifMappedMe
   db.offsets = MapUnsignedLongsBlock(path(6).c_str(), length(6), &bytes[6]);
   db.records = MapCharsBlock(path(7).c_str(), length(7), &bytes[7]);
   db.recordIndices = MapUnsignedLongsBlock(path(8).c_str(), length(8), &bytes[8]);
+
+  // The anchors block is absent only when no file of its name exists; a file
+  // that exists but cannot be mapped ends the run like any other block.
+  const std::string anchors = DatabaseFilePath(root, kAnchorsSuffix);
+  struct stat status {};
+  if (::lstat(anchors.c_str(), &status) == 0 || errno != ENOENT) {
+    db.anchors = reinterpret_cast<const std::uint8_t*>(
+        MapCharsBlock(anchors.c_str(), numMotifs, &db.anchorsFileBytes));
+  }
 }
 
 void UnmapMotifBlocksFromMemory(motifMappedMemoryADT motifMappedMemoryObject) {
@@ -61,4 +73,5 @@ void UnmapMotifBlocksFromMemory(motifMappedMemoryADT motifMappedMemoryObject) {
   for (std::size_t b = 0; b < kMotifBlocks.size(); ++b) {
     UnmapBlock(views[b], MotifBlockLength(kMotifBlocks[b]), kMotifBlocks[b].elementWidth);
   }
+  if (db.anchors != nullptr) UnmapBlock(db.anchors, numMotifs, 1);
 }

@@ -71,6 +71,17 @@ void WriteMotifDatabase(const std::string& root, const std::vector<TestMotif>& m
   ok &= WriteCharsBlockToBinaryFile(block.recordsArray, path("-records.bin").c_str());
   ok &= WriteUnsignedLongsBlockToBinaryFile(block.recordIndicesArray,
                                             path("-recordIndices.bin").c_str());
+  std::string anchors;
+  bool anchored = false;
+  for (const TestMotif& m : motifs) {
+    anchors += static_cast<char>(m.anchor);
+    anchored |= m.anchor != 0;
+  }
+  if (anchored) {
+    ok &= WriteCharsBlockToBinaryFile(CharsOf(anchors).get(), path("-anchors.bin").c_str());
+  } else {
+    std::filesystem::remove(path("-anchors.bin"));
+  }
   if (!ok) throw std::runtime_error("cannot write the motif database " + root);
   WriteStatsFile(root, std::to_string(motifs.size()) + "\n" + std::to_string(bitMotifs.size()) +
                            "\n" + std::to_string(records.size()) + "\n");

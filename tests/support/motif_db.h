@@ -16,6 +16,7 @@ struct TestMotif {
   std::uint32_t homingMask = 0;
   std::uint32_t homingPosition = 0;
   std::string record;
+  std::uint8_t anchor = 0;  // a MotifAnchor; more may be written, for the check
 };
 
 // The mask of a set of letters, e.g. Letters("LI").
@@ -25,7 +26,8 @@ std::uint32_t Letters(std::string_view letters);
 TestMotif MakeMotif(std::initializer_list<std::string_view> positions, double specificity,
                     double lengthCorrection, std::string record);
 
-// Writes the stats file and the nine blocks of a motif database at `root`.
+// Writes the stats file and the nine blocks of a motif database at `root`, and
+// the anchors block when some motif is anchored (else removes any left there).
 void WriteMotifDatabase(const std::string& root, const std::vector<TestMotif>& motifs);
 
 // Writes a stats file with the given text.

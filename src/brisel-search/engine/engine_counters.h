@@ -11,6 +11,7 @@
 //             included, in the indexed search)
 // and besides the index:
 //   residualWalks / residualHits  motifs walked on their own, and their hits
+//   anchoredChecks / anchoredHits anchored motifs checked at their placement
 //   fallbackSequences             database sequences searched motif by motif
 // Each thread keeps its own counters; they are added up at the end.
 #ifndef BRISEL_ENGINE_ENGINE_COUNTERS_H
@@ -28,6 +29,8 @@ struct EngineCounters {
   std::uint64_t hits = 0;
   std::uint64_t residualWalks = 0;
   std::uint64_t residualHits = 0;
+  std::uint64_t anchoredChecks = 0;
+  std::uint64_t anchoredHits = 0;
   std::uint64_t fallbackSequences = 0;
 
   EngineCounters& operator+=(const EngineCounters& other) {
@@ -40,6 +43,8 @@ struct EngineCounters {
     hits += other.hits;
     residualWalks += other.residualWalks;
     residualHits += other.residualHits;
+    anchoredChecks += other.anchoredChecks;
+    anchoredHits += other.anchoredHits;
     fallbackSequences += other.fallbackSequences;
     return *this;
   }

@@ -19,9 +19,8 @@ LengthStatistics::LengthStatistics(const motifMappedMemoryCDT& motifs, std::uint
   stop_ = numMotifs;
   for (std::uint32_t m = 0; m < numMotifs; ++m) {
     before.push_back(statistics.expectation);
-    if (MotifWidth(motifs, m) > length) continue;
-    if (!AddExpectedRandomHits(statistics, length, motifs.specificities[m],
-                               motifs.lengthCorrections[m], cutoffExpectation)) {
+    if (!MotifHasPlacement(motifs, m, length)) continue;
+    if (!AddMotifExpectedRandomHits(statistics, motifs, m, length, cutoffExpectation)) {
       stop_ = m;
       break;
     }
@@ -43,20 +42,19 @@ std::uint64_t LengthStatistics::MemoryBytes() const {
 }
 
 void LengthStatistics::ApplyExpectation(HitStatistics& statistics, std::uint32_t m) const {
-  if (MotifWidth(motifs_, m) > length_) return;
+  if (!MotifHasPlacement(motifs_, m, length_)) return;
   // Every motif below stop passes the cut-off; the sum is formed as when it
   // was tested.
-  AddExpectedRandomHits(statistics, length_, motifs_.specificities[m], motifs_.lengthCorrections[m],
-                        std::numeric_limits<double>::infinity());
+  AddMotifExpectedRandomHits(statistics, motifs_, m, length_,
+                             std::numeric_limits<double>::infinity());
 }
 
 void LengthStatistics::ApplyProbability(HitStatistics& statistics, std::uint32_t m) const {
-  const std::uint32_t width = MotifWidth(motifs_, m);
-  if (width > length_) return;
+  if (!MotifHasPlacement(motifs_, m, length_)) return;
   // pow(1, n) is exactly 1, so a specificity too small to change 1 - s leaves
   // P as it is; skipping the call changes no bit.
   if (1.0 - motifs_.specificities[m] == 1.0) return;
-  MultiplyProbabilityOfNoRandomHit(statistics, length_, width, motifs_.specificities[m]);
+  MultiplyMotifProbabilityOfNoRandomHit(statistics, motifs_, m, length_);
 }
 
 double LengthStatistics::ProbabilityCheckpoint(std::uint32_t c) {

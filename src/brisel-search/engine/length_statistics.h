@@ -4,7 +4,9 @@
 // For a sequence of length L, which motifs are tried and the expectation E and
 // probability P that a hit line of motif m shows depend only on L, the motif
 // database and the cut-off. LengthStatistics holds, for one L:
-// - stop: the motifs tried are those below `stop` that are not wider than L;
+// - stop: the motifs tried are those below `stop` that have a placement in a
+//   sequence of length L (not wider than L, and for anchored motifs as
+//   motif_database.h says);
 //   motif `stop` (if any) is the one whose expected random hits carried the
 //   unrounded sum past the cut-off;
 // - checkpoints every `interval` motifs: E and P with the motifs before the
@@ -48,8 +50,8 @@ class LengthStatistics {
   std::uint32_t stop() const { return stop_; }
   std::uint64_t MemoryBytes() const;
 
-  // E and P including every tried motif up to `m` (m below stop, not wider
-  // than the length). Calls must come with non-decreasing m for one cursor.
+  // E and P including every tried motif up to `m` (m below stop, with a
+  // placement at this length). Calls must come with non-decreasing m for one cursor.
   class Cursor {
    public:
     explicit Cursor(LengthStatistics& statistics) : statistics_(statistics) {}
@@ -58,7 +60,7 @@ class LengthStatistics {
    private:
     LengthStatistics& statistics_;
     HitStatistics current_;
-    std::uint32_t next_ = 0;        // the first motif not applied to current_
+    std::uint32_t next_ = 0;  // the first motif not applied to current_
   };
 
  private:

@@ -106,11 +106,17 @@ MotifIndex::MotifIndex(const motifMappedMemoryCDT& motifs, bool homing) {
     std::uint32_t* filter = filterMasks_.data() + motifs.bitIndices[m];
     if (homing) filter[motifs.offsets[m]] &= motifs.homingBitLetters[m];
     IndexedMotif motif{{motifs.bitMotifs + motifs.bitIndices[m], width, motifs.homingBitLetters[m],
-                        motifs.offsets[m], orders[m]},
+                        motifs.offsets[m], orders[m], MotifAnchorOf(motifs, m)},
                        filter,
                        0,
                        0,
                        MotifRoute::kIndexed};
+    if (motif.view.anchor != kUnanchored) {
+      motif.route = MotifRoute::kAnchored;
+      anchored_.push_back(m);
+      motifs_.push_back(motif);
+      continue;
+    }
     const Window window = chooser.Choose(filter, width);
     if (AllowsNoLetterSomewhere(filter, width)) {
       motif.route = MotifRoute::kNever;
@@ -185,7 +191,7 @@ MotifIndex::MotifIndex(const motifMappedMemoryCDT& motifs, bool homing) {
 
 std::uint64_t MotifIndex::MemoryBytes() const {
   std::uint64_t bytes = motifs_.capacity() * sizeof(IndexedMotif) + residual_.capacity() * 4 +
-                        filterMasks_.capacity() * 4;
+                        anchored_.capacity() * 4 + filterMasks_.capacity() * 4;
   for (const Table& table : tables_) {
     bytes +=
         table.bucketStarts.MemoryBytes() + table.entries.MemoryBytes() + table.used.capacity() * 8;

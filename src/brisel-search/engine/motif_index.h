@@ -32,7 +32,9 @@
 //   narrow motifs too few to pay for a table of their own: the engine walks
 //   them motif by motif, as the reference does;
 // - motifs with a position that allows no letter: they match no residue, so
-//   they never have a hit on a sequence the index serves.
+//   they never have a hit on a sequence the index serves;
+// - anchored motifs: each has at most one placement per sequence, which the
+//   engine checks directly (the anchored check of per_motif_walks.h).
 //
 // The index is built once after the motif database is mapped and is read-only
 // afterwards, so any number of threads may share it. It points into the
@@ -68,6 +70,7 @@ enum class MotifRoute : std::uint8_t {
   kIndexed,   // found through its window
   kResidual,  // walked on its own
   kNever,     // a position allows no letter: no hit on a single-letter sequence
+  kAnchored,  // checked at its one placement
 };
 
 struct IndexedMotif {
@@ -120,6 +123,8 @@ class MotifIndex {
   }
   // The residual motifs, ascending.
   std::span<const std::uint32_t> residualMotifs() const { return residual_; }
+  // The anchored motifs, ascending.
+  std::span<const std::uint32_t> anchoredMotifs() const { return anchored_; }
 
   // Bytes held by the tables and the motif records.
   std::uint64_t MemoryBytes() const;
@@ -135,6 +140,7 @@ class MotifIndex {
   std::vector<IndexedMotif> motifs_;
   std::array<Table, kMaxWindow + 1> tables_;
   std::vector<std::uint32_t> residual_;
+  std::vector<std::uint32_t> anchored_;
 };
 
 #endif  // BRISEL_ENGINE_MOTIF_INDEX_H

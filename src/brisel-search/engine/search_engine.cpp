@@ -94,6 +94,14 @@ void SearchEngine::Worker::SearchDatabaseSequence(const sequenceMappedMemoryCDT&
                               sequences.offsets};
   const MotifIndex& index = engine_.index_;
   hits_.clear();
+  const auto check = [&](std::uint32_t m) {
+    ++counters_.anchoredChecks;
+    CheckAnchoredPlacement(index.motif(m).view, listed.residues, length, true,
+                           [&](std::uint64_t start, std::uint32_t letter) {
+                             ++counters_.anchoredHits;
+                             hits_.push_back({m, letter, start});
+                           });
+  };
   const auto walk = [&](std::uint32_t m) {
     const MotifView& motif = index.motif(m).view;
     if (motif.width > length) return;
@@ -107,13 +115,22 @@ void SearchEngine::Worker::SearchDatabaseSequence(const sequenceMappedMemoryCDT&
   if (!PrepareListedSequence(listed)) {
     // Motif by motif, in the reference's own order.
     ++counters_.fallbackSequences;
-    for (std::uint32_t m = 0; m < stop; ++m)
-      walk(m);
+    for (std::uint32_t m = 0; m < stop; ++m) {
+      if (index.motif(m).route == MotifRoute::kAnchored) {
+        check(m);
+      } else {
+        walk(m);
+      }
+    }
   } else {
     FindIndexedHits(index, {listed.residues, codes_.data(), length, stop, true}, hits_, counters_);
     for (const std::uint32_t m : index.residualMotifs()) {
       if (m >= stop) break;
       walk(m);
+    }
+    for (const std::uint32_t m : index.anchoredMotifs()) {
+      if (m >= stop) break;
+      check(m);
     }
     std::sort(hits_.begin(), hits_.end());
   }
@@ -160,6 +177,15 @@ void SearchEngine::Worker::SearchText(std::string_view name, std::string_view te
                           ++counters_.residualHits;
                           hits_.push_back({m, 0, start});
                         });
+  }
+  for (const std::uint32_t m : index.anchoredMotifs()) {
+    if (m >= stop) break;
+    ++counters_.anchoredChecks;
+    CheckAnchoredPlacement(index.motif(m).view, masks_.data(), length, false,
+                           [&](std::uint64_t start, std::uint32_t) {
+                             ++counters_.anchoredHits;
+                             hits_.push_back({m, 0, start});
+                           });
   }
   if (hits_.empty()) return;
   std::sort(hits_.begin(), hits_.end());

@@ -11,9 +11,9 @@
 //
 // Per sequence: its length gives the motifs tried (memo); one pass over its
 // residues finds the hits of the indexed motifs; residual motifs are walked on
-// their own; the hits are ordered as the searches report them, by motif in
-// database order, then (indexed search) homing letter from 'A' to 'Z', then
-// start; then written with E and P from the memo.
+// their own; anchored motifs are checked at their one placement; the hits are ordered as the
+// searches report them, by motif in database order, then (indexed search) homing letter from 'A' to
+// 'Z', then start; then written with E and P from the memo.
 //
 // A database sequence is searched motif by motif, with the reference walk,
 // when the index cannot serve it: a residue mask that is neither one letter

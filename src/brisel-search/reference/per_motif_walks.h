@@ -16,9 +16,14 @@
 // - The bitmap walk (scan search): every start from 0 to L - w, in increasing
 //   order, at which the motif's first-checked position matches (read from the
 //   sequence's letter bitmaps), verified in full.
+// - The anchored check (both searches, for anchored motifs only): the one
+//   placement of the motif, if it has one (motif_database.h), verified in full;
+//   in the indexed search only if the residue at the homing position holds a
+//   homing letter, the condition under which the homing walk would reach it.
 //
-// Both call visit(start, letterIndex) for each hit, in report order; the scan
-// walk passes letter index 0.
+// All call visit(start, letterIndex) for each hit, in report order; the scan
+// search passes letter index 0, the anchored check the lowest homing letter of
+// the residue at the homing position.
 #ifndef BRISEL_REFERENCE_PER_MOTIF_WALKS_H
 #define BRISEL_REFERENCE_PER_MOTIF_WALKS_H
 
@@ -26,6 +31,7 @@
 #include <cstdint>
 
 #include "brisel.h"
+#include "motif_database.h"
 #include "motif_matching.h"
 
 // One motif as the walks see it.
@@ -35,6 +41,7 @@ struct MotifView {
   std::uint32_t homingMask;
   std::uint32_t homingOffset;
   CheckOrder order;  // positions to test first (see motif_matching.h)
+  MotifAnchor anchor = kUnanchored;
 };
 
 // A database sequence with its 26 letter position lists: list k is
@@ -80,6 +87,22 @@ void WalkStartsByBitmaps(const MotifView& motif, const std::uint32_t* residues,
           visit(start, 0u);
         }
       });
+}
+
+template <typename Visit>
+void CheckAnchoredPlacement(const MotifView& motif, const std::uint32_t* residues,
+                            std::uint64_t length, bool homing, Visit visit) {
+  if (PlacementCount(motif.anchor, motif.width, length) == 0) return;
+  const std::uint64_t start = AnchoredStart(motif.anchor, motif.width, length);
+  std::uint32_t letterIndex = 0;
+  if (homing) {
+    const std::uint32_t letters =
+        residues[start + motif.homingOffset] & motif.homingMask & kAllLettersMask;
+    if (letters == 0) return;
+    letterIndex = static_cast<std::uint32_t>(std::countr_zero(letters));
+  }
+  if (!PlacementMatches(residues + start, motif.masks, motif.width, motif.order)) return;
+  visit(start, letterIndex);
 }
 
 #endif  // BRISEL_REFERENCE_PER_MOTIF_WALKS_H

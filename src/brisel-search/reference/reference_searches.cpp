@@ -69,8 +69,12 @@ void WriteHitLineByPrintf(std::FILE* out, OutputFormat format, const HitSequence
 }
 
 MotifView ViewOf(const motifMappedMemoryCDT& motifs, std::uint32_t m, CheckOrder order) {
-  return {motifs.bitMotifs + motifs.bitIndices[m], MotifWidth(motifs, m),
-          motifs.homingBitLetters[m], motifs.offsets[m], order};
+  return {motifs.bitMotifs + motifs.bitIndices[m],
+          MotifWidth(motifs, m),
+          motifs.homingBitLetters[m],
+          motifs.offsets[m],
+          order,
+          MotifAnchorOf(motifs, m)};
 }
 
 // Multiplies P out motif by motif, eagerly, so that the reference does not
@@ -79,12 +83,10 @@ struct EagerStatistics {
   HitStatistics statistics;
   bool Add(const motifMappedMemoryCDT& motifs, std::uint64_t length, std::uint32_t m,
            double cutoffExpectation) {
-    if (!AddExpectedRandomHits(statistics, length, motifs.specificities[m],
-                               motifs.lengthCorrections[m], cutoffExpectation)) {
+    if (!AddMotifExpectedRandomHits(statistics, motifs, m, length, cutoffExpectation)) {
       return false;
     }
-    MultiplyProbabilityOfNoRandomHit(statistics, length, MotifWidth(motifs, m),
-                                     motifs.specificities[m]);
+    MultiplyMotifProbabilityOfNoRandomHit(statistics, motifs, m, length);
     return true;
   }
 };
@@ -108,9 +110,9 @@ void ReferenceIndexedSearch(const motifMappedMemoryCDT& motifs,
     bool foundMatches = false;
     for (std::uint32_t m = 0; m < numMotifs; ++m) {
       const MotifView motif = ViewOf(motifs, m, orders[m]);
-      if (motif.width > listed.length) continue;
+      if (!MotifHasPlacement(motifs, m, listed.length)) continue;
       if (!statistics.Add(motifs, listed.length, m, cutoffExpectation)) break;
-      WalkHomingLetterLists(motif, listed, [&](std::uint64_t start, std::uint32_t) {
+      const auto report = [&](std::uint64_t start, std::uint32_t) {
         if (!foundMatches) {
           WriteSequenceHeader(out, format, sequence);
           foundMatches = true;
@@ -118,7 +120,12 @@ void ReferenceIndexedSearch(const motifMappedMemoryCDT& motifs,
         WriteHitLineByPrintf(out, format, sequence, statistics.statistics, motifs.specificities[m],
                              MotifRecord(motifs, m),
                              {sequences.textSequences + begin + start, motif.width}, start);
-      });
+      };
+      if (motif.anchor != kUnanchored) {
+        CheckAnchoredPlacement(motif, listed.residues, listed.length, true, report);
+      } else {
+        WalkHomingLetterLists(motif, listed, report);
+      }
     }
   }
 }
@@ -142,17 +149,20 @@ void ReferenceScanSequence(const motifMappedMemoryCDT& motifs, std::string_view 
   bool foundMatches = false;
   for (std::uint32_t m = 0; m < numMotifs; ++m) {
     const MotifView motif = ViewOf(motifs, m, orders[m]);
-    if (motif.width > length) continue;
+    if (!MotifHasPlacement(motifs, m, length)) continue;
     if (!statistics.Add(motifs, length, m, cutoffExpectation)) return;
-    WalkStartsByBitmaps(motif, residues.data(), length, bitmaps,
-                        [&](std::uint64_t start, std::uint32_t) {
-                          if (!foundMatches) {
-                            WriteSequenceHeader(out, format, sequence);
-                            foundMatches = true;
-                          }
-                          WriteHitLineByPrintf(out, format, sequence, statistics.statistics,
-                                               motifs.specificities[m], MotifRecord(motifs, m),
-                                               textSequence.substr(start, motif.width), start);
-                        });
+    const auto report = [&](std::uint64_t start, std::uint32_t) {
+      if (!foundMatches) {
+        WriteSequenceHeader(out, format, sequence);
+        foundMatches = true;
+      }
+      WriteHitLineByPrintf(out, format, sequence, statistics.statistics, motifs.specificities[m],
+                           MotifRecord(motifs, m), textSequence.substr(start, motif.width), start);
+    };
+    if (motif.anchor != kUnanchored) {
+      CheckAnchoredPlacement(motif, residues.data(), length, false, report);
+    } else {
+      WalkStartsByBitmaps(motif, residues.data(), length, bitmaps, report);
+    }
   }
 }
