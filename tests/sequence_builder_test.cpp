@@ -25,7 +25,8 @@ constexpr const char* kBlocks[] = {"-stats",
                                    "-offsetIndices.bin"};
 
 // Random records: names of any byte but newlines, texts of letters in both
-// cases and some other characters, one of them long and mostly one letter.
+// cases and some other characters; one text is long and mostly one letter, and
+// one name is longer than a piece of input.
 std::vector<TestSequence> RandomSequences(unsigned seed) {
   std::mt19937 random(seed);
   const std::string alphabet = "ACDEFGHIKLMNPQRSTVWYXBZUOJacdefwy*-.0\x80\xff";
@@ -39,11 +40,19 @@ std::vector<TestSequence> RandomSequences(unsigned seed) {
     }
   }
   sequences[5].text.clear();
+  sequences[9].name = std::string(InputFile::kMaxPiece + 10, 'n');
   return sequences;
 }
 
-// The records as FASTA of 60-residue lines.
-std::string WrappedFasta(const std::vector<TestSequence>& sequences) {
+// The records as FASTA of 60-residue lines, or of one line each with CRLF line
+// ends and none after the last line.
+std::string Fasta(const std::vector<TestSequence>& sequences, bool wrapped) {
+  if (!wrapped) {
+    std::string fasta;
+    for (const TestSequence& s : sequences)
+      fasta += (fasta.empty() ? ">" : "\r\n>") + s.name + "\r\n" + s.text;
+    return fasta;
+  }
   std::string fasta;
   for (const TestSequence& s : sequences) {
     fasta += ">" + s.name + "\n";
@@ -66,8 +75,8 @@ TEST(StreamedSequenceDatabase, EqualsTheReferenceWhetherListsAreHeldOrReadBack) 
   for (unsigned seed = 1; seed <= 3; ++seed) {
     const std::vector<TestSequence> sequences = RandomSequences(seed);
     TempDir dir;
-    WriteFile(dir / "in.fa", WrappedFasta(sequences));
     WriteSequenceDatabase(dir / "ref", sequences);
+    WriteFile(dir / "in.fa", Fasta(sequences, seed != 2));
     // Held in memory; read back for every sequence longer than 7 residues;
     // read back for every sequence.
     for (const std::size_t held : {kDefaultHeldResidues, std::size_t{7}, std::size_t{0}}) {
@@ -107,6 +116,11 @@ TEST(SequenceLimits, PassingALimitNamesTheShardOptionsAndWritesNothing) {
             std::make_pair(std::string("5: more than 2 sequences (split the input with --shards "
                                        "or --shard-size)"),
                            onlyInput));
+  EXPECT_EQ(FailedBuild(">a\n" + std::string(3 * InputFile::kMaxPiece, 'A') + "\n>b\nC\n>c\nD\n",
+                        {2, 1000000})
+                .first,
+            "5: more than 2 sequences (split the input with --shards or --shard-size)")
+      << "a line read in pieces counts once";
   EXPECT_EQ(FailedBuild(">a\nACDEF\n>b\nGHIKL\nM\n", {100, 10}).first,
             "5: more than 10 residues in all (split the input with --shards or --shard-size)");
   EXPECT_EQ(FailedBuild(">abcdef\nA\n>ghijk\nC\n", {100, 10}).first,
