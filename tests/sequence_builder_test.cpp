@@ -127,13 +127,16 @@ TEST(SequenceLimits, PassingALimitNamesTheShardOptionsAndWritesNothing) {
             "3: names longer than 10 characters in all (split the input with --shards or "
             "--shard-size)");
   EXPECT_EQ(FailedBuild(">abcde\nACDEF\n>fghij\nGHIKL\n", {100, 10}).first, "no error");
-  // Shards of 4 records each hold 12 residues.
-  const auto [message, left] = FailedBuild(
-      ">a\nAAA\n>b\nCCC\n>c\nDDD\n>d\nEEE\n>e\nFFF\n>f\nGGG\n>g\nHHH\n>h\nIII\n", {100, 10}, 2);
+  // 19 residues would fit two shards evenly, but the first shard ends after
+  // the record that reaches half of them: 5 + 4 + 2 residues.
+  const auto [message, left] =
+      FailedBuild(">a\nAAAAA\n>b\nCCCC\n>c\nDD\n>d\nEEEEEEEE\n", {100, 10}, 2);
   EXPECT_EQ(message,
-            "8: more than 10 residues in all in shard 1 (use more --shards, or "
-            "--shard-size)");
+            "6: more than 10 residues in all in shard 1 (use more --shards, or --shard-size)");
   EXPECT_EQ(left, onlyInput);
+  EXPECT_EQ(FailedBuild(">a\nAAAAAA\n>b\nCCCCCC\n>c\nDDDDDD\n>d\nEEEEEE\n", {100, 10}, 2).first,
+            " 2 shards cannot hold its 4 sequences and 24 residues (use more --shards, or "
+            "--shard-size)");
 }
 
 // Record lengths of a shard plan's tests.

@@ -107,6 +107,12 @@ ShardPlan PlanShards(const MakedbOptions& options, InputFile& input, SequenceLim
                      " asks for more shards than its " + std::to_string(records) + " sequence" +
                      (records == 1 ? "" : "s"));
   }
+  if (options.shards > 0 && (residues > options.shards * limits.maxBlockLength ||
+                             records > options.shards * limits.maxSequences)) {
+    throw BuildError(input.name() + ": " + std::to_string(options.shards) +
+                     " shards cannot hold its " + std::to_string(records) + " sequences and " +
+                     std::to_string(residues) + " residues (use more --shards, or --shard-size)");
+  }
   if (options.shards > 0) return ShardPlan::ByCount(options.shards, records, residues);
   return ShardPlan::ByCuts(census.cuts());
 }
