@@ -26,6 +26,7 @@ class BlockFileWriter {
   BlockFileWriter& operator=(const BlockFileWriter&) = delete;
 
   void Append(const void* data, std::size_t bytes) {
+    if (bytes == 0) return;  // `data` may be null
     if (bytes <= capacity_ - buffered_) {
       std::memcpy(buffer_.get() + buffered_, data, bytes);
       buffered_ += bytes;

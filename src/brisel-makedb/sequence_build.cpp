@@ -107,8 +107,12 @@ ShardPlan PlanShards(const MakedbOptions& options, InputFile& input, SequenceLim
                      " asks for more shards than its " + std::to_string(records) + " sequence" +
                      (records == 1 ? "" : "s"));
   }
-  if (options.shards > 0 && (residues > options.shards * limits.maxBlockLength ||
-                             records > options.shards * limits.maxSequences)) {
+  // The fullest shard holds at least the average, rounded up.
+  const auto average = [&](std::uint64_t n) {
+    return n / options.shards + (n % options.shards != 0);
+  };
+  if (options.shards > 0 &&
+      (average(residues) > limits.maxBlockLength || average(records) > limits.maxSequences)) {
     throw BuildError(input.name() + ": " + std::to_string(options.shards) +
                      " shards cannot hold its " + std::to_string(records) + " sequences and " +
                      std::to_string(residues) + " residues (use more --shards, or --shard-size)");
