@@ -8,6 +8,10 @@
 # PROTEINS.fasta: e.g. the 486,000 sequences of prepare-proteins.sh from the
 # shared data. Page cache writeback is flushed (sync) before every run so that
 # neither tool pays for the other's output.
+#
+# BASELINE=path/to/brisel-makedb also times another build of brisel-makedb
+# (e.g. an older commit) in the same alternation; SHARDS=N also times
+# brisel-makedb --shards N (which reads the input twice).
 set -euo pipefail
 input=${1:?usage: makedb_vs_makeblastdb.sh PROTEINS.fasta [RUNS]}
 runs=${2:-5}
@@ -26,14 +30,26 @@ measure() {  # name, command...: appends "seconds kilobytes" to $work/name
   cat "$work/time" >> "$work/$name"
 }
 
+names="brisel blast"
 for ((i = 0; i < runs; i++)); do
   measure brisel "$makedb" sequences -q "$input" "$work/sprot"
   measure blast makeblastdb -dbtype prot -in "$input" -out "$work/blast"
+  rm -f "$work"/blast.*
+  if [[ -n ${BASELINE:-} ]]; then
+    measure baseline "$BASELINE" sequences -q "$input" "$work/baseline"
+    rm -f "$work"/baseline-*
+  fi
+  if [[ -n ${SHARDS:-} ]]; then
+    measure shards "$makedb" sequences -q --shards "$SHARDS" "$input" "$work/sharded"
+    rm -f "$work"/sharded.*
+  fi
 done
+[[ -n ${BASELINE:-} ]] && names="$names baseline"
+[[ -n ${SHARDS:-} ]] && names="$names shards"
 
 median() { sort -n | awk '{ v[NR] = $1 } END { print v[int((NR + 1) / 2)] }'; }
 db_bytes=$(cat "$work"/sprot-* | wc -c)
-for name in brisel blast; do
+for name in $names; do
   seconds=$(cut -d' ' -f1 "$work/$name" | median)
   kilobytes=$(cut -d' ' -f2 "$work/$name" | median)
   printf '%-8s median %6.2f s  peak %8d KiB\n' "$name" "$seconds" "$kilobytes"

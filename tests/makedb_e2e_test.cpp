@@ -158,6 +158,133 @@ TEST_F(Makedb, UnreadableInputAndUnwritableOutput) {
   EXPECT_EQ(nowhere.status, 1);
 }
 
+// ---- Shards -------------------------------------------------------------------------
+
+class MakedbShards : public Makedb {
+ protected:
+  void SetUp() override {
+    ASSERT_EQ(
+        RunMakedb({"motifs", "-q", BRISEL_DATA_DIR "/site-patterns.txt", dir_ / "sites"}).status,
+        0);
+    ASSERT_EQ(RunMakedb({"sequences", "-q", kSample, dir_ / "whole"}).status, 0);
+  }
+
+  // The standard output of the search of one database, which must pass the
+  // search's check of the database.
+  std::string Search(const std::string& root) {
+    const ProcessResult r = RunSearch({"-l", "-e", "9", "-m", dir_ / "sites", "-s", root});
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.err.find("brisel-search:"), std::string::npos) << r.err;
+    return r.out;
+  }
+
+  // Checks the manifest and every shard it lists, and returns the shards'
+  // residue counts.
+  std::vector<std::uint64_t> CheckShards(std::size_t shards) {
+    std::string manifest;
+    for (std::size_t k = 1; k <= shards; ++k)
+      manifest += "db." + std::to_string(k) + "\n";
+    EXPECT_EQ(Block(".shards"), manifest);
+    std::string searched, names, texts;
+    std::vector<std::uint64_t> residues;
+    for (std::size_t k = 1; k <= shards; ++k) {
+      const std::string shard = root_ + "." + std::to_string(k);
+      searched += Search(shard);
+      names += ReadFile(shard + "-names.bin");
+      texts += ReadFile(shard + "-textSequences.bin");
+      residues.push_back(ReadFile(shard + "-textSequences.bin").size());
+      EXPECT_NE(residues.back(), 0u) << "shard " << k << " is empty";
+    }
+    const std::string whole = Search(dir_ / "whole");
+    EXPECT_GT(whole.size(), 100000u);
+    EXPECT_TRUE(searched == whole) << "the shards' hits, one after the other, are the hits";
+    EXPECT_TRUE(names == ReadFile(dir_ / "whole-names.bin"));
+    EXPECT_TRUE(texts == ReadFile(dir_ / "whole-textSequences.bin"));
+    EXPECT_FALSE(std::filesystem::exists(root_ + "-stats")) << "no unsharded database";
+    return residues;
+  }
+
+  static constexpr const char* kSample = BRISEL_DATA_DIR "/swissprot-100.fasta";
+};
+
+TEST_F(MakedbShards, ThreeShardsOfAboutEqualResidues) {
+  const ProcessResult r = RunMakedb({"sequences", "--shards", "3", kSample, root_});
+  ASSERT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(r.err,
+            "100 sequences, 37225 residues written to 3 shards listed in " + root_ + ".shards\n");
+  for (std::uint64_t residues : CheckShards(3)) {
+    EXPECT_NEAR(static_cast<double>(residues), 37225 / 3.0, 2000) << "within one sequence";
+  }
+}
+
+TEST_F(MakedbShards, ShardsCappedInSize) {
+  const ProcessResult r = RunMakedb({"sequences", "-q", "--shard-size=5K", kSample, root_});
+  ASSERT_EQ(r.status, 0) << r.err;
+  std::uint64_t shards = 0;
+  for (const std::string& name : ListDirectory(dir_.path()))
+    shards += name.ends_with("-stats") && name.starts_with("db.");
+  EXPECT_GE(shards, 8u);
+  for (std::uint64_t residues : CheckShards(shards))
+    EXPECT_LE(residues, 5000u);
+}
+
+TEST_F(MakedbShards, GzipInputIsReadTwice) {
+  const std::string fasta = ReadFile(kSample);
+  gzFile gz = gzopen((dir_ / "input.gz").c_str(), "wb");
+  gzwrite(gz, fasta.data(), static_cast<unsigned>(fasta.size()));
+  gzclose(gz);
+  const ProcessResult r = RunMakedb({"sequences", "-q", "--shards", "2", dir_ / "input.gz", root_});
+  ASSERT_EQ(r.status, 0) << r.err;
+  CheckShards(2);
+}
+
+TEST_F(MakedbShards, FaultsWriteNothing) {
+  const std::vector<std::string> before = ListDirectory(dir_.path());
+  WriteFile(input_, ">a\nAC\n>b\nD\n");
+  const struct {
+    std::vector<std::string> args;
+    std::string stdinPath;
+    std::string err;
+  } cases[] = {
+      {{"--shards", "3", input_, root_},
+       {},
+       input_ + ": --shards 3 asks for more shards than its 2 sequences"},
+      {{"--shard-size", "1", input_, root_},
+       {},
+       input_ + ":1: sequence 'a' has 2 residues, more than the --shard-size of 1"},
+      {{"--shards", "2", "-", root_},
+       input_,
+       "standard input: --shards and --shard-size need an input file that can be read twice, "
+       "not a pipe"},
+      {{"--shards", "0", input_, root_},
+       {},
+       "--shards takes a whole number of at least 1, not '0'"},
+      {{"--shard-size", "2T", input_, root_},
+       {},
+       "--shard-size takes a number of residues (e.g. 500M) of at least 1, not '2T'"},
+      {{"--shard-size", "5G", input_, root_},
+       {},
+       "--shard-size is at most 4294967295 residues, the limit of one database"},
+      {{"--shards", "2", "--shard-size", "1M", input_, root_},
+       {},
+       "--shards and --shard-size exclude each other"},
+      {{input_, root_, "--shards"}, {}, "--shards needs a value (see brisel-makedb --help)"},
+  };
+  for (const auto& c : cases) {
+    std::vector<std::string> args = {"sequences"};
+    args.insert(args.end(), c.args.begin(), c.args.end());
+    RunOptions options;
+    options.stdinPath = c.stdinPath;
+    const ProcessResult r = RunMakedb(args, options);
+    EXPECT_EQ(r.err, "brisel-makedb: " + c.err + "\n");
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.out, "");
+    std::vector<std::string> after = ListDirectory(dir_.path());
+    std::erase(after, "input");
+    EXPECT_EQ(after, before) << c.err;
+  }
+}
+
 // ---- Motif databases -------------------------------------------------------------
 
 TEST_F(Makedb, APatternListWithCommentsBlankLinesAndDefaultRecords) {
@@ -330,7 +457,9 @@ TEST_F(Makedb, ARebuildReplacesEveryFile) {
 TEST_F(Makedb, HelpAndVersion) {
   const ProcessResult help = RunMakedb({"--help"});
   EXPECT_EQ(help.status, 0);
-  EXPECT_NE(help.out.find("Usage: brisel-makedb sequences [-q] INPUT ROOT\n"), std::string::npos);
+  EXPECT_NE(help.out.find("Usage: brisel-makedb sequences [-q] [--shards N | --shard-size SIZE] "
+                          "INPUT ROOT\n"),
+            std::string::npos);
   EXPECT_EQ(help.err, "");
   const ProcessResult version = RunMakedb({"--version"});
   EXPECT_EQ(version.out, "brisel-makedb " BRISEL_VERSION "\n");

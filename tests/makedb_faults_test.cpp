@@ -95,15 +95,20 @@ TEST_F(MakedbFaults, AFullFilesystemFailsTheBuildAndKeepsTheOldDatabase) {
 }
 
 // Starts a long build of a new database and stops it with `signalNumber` once
-// it has begun writing.
+// it has begun writing (for shards: once it has begun writing `waitFor`).
 void InterruptBuild(const std::string& input, const std::string& root,
-                    const std::filesystem::path& directory, int signalNumber) {
-  BackgroundProgram build(BRISEL_MAKEDB_PATH, "brisel-makedb", {"sequences", "-q", input, root});
+                    const std::filesystem::path& directory, int signalNumber,
+                    const std::vector<std::string>& options = {},
+                    const std::string& waitFor = ".tmp-") {
+  std::vector<std::string> args = {"sequences", "-q"};
+  args.insert(args.end(), options.begin(), options.end());
+  args.insert(args.end(), {input, root});
+  BackgroundProgram build(BRISEL_MAKEDB_PATH, "brisel-makedb", args);
   const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
   bool writing = false;
   while (!writing && std::chrono::steady_clock::now() < deadline) {
     for (const std::string& name : ListDirectory(directory))
-      writing |= name.find(".tmp-") != std::string::npos;
+      writing |= name.find(waitFor) != std::string::npos;
     if (!writing) std::this_thread::sleep_for(std::chrono::milliseconds(1));
   }
   ASSERT_TRUE(writing) << "the build never began to write";
@@ -123,6 +128,12 @@ TEST_F(MakedbFaults, ABuildKilledMidWayLeavesTheOldDatabaseIntact) {
 TEST_F(MakedbFaults, ABuildInterruptedBySigtermCleansUp) {
   WriteFile(dir_ / "big.fa", GeneratedFasta(200000, 200));
   InterruptBuild(dir_ / "big.fa", root_, dbDir_, SIGTERM);
+  EXPECT_EQ(Snapshot(dbDir_), before_) << "no temporary file is left";
+}
+
+TEST_F(MakedbFaults, AShardedBuildInterruptedBySigtermCleansUpEveryShard) {
+  WriteFile(dir_ / "big.fa", GeneratedFasta(200000, 200));
+  InterruptBuild(dir_ / "big.fa", root_, dbDir_, SIGTERM, {"--shards", "3"}, "sprot.3-names.bin");
   EXPECT_EQ(Snapshot(dbDir_), before_) << "no temporary file is left";
 }
 

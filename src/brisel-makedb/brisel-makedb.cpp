@@ -11,13 +11,12 @@
 #include <vector>
 
 #include "build_error.h"
-#include "fasta_reader.h"
 #include "input_file.h"
 #include "makedb_command_line.h"
 #include "motif_builder.h"
 #include "pattern_sources.h"
 #include "progress_line.h"
-#include "sequence_builder.h"
+#include "sequence_build.h"
 #include "staged_files.h"
 
 namespace {
@@ -28,18 +27,15 @@ std::string Count(std::uint64_t n, const char* noun) {
 }
 
 void BuildSequenceDatabase(const MakedbOptions& options) {
-  InputFile input(options.input);
-  SequenceDatabaseBuilder builder(input.plainSize());
-  {
-    ProgressLine progress(options.quiet, input);
-    ReadFastaRecords(input, builder, progress);
-  }
-  StagedDatabase database(options.root);
-  builder.Write(database);
-  database.Commit();
-  if (!options.quiet) {
-    std::fprintf(stderr, "%s, %s written to %s\n", Count(builder.sequences(), "sequence").c_str(),
-                 Count(builder.residues(), "residue").c_str(), options.root.c_str());
+  const SequenceBuildSummary summary = BuildSequenceDatabases(options);
+  if (options.quiet) return;
+  std::fprintf(stderr, "%s, %s written to ", Count(summary.sequences, "sequence").c_str(),
+               Count(summary.residues, "residue").c_str());
+  if (summary.shards == 0) {
+    std::fprintf(stderr, "%s\n", options.root.c_str());
+  } else {
+    std::fprintf(stderr, "%s listed in %s.shards\n", Count(summary.shards, "shard").c_str(),
+                 options.root.c_str());
   }
 }
 

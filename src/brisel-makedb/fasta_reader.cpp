@@ -27,24 +27,38 @@ void StripLine(std::string_view line, std::string& residues) {
 }  // namespace
 
 void ReadFastaRecords(InputFile& input, FastaSink& sink, ProgressLine& progress) {
-  std::string_view line;
-  std::string residues;
+  // The input is taken in pieces, so that a sequence on one long line is never
+  // held whole; only a name line is gathered.
+  std::string_view piece;
+  bool endsLine = false;
+  bool atLineStart = true;
+  bool inName = false;
   bool inRecord = false;
-  while (input.NextLine(line)) {
-    if (!line.empty() && line[0] == '>') {
-      std::string_view name = line.substr(1);
-      if (!name.empty() && name.back() == '\r') name.remove_suffix(1);
+  std::string name;
+  std::string residues;
+  while (input.NextPiece(piece, endsLine)) {
+    if (atLineStart && !piece.empty() && piece[0] == '>') {
+      inName = true;
+      name.assign(piece.substr(1));
+    } else if (inName) {
+      name.append(piece);
+    } else {
+      StripLine(piece, residues);
+      if (!residues.empty()) {
+        if (!inRecord) {
+          throw BuildError(input.name() + ":" + std::to_string(input.lineNumber()) +
+                           ": sequence text before the first '>' line");
+        }
+        sink.AddResidues(residues, input);
+      }
+    }
+    atLineStart = endsLine;
+    if (inName && endsLine) {
+      if (!name.empty() && name.back() == '\r') name.pop_back();
       sink.StartRecord(name, input);
       progress.Record();
+      inName = false;
       inRecord = true;
-      continue;
     }
-    StripLine(line, residues);
-    if (residues.empty()) continue;
-    if (!inRecord) {
-      throw BuildError(input.name() + ":" + std::to_string(input.lineNumber()) +
-                       ": sequence text before the first '>' line");
-    }
-    sink.AddResidues(residues, input);
   }
 }

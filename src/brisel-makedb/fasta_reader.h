@@ -23,7 +23,8 @@ class FastaSink {
   virtual void AddResidues(std::string_view residues, const InputFile& input) = 0;
 };
 
-// Reads every record of `input` into `sink`. Throws BuildError.
+// Reads every record of `input` into `sink`, a long sequence line in several
+// calls of AddResidues. Throws BuildError.
 void ReadFastaRecords(InputFile& input, FastaSink& sink, ProgressLine& progress);
 
 #endif  // BRISEL_MAKEDB_FASTA_READER_H

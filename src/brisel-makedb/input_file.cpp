@@ -5,6 +5,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 
@@ -112,4 +113,32 @@ bool InputFile::NextLine(std::string_view& line) {
   begin_ = end_;
   ++lineNumber_;
   return true;
+}
+
+bool InputFile::NextPiece(std::string_view& piece, bool& endsLine) {
+  for (;;) {
+    const std::size_t unread = std::min(end_ - begin_, kMaxPiece);
+    const void* newline = std::memchr(buffer_.data() + begin_, '\n', unread);
+    if (newline != nullptr || unread == kMaxPiece || (atEnd_ && unread > 0)) {
+      const std::size_t length =
+          newline != nullptr
+              ? static_cast<std::size_t>(static_cast<const char*>(newline) - buffer_.data()) -
+                    begin_
+              : unread;
+      piece = std::string_view(buffer_.data() + begin_, length);
+      endsLine = newline != nullptr || (atEnd_ && length == end_ - begin_);
+      begin_ += length + (newline != nullptr ? 1 : 0);
+      if (!midLine_) ++lineNumber_;
+      midLine_ = !endsLine;
+      return true;
+    }
+    if (!Refill()) {
+      if (begin_ < end_) continue;  // the last line, without a newline
+      if (!midLine_) return false;
+      piece = std::string_view();  // the end of a last line handed out in pieces
+      endsLine = true;
+      midLine_ = false;
+      return true;
+    }
+  }
 }

@@ -4,8 +4,10 @@
 // is recognised by its magic bytes and decompressed through zlib; any other
 // input is read as it stands. Lines may be of any length; a line is handed out
 // without its newline (a carriage return before it is kept) and stays valid
-// until the next call. Read and decompression errors throw BuildError naming the
-// input.
+// until the next call. A reader that must not hold a whole line (a sequence on
+// one line of any length) takes it in pieces of bounded size instead; one
+// input is read either by lines or by pieces. Read and decompression errors
+// throw BuildError naming the input.
 #ifndef BRISEL_MAKEDB_INPUT_FILE_H
 #define BRISEL_MAKEDB_INPUT_FILE_H
 
@@ -27,6 +29,12 @@ class InputFile {
 
   // Stores the next line in `line`; false at the end of the input.
   bool NextLine(std::string_view& line);
+
+  // Stores the next piece of the current line in `piece`, at most
+  // kMaxPiece bytes, and whether it ends the line; false at the end of the
+  // input. A piece is empty only when it ends its line.
+  bool NextPiece(std::string_view& piece, bool& endsLine);
+  static constexpr std::size_t kMaxPiece = std::size_t{1} << 16;
 
   // The input's name in messages: its path, or "standard input".
   const std::string& name() const { return name_; }
@@ -51,6 +59,7 @@ class InputFile {
   std::size_t end_ = 0;    // end of the bytes read
   bool atEnd_ = false;
   std::uint64_t lineNumber_ = 0;
+  bool midLine_ = false;  // NextPiece has handed out part of the current line
   std::optional<std::uint64_t> totalBytes_;
   std::optional<std::uint64_t> plainSize_;
 };

@@ -1,10 +1,63 @@
 // makedb_command_line.cpp: reads the command and its options.
 #include "makedb_command_line.h"
 
+#include <limits>
+
 #include "build_error.h"
 
+namespace {
+
+// A whole number of at least 1, with an optional decimal suffix when
+// `suffixes` is set. Throws BuildError naming the option.
+std::uint64_t ParseCount(const std::string& option, const std::string& text, bool suffixes) {
+  const std::string what = suffixes ? "a number of residues (e.g. 500M)" : "a whole number";
+  const auto bad = [&] {
+    return BuildError(option + " takes " + what + " of at least 1, not '" + text + "'");
+  };
+  std::uint64_t value = 0;
+  std::size_t i = 0;
+  constexpr std::uint64_t kMax = std::numeric_limits<std::uint64_t>::max();
+  for (; i < text.size() && text[i] >= '0' && text[i] <= '9'; ++i) {
+    const auto digit = static_cast<std::uint64_t>(text[i] - '0');
+    if (value > (kMax - digit) / 10) throw bad();
+    value = value * 10 + digit;
+  }
+  if (i == 0) throw bad();
+  if (i < text.size()) {
+    std::uint64_t scale = 0;
+    if (suffixes && i + 1 == text.size()) {
+      switch (text[i]) {
+        case 'K':
+        case 'k':
+          scale = 1000;
+          break;
+        case 'M':
+        case 'm':
+          scale = 1000000;
+          break;
+        case 'G':
+        case 'g':
+          scale = 1000000000;
+          break;
+      }
+    }
+    if (scale == 0 || value > kMax / scale) throw bad();
+    value *= scale;
+  }
+  if (value == 0) throw bad();
+  return value;
+}
+
+// "--shards" or "--shard-size", alone or followed by "=VALUE".
+bool IsShardOption(const std::string& word) {
+  const std::string name = word.substr(0, word.find('='));
+  return name == "--shards" || name == "--shard-size";
+}
+
+}  // namespace
+
 const char kMakedbUsage[] =
-    "Usage: brisel-makedb sequences [-q] INPUT ROOT\n"
+    "Usage: brisel-makedb sequences [-q] [--shards N | --shard-size SIZE] INPUT ROOT\n"
     "       brisel-makedb motifs [-q] [--keep-order] INPUT ROOT\n"
     "       brisel-makedb --help | --version\n"
     "Build a database for brisel-search.\n"
@@ -15,11 +68,19 @@ const char kMakedbUsage[] =
     "                per line followed by its record text; builds a motif database\n"
     "  -q            no progress line and no summary\n"
     "  --keep-order  keep the motifs in input order instead of most specific first\n"
+    "  --shards N    split the sequences, in input order, into N databases of about\n"
+    "                equal residue counts, ROOT.1 to ROOT.N, listed in ROOT.shards\n"
+    "  --shard-size SIZE\n"
+    "                the same, each shard holding at most SIZE residues (suffixes\n"
+    "                K, M, G: thousands, millions, billions)\n"
     "\n"
     "INPUT - reads standard input. ROOT is the database's root path, as\n"
     "brisel-search -l takes it: brisel-makedb sequences proteins.fa db/sprot\n"
     "writes db/sprot-stats and db/sprot-*.bin. An existing database at ROOT is\n"
-    "replaced only once the new one has been written in full.\n";
+    "replaced only once the new one has been written in full. A database holds at\n"
+    "most 4294967295 residues and 165191049 sequences; split larger inputs into\n"
+    "shards (INPUT must then be a file, plain or gzip, as it is read twice) and\n"
+    "search each shard in the order ROOT.shards lists them.\n";
 
 MakedbOptions ParseMakedbOptions(const std::vector<std::string>& words) {
   MakedbOptions options;
@@ -50,6 +111,22 @@ MakedbOptions ParseMakedbOptions(const std::vector<std::string>& words) {
       options.quiet = true;
     } else if (word == "--keep-order" && options.command == MakedbCommand::kMotifs) {
       options.keepOrder = true;
+    } else if (options.command == MakedbCommand::kSequences && IsShardOption(word)) {
+      const std::size_t equals = word.find('=');
+      const std::string option = word.substr(0, equals);
+      std::string value;
+      if (equals != std::string::npos) {
+        value = word.substr(equals + 1);
+      } else if (i + 1 < words.size()) {
+        value = words[++i];
+      } else {
+        throw BuildError(option + " needs a value (see brisel-makedb --help)");
+      }
+      if (option == "--shards") {
+        options.shards = ParseCount(option, value, false);
+      } else {
+        options.shardSize = ParseCount(option, value, true);
+      }
     } else if (word == "--help") {
       options.command = MakedbCommand::kHelp;
       return options;
@@ -61,6 +138,13 @@ MakedbOptions ParseMakedbOptions(const std::vector<std::string>& words) {
     throw BuildError(command + " takes INPUT and ROOT (see brisel-makedb --help)");
   }
   if (operands[1].empty()) throw BuildError("the ROOT path is empty");
+  if (options.shards > 0 && options.shardSize > 0) {
+    throw BuildError("--shards and --shard-size exclude each other");
+  }
+  if (options.shardSize > kMaxShardSize) {
+    throw BuildError("--shard-size is at most " + std::to_string(kMaxShardSize) +
+                     " residues, the limit of one database");
+  }
   options.input = operands[0];
   options.root = operands[1];
   return options;

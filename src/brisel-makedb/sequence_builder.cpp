@@ -1,10 +1,8 @@
-// sequence_builder.cpp: the blocks of a sequence database.
+// sequence_builder.cpp: the blocks of a sequence database, streamed.
 #include "sequence_builder.h"
 
 #include <algorithm>
 #include <bit>
-#include <string>
-#include <vector>
 
 #include "brisel.h"
 #include "build_error.h"
@@ -12,149 +10,193 @@
 
 namespace {
 
-// Capacities, which are also the growth steps of the arrays. Large
-// allocations are zero pages until they are touched, so an upper bound costs
-// nothing beyond its address range.
-constexpr std::uint64_t kMaxCharsCapacity = std::uint64_t{1} << 30;
-constexpr std::uint64_t kUnknownCharsCapacity = std::uint64_t{64} << 20;
-constexpr std::uint64_t kUnknownIndexCapacity = std::uint64_t{1} << 20;
-constexpr unsigned long kLetterListCapacity = 4096;
-constexpr std::size_t kMaskChunk = 1 << 16;
+// Buffers of the blocks, in bytes. The text and mask buffers hold the same
+// number of residues, so the two blocks go to disk in step.
+constexpr std::size_t kIndexBuffer = std::size_t{1} << 20;
+constexpr std::size_t kTextBuffer = std::size_t{1} << 20;
+constexpr std::size_t kWordBuffer = std::size_t{4} << 20;
 
-unsigned long CharsCapacity(std::optional<std::uint64_t> sizeHint) {
-  if (!sizeHint) return kUnknownCharsCapacity;
-  return std::clamp<std::uint64_t>(*sizeHint, 1, kMaxCharsCapacity);
-}
+// Residues handled at a time: masks computed, text read back.
+constexpr std::size_t kMaskChunk = std::size_t{1} << 12;
+constexpr std::size_t kReadBackChunk = std::size_t{1} << 20;
+// Positions buffered per letter while a long sequence's lists are sorted.
+constexpr std::size_t kLetterBuffer = std::size_t{1} << 14;
 
-unsigned long IndexCapacity(std::optional<std::uint64_t> sizeHint) {
-  if (!sizeHint) return kUnknownIndexCapacity;
-  return std::clamp<std::uint64_t>(*sizeHint / 16, 1, kMaxCharsCapacity / 4);
+constexpr std::uint8_t kNotALetter = 26;
+
+// The residue mask and the letter index (kNotALetter for none) of every byte.
+struct ResidueTables {
+  std::array<std::uint32_t, 256> mask{};
+  std::array<std::uint8_t, 256> letter{};
+
+  ResidueTables() {
+    std::uint32_t charToBitMap[kCharToBitMapLength];
+    InitializeCharToBitMap(charToBitMap, kCharToBitMapLength);
+    for (int c = 0; c < 256; ++c) {
+      mask[c] = CharToMask(charToBitMap, static_cast<unsigned char>(c));
+      letter[c] = mask[c] == 0 ? kNotALetter : static_cast<std::uint8_t>(std::countr_zero(mask[c]));
+    }
+  }
+};
+
+const ResidueTables& Tables() {
+  static const ResidueTables tables;
+  return tables;
 }
 
 std::string At(const InputFile& input) {
   return input.name() + ":" + std::to_string(input.lineNumber()) + ": ";
 }
 
-void AppendIndex(DArray array, std::uint64_t value) {
-  const auto entry = static_cast<std::uint32_t>(value);
-  ArrayAppend(array, &entry);
-}
-
-const char* CharsOf(DArray array) {
-  return ArrayLength(array) == 0 ? "" : static_cast<const char*>(ArrayNth(array, 0));
-}
-
-const std::uint32_t* UnsignedsOf(DArray array) {
-  return static_cast<const std::uint32_t*>(ArrayNth(array, 0));
-}
-
 }  // namespace
 
-SequenceDatabaseBuilder::SequenceDatabaseBuilder(std::optional<std::uint64_t> sizeHint,
-                                                 SequenceLimits limits)
-    : limits_(limits),
-      names_(ArrayNew(1, CharsCapacity(sizeHint), nullptr)),
-      nameIndices_(ArrayNew(sizeof(std::uint32_t), IndexCapacity(sizeHint), nullptr)),
-      textSequences_(ArrayNew(1, CharsCapacity(sizeHint), nullptr)),
-      sequenceIndices_(ArrayNew(sizeof(std::uint32_t), IndexCapacity(sizeHint), nullptr)) {
-  AppendIndex(nameIndices_.get(), 0);
-  AppendIndex(sequenceIndices_.get(), 0);
+SequenceDatabaseBuilder::SequenceDatabaseBuilder(StagedFiles& files, std::string root,
+                                                 SequenceLimits limits, std::string limitAdvice,
+                                                 std::size_t heldResidues)
+    : database_(files, std::move(root)),
+      limits_(limits),
+      limitAdvice_(std::move(limitAdvice)),
+      heldResidues_(heldResidues),
+      names_(database_.Stage("-names.bin"), database_.FinalPath("-names.bin"), kTextBuffer),
+      nameIndices_(database_.Stage("-nameIndices.bin"), database_.FinalPath("-nameIndices.bin"),
+                   kIndexBuffer),
+      texts_(database_.Stage("-textSequences.bin"), database_.FinalPath("-textSequences.bin"),
+             kTextBuffer),
+      masks_(database_.Stage("-bitSequences.bin"), database_.FinalPath("-bitSequences.bin"),
+             kWordBuffer),
+      sequenceIndices_(database_.Stage("-sequenceIndices.bin"),
+                       database_.FinalPath("-sequenceIndices.bin"), kIndexBuffer),
+      offsets_(database_.Stage("-offsets.bin"), database_.FinalPath("-offsets.bin"), kWordBuffer),
+      offsetIndices_(database_.Stage("-offsetIndices.bin"),
+                     database_.FinalPath("-offsetIndices.bin"), kWordBuffer) {
+  letters_.reserve(heldResidues_);
+  positions_.reserve(heldResidues_);
+  nameIndices_.AppendUnsigned(0);
+  sequenceIndices_.AppendUnsigned(0);
+  offsetIndices_.AppendUnsigned(0);
 }
 
-void SequenceDatabaseBuilder::CloseRecord() {
-  if (!inRecord_) return;
-  AppendIndex(sequenceIndices_.get(), residues());
-  inRecord_ = false;
+void SequenceDatabaseBuilder::FailLimit(const InputFile& input, const std::string& what) const {
+  throw BuildError(At(input) + what + limitAdvice_);
 }
 
-void SequenceDatabaseBuilder::StartRecord(std::string_view name, const InputFile& input) {
-  CloseRecord();
-  if (sequences() >= limits_.maxSequences) {
-    throw BuildError(At(input) + "more than " + std::to_string(limits_.maxSequences) +
-                     " sequences");
+void SequenceDatabaseBuilder::StartSequence(std::string_view name, const InputFile& input) {
+  EndSequence();
+  if (sequences_ >= limits_.maxSequences) {
+    FailLimit(input, "more than " + std::to_string(limits_.maxSequences) + " sequences");
   }
-  const std::uint64_t nameChars = ArrayLength(names_.get());
-  if (nameChars + name.size() > limits_.maxBlockLength) {
-    throw BuildError(At(input) + "names longer than " + std::to_string(limits_.maxBlockLength) +
-                     " characters in all");
+  if (nameChars_ + name.size() > limits_.maxBlockLength) {
+    FailLimit(input,
+              "names longer than " + std::to_string(limits_.maxBlockLength) + " characters in all");
   }
-  ArrayAppendMany(names_.get(), name.data(), name.size());
-  AppendIndex(nameIndices_.get(), nameChars + name.size());
-  inRecord_ = true;
+  names_.Append(name.data(), name.size());
+  nameChars_ += name.size();
+  nameIndices_.AppendUnsigned(static_cast<std::uint32_t>(nameChars_));
+  ++sequences_;
+  open_ = true;
+  start_ = residues_;
 }
 
 void SequenceDatabaseBuilder::AddResidues(std::string_view residues, const InputFile& input) {
-  if (this->residues() + residues.size() > limits_.maxBlockLength) {
-    throw BuildError(At(input) + "more than " + std::to_string(limits_.maxBlockLength) +
-                     " residues in all");
+  if (residues_ + residues.size() > limits_.maxBlockLength) {
+    FailLimit(input, "more than " + std::to_string(limits_.maxBlockLength) + " residues in all");
   }
-  ArrayAppendMany(textSequences_.get(), residues.data(), residues.size());
+  texts_.Append(residues.data(), residues.size());
+  const std::uint64_t length = residues_ - start_ + residues.size();
+  if (held_ && length > heldResidues_) {
+    held_ = false;
+    letters_.clear();
+  }
+  const ResidueTables& tables = Tables();
+  std::uint32_t masks[kMaskChunk];
+  std::uint8_t letters[kMaskChunk];
+  for (std::size_t done = 0; done < residues.size();) {
+    const std::size_t n = std::min(kMaskChunk, residues.size() - done);
+    for (std::size_t i = 0; i < n; ++i) {
+      const auto c = static_cast<unsigned char>(residues[done + i]);
+      masks[i] = tables.mask[c];
+      letters[i] = tables.letter[c];
+      ++letterCounts_[letters[i]];
+    }
+    masks_.Append(std::span<const std::uint32_t>(masks, n));
+    if (held_) letters_.insert(letters_.end(), letters, letters + n);
+    done += n;
+  }
+  residues_ += residues.size();
 }
 
-void SequenceDatabaseBuilder::Write(StagedDatabase& database) {
-  CloseRecord();
-  const std::uint64_t sequenceCount = sequences();
-  const std::uint64_t residueCount = residues();
-  const char* text = CharsOf(textSequences_.get());
-  const std::uint32_t* sequenceIndices = UnsignedsOf(sequenceIndices_.get());
-  std::uint32_t charToBitMap[kCharToBitMapLength];
-  InitializeCharToBitMap(charToBitMap, kCharToBitMapLength);
-
-  WriteStagedBlock(database, "-names.bin", names_.get(), BlockKind::kChars);
-  WriteStagedBlock(database, "-nameIndices.bin", nameIndices_.get(), BlockKind::kUnsignedLongs);
-  WriteStagedBlock(database, "-textSequences.bin", textSequences_.get(), BlockKind::kChars);
-
-  // The residue masks, element for element beside the texts. Their array is
-  // reused for the letter position lists, which are never longer.
-  const ArrayPtr residueArray(
-      ArrayNew(sizeof(std::uint32_t), std::max<std::uint64_t>(residueCount, 1), nullptr));
-  {
-    std::uint32_t masks[kMaskChunk];
-    for (std::uint64_t done = 0; done < residueCount;) {
-      const std::size_t n = std::min<std::uint64_t>(kMaskChunk, residueCount - done);
-      for (std::size_t i = 0; i < n; ++i) {
-        masks[i] = CharToMask(charToBitMap, static_cast<unsigned char>(text[done + i]));
-      }
-      ArrayAppendMany(residueArray.get(), masks, n);
-      done += n;
-    }
-    WriteStagedBlock(database, "-bitSequences.bin", residueArray.get(), BlockKind::kUnsignedLongs);
+void SequenceDatabaseBuilder::WriteHeldLetterLists() {
+  std::array<std::uint64_t, 27> next{};
+  for (std::size_t k = 0; k < 26; ++k)
+    next[k + 1] = next[k] + letterCounts_[k];
+  positions_.resize(next[26]);
+  for (std::size_t p = 0; p < letters_.size(); ++p) {
+    const std::uint8_t k = letters_[p];
+    if (k != kNotALetter) positions_[next[k]++] = static_cast<std::uint32_t>(p);
   }
+  offsets_.Append(std::span<const std::uint32_t>(positions_));
+}
 
-  WriteStagedBlock(database, "-sequenceIndices.bin", sequenceIndices_.get(),
-                   BlockKind::kUnsignedLongs);
-
-  {  // For each sequence, the ascending positions of each letter, 'A' to 'Z'.
-    DArray offsets = residueArray.get();
-    ArrayClear(offsets);
-    const ArrayPtr offsetIndices(ArrayNew(sizeof(std::uint32_t), 26 * sequenceCount + 1, nullptr));
-    sequenceOffsetMapCDT letterLists;
-    std::vector<ArrayPtr> owners;
-    for (DArray& list : letterLists.map) {
-      owners.emplace_back(ArrayNew(sizeof(std::uint32_t), kLetterListCapacity, nullptr));
-      list = owners.back().get();
+void SequenceDatabaseBuilder::WriteLetterListsFromText() {
+  // Each letter's list has its place in the offsets block, known from the
+  // counts; the text is read back once and each position buffered under its
+  // letter until the buffer goes to its place.
+  std::array<std::uint64_t, 26> cursor{};  // the next entry of each list
+  cursor[0] = listed_;
+  for (std::size_t k = 1; k < 26; ++k)
+    cursor[k] = cursor[k - 1] + letterCounts_[k - 1];
+  std::vector<std::uint32_t> buffers(26 * kLetterBuffer);
+  std::array<std::size_t, 26> buffered{};
+  const auto flush = [&](std::size_t k) {
+    offsets_.WriteAt(cursor[k] * 4, buffers.data() + k * kLetterBuffer, buffered[k] * 4);
+    cursor[k] += buffered[k];
+    buffered[k] = 0;
+  };
+  const ResidueTables& tables = Tables();
+  std::vector<char> text(kReadBackChunk);
+  const std::uint64_t length = residues_ - start_;
+  for (std::uint64_t done = 0; done < length;) {
+    const std::size_t n = std::min<std::uint64_t>(kReadBackChunk, length - done);
+    texts_.ReadAt(start_ + done, std::span<char>(text.data(), n));
+    for (std::size_t i = 0; i < n; ++i) {
+      const std::uint8_t k = tables.letter[static_cast<unsigned char>(text[i])];
+      if (k == kNotALetter) continue;
+      buffers[k * kLetterBuffer + buffered[k]] = static_cast<std::uint32_t>(done + i);
+      if (++buffered[k] == kLetterBuffer) flush(k);
     }
-    AppendIndex(offsetIndices.get(), 0);
-    for (std::uint64_t s = 0; s < sequenceCount; ++s) {
-      for (DArray list : letterLists.map)
-        ArrayClear(list);
-      const std::uint32_t start = sequenceIndices[s];
-      const std::uint32_t length = sequenceIndices[s + 1] - start;
-      for (std::uint32_t p = 0; p < length; ++p) {
-        const std::uint32_t mask =
-            CharToMask(charToBitMap, static_cast<unsigned char>(text[start + p]));
-        if (mask != 0) ArrayAppend(letterLists.map[std::countr_zero(mask)], &p);
-      }
-      for (DArray list : letterLists.map) {
-        const unsigned long n = ArrayLength(list);
-        if (n > 0) ArrayAppendMany(offsets, ArrayNth(list, 0), n);
-        AppendIndex(offsetIndices.get(), ArrayLength(offsets));
-      }
-    }
-    WriteStagedBlock(database, "-offsets.bin", offsets, BlockKind::kUnsignedLongs);
-    WriteStagedBlock(database, "-offsetIndices.bin", offsetIndices.get(),
-                     BlockKind::kUnsignedLongs);
+    done += n;
   }
+  for (std::size_t k = 0; k < 26; ++k) {
+    if (buffered[k] > 0) flush(k);
+  }
+  offsets_.Extend(cursor[25] * 4);
+}
 
-  WriteStagedStats(database, sequenceCount, ArrayLength(names_.get()), residueCount);
+void SequenceDatabaseBuilder::EndSequence() {
+  if (!open_) return;
+  sequenceIndices_.AppendUnsigned(static_cast<std::uint32_t>(residues_));
+  if (held_) {
+    WriteHeldLetterLists();
+  } else {
+    WriteLetterListsFromText();
+  }
+  std::uint32_t ends[26];
+  for (std::size_t k = 0; k < 26; ++k) {
+    listed_ += letterCounts_[k];
+    ends[k] = static_cast<std::uint32_t>(listed_);
+  }
+  offsetIndices_.Append(std::span<const std::uint32_t>(ends));
+  open_ = false;
+  letterCounts_ = {};
+  letters_.clear();
+  held_ = true;
+}
+
+void SequenceDatabaseBuilder::Finish() {
+  EndSequence();
+  for (BlockFileWriter* block :
+       {&names_, &nameIndices_, &texts_, &masks_, &sequenceIndices_, &offsets_, &offsetIndices_}) {
+    block->Close();
+  }
+  WriteStagedStats(database_, sequences_, nameChars_, residues_);
 }

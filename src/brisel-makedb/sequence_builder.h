@@ -1,24 +1,32 @@
-// sequence_builder.h: builds the seven blocks and the stats file of a sequence
-// database from FASTA records.
+// sequence_builder.h: writes the seven blocks and the stats file of one
+// sequence database as the sequences are read.
 //
-// Names and residue texts are collected as they are read; the residue masks and
-// the 26 ascending letter position lists of each sequence are derived from the
-// texts when the database is written, one block at a time, so that the build
-// holds at most the texts and one derived block in memory. Arrays are sized
-// from the input so that their linear growth stays cheap.
+// Each block is a staged file, appended to through a buffer of its own as the
+// records arrive: the name and its index entry when a record starts; the
+// residue texts and masks as its lines arrive; its text index entry and its 26
+// letter position lists when it ends. The lists of a sequence are sorted by
+// letter from the letter of each residue, held in memory for up to
+// `heldResidues` residues; the lists of a longer sequence are sorted from its
+// text, read back from the text block, into their places in the offsets block.
+// So the memory of a build is bounded whatever the input's size and its
+// sequences' lengths. The stats file is staged last, when the database is
+// finished.
 //
 // Limits: at most 165191049 sequences (26 x numSequences + 1 must fit in 32
 // bits) and at most 4294967295 name characters and residues (32-bit indexes).
-// Passing a limit is an error found while reading, before anything is written.
+// Passing a limit is an error, thrown with the limit and `limitAdvice` (how to
+// split the input) while the staged files are still temporary.
 #ifndef BRISEL_MAKEDB_SEQUENCE_BUILDER_H
 #define BRISEL_MAKEDB_SEQUENCE_BUILDER_H
 
+#include <array>
 #include <cstdint>
-#include <optional>
+#include <string>
 #include <string_view>
+#include <vector>
 
-#include "darray.h"
-#include "fasta_reader.h"
+#include "block_file_writer.h"
+#include "input_file.h"
 #include "staged_files.h"
 
 struct SequenceLimits {
@@ -26,32 +34,51 @@ struct SequenceLimits {
   std::uint64_t maxBlockLength = 4294967295u;
 };
 
-class SequenceDatabaseBuilder final : public FastaSink {
+inline constexpr std::size_t kDefaultHeldResidues = std::size_t{1} << 22;
+
+class SequenceDatabaseBuilder {
  public:
-  // `sizeHint`: the size of a plain input file, an upper bound of the names and
-  // residues it holds.
-  explicit SequenceDatabaseBuilder(std::optional<std::uint64_t> sizeHint,
-                                   SequenceLimits limits = {});
+  // Stages the seven blocks of the database at `root` among `files`.
+  SequenceDatabaseBuilder(StagedFiles& files, std::string root, SequenceLimits limits,
+                          std::string limitAdvice, std::size_t heldResidues = kDefaultHeldResidues);
 
-  void StartRecord(std::string_view name, const InputFile& input) override;
-  void AddResidues(std::string_view residues, const InputFile& input) override;
+  // A new record begins; the previous one, if any, is complete.
+  void StartSequence(std::string_view name, const InputFile& input);
+  // More residues of the current record.
+  void AddResidues(std::string_view residues, const InputFile& input);
+  // Ends the last record, completes the blocks and stages the stats file.
+  void Finish();
 
-  // Writes the blocks and then the stats file as staged files of `database`.
-  // Throws BuildError.
-  void Write(StagedDatabase& database);
-
-  std::uint64_t sequences() const { return ArrayLength(nameIndices_.get()) - 1; }
-  std::uint64_t residues() const { return ArrayLength(textSequences_.get()); }
+  std::uint64_t sequences() const { return sequences_; }
+  std::uint64_t residues() const { return residues_; }
+  std::uint64_t nameChars() const { return nameChars_; }
 
  private:
-  void CloseRecord();
+  void EndSequence();
+  void WriteHeldLetterLists();
+  void WriteLetterListsFromText();
+  [[noreturn]] void FailLimit(const InputFile& input, const std::string& what) const;
 
+  StagedDatabase database_;
   SequenceLimits limits_;
-  ArrayPtr names_;
-  ArrayPtr nameIndices_;
-  ArrayPtr textSequences_;
-  ArrayPtr sequenceIndices_;
-  bool inRecord_ = false;
+  std::string limitAdvice_;
+  std::size_t heldResidues_;
+  BlockFileWriter names_, nameIndices_, texts_, masks_, sequenceIndices_, offsets_, offsetIndices_;
+
+  std::uint64_t sequences_ = 0;
+  std::uint64_t nameChars_ = 0;
+  std::uint64_t residues_ = 0;
+  std::uint64_t listed_ = 0;  // entries of the offsets block
+
+  // The open sequence: where its text starts, the number of residues of each
+  // letter (26 for the other characters), and while it is short enough the
+  // letter of each residue.
+  bool open_ = false;
+  std::uint64_t start_ = 0;
+  std::array<std::uint64_t, 27> letterCounts_{};
+  std::vector<std::uint8_t> letters_;
+  bool held_ = true;
+  std::vector<std::uint32_t> positions_;  // the held sequence's sorted lists
 };
 
 #endif  // BRISEL_MAKEDB_SEQUENCE_BUILDER_H

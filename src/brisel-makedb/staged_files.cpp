@@ -5,7 +5,6 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <array>
 #include <cerrno>
 #include <csignal>
 #include <cstring>
@@ -15,9 +14,9 @@
 namespace {
 
 // The temporary files that a signal handler must remove. The handler only reads
-// this table of NUL-terminated paths and calls unlink, both async-signal-safe.
-constexpr std::size_t kMaxTemporaries = 32;
-std::array<const char*, kMaxTemporaries> signalTemporaries{};
+// this table of NUL-terminated paths and calls unlink, both async-signal-safe;
+// the table changes only while the cleanup signals are blocked.
+const char* const* volatile signalTemporaries = nullptr;
 volatile std::sig_atomic_t signalTemporaryCount = 0;
 
 constexpr int kCleanupSignals[] = {SIGINT, SIGTERM, SIGHUP, SIGPIPE};
@@ -70,32 +69,35 @@ std::string Describe(const std::string& path, const char* action, int error) {
 
 }  // namespace
 
-StagedDatabase::StagedDatabase(std::string rootPath) : root_(std::move(rootPath)) {
-  files_.reserve(kMaxTemporaries);
+StagedFiles::StagedFiles() {
   InstallCleanupHandlers();
 }
 
-StagedDatabase::~StagedDatabase() {
+StagedFiles::~StagedFiles() {
   RemoveTemporaries();
   RestoreDefaultHandlers();
 }
 
-std::string StagedDatabase::Stage(std::string_view suffix) {
-  const std::string final = FinalPath(suffix);
-  if (files_.size() == kMaxTemporaries) throw BuildError(final + ": too many files staged");
-  std::string temporary = final + ".tmp-XXXXXX";
+std::string StagedFiles::Stage(const std::string& finalPath) {
+  std::string temporary = finalPath + ".tmp-XXXXXX";
   const CleanupSignalsBlocked blocked;
-  const int fd = ::mkstemp(temporary.data());
-  if (fd < 0) throw BuildError(Describe(final, "cannot create", errno));
+  signalTable_.reserve(signalTable_.size() + 1);
+  files_.push_back({std::move(temporary), finalPath});
+  StagedFile& file = files_.back();
+  const int fd = ::mkstemp(file.temporary.data());
+  if (fd < 0) {
+    const int error = errno;
+    files_.pop_back();
+    throw BuildError(Describe(finalPath, "cannot create", error));
+  }
   ::close(fd);
-  files_.push_back({std::move(temporary), final});
-  // The strings stay put: files_ never reallocates (reserved above).
-  signalTemporaries[files_.size() - 1] = files_.back().temporary.c_str();
-  signalTemporaryCount = static_cast<std::sig_atomic_t>(files_.size());
-  return files_.back().temporary;
+  signalTable_.push_back(file.temporary.c_str());
+  signalTemporaries = signalTable_.data();
+  signalTemporaryCount = static_cast<std::sig_atomic_t>(signalTable_.size());
+  return file.temporary;
 }
 
-void StagedDatabase::Commit() {
+void StagedFiles::Commit() {
   const mode_t mode = NewFileMode();
   for (const StagedFile& file : files_) {
     if (::chmod(file.temporary.c_str(), mode) != 0) {
@@ -113,10 +115,19 @@ void StagedDatabase::Commit() {
   RemoveTemporaries();
 }
 
-void StagedDatabase::RemoveTemporaries() noexcept {
+void StagedFiles::RemoveTemporaries() noexcept {
+  const CleanupSignalsBlocked blocked;
   signalTemporaryCount = 0;
+  signalTemporaries = nullptr;
   for (const StagedFile& file : files_) {
     if (!file.temporary.empty()) ::unlink(file.temporary.c_str());
   }
   files_.clear();
+  signalTable_.clear();
 }
+
+StagedDatabase::StagedDatabase(std::string rootPath)
+    : root_(std::move(rootPath)), owned_(std::make_unique<StagedFiles>()), files_(owned_.get()) {}
+
+StagedDatabase::StagedDatabase(StagedFiles& files, std::string rootPath)
+    : root_(std::move(rootPath)), files_(&files) {}

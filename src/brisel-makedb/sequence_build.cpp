@@ -1,0 +1,171 @@
+// sequence_build.cpp: the passes over the input and the shards they fill.
+#include "sequence_build.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <optional>
+#include <string>
+
+#include "build_error.h"
+#include "fasta_reader.h"
+#include "progress_line.h"
+#include "shard_plan.h"
+#include "staged_files.h"
+
+namespace {
+
+std::string ShardRoot(const std::string& root, std::uint64_t shard) {
+  return root + "." + std::to_string(shard);
+}
+
+// Receives the records of the build pass and hands each to the database of
+// its shard, opening the next shard when the plan says so.
+class ShardRouter final : public FastaSink {
+ public:
+  ShardRouter(StagedFiles& files, const MakedbOptions& options, ShardPlan plan,
+              SequenceLimits limits, std::size_t heldResidues)
+      : files_(files),
+        options_(options),
+        plan_(std::move(plan)),
+        limits_(limits),
+        heldResidues_(heldResidues) {}
+
+  void StartRecord(std::string_view name, const InputFile& input) override {
+    if (!builder_ || plan_.CutBefore(records_, residues_)) OpenShard();
+    builder_->StartSequence(name, input);
+    ++records_;
+  }
+
+  void AddResidues(std::string_view residues, const InputFile& input) override {
+    builder_->AddResidues(residues, input);
+    residues_ += residues.size();
+  }
+
+  // Completes the last shard (an empty database when unsharded and the input
+  // holds no record).
+  void Finish() {
+    if (!builder_) OpenShard();
+    FinishShard();
+  }
+
+  std::uint64_t records() const { return records_; }
+  std::uint64_t residues() const { return residues_; }
+  std::uint64_t shards() const { return shards_; }
+
+ private:
+  bool sharded() const { return options_.shards > 0 || options_.shardSize > 0; }
+
+  void OpenShard() {
+    FinishShard();
+    ++shards_;
+    std::string advice;
+    if (!sharded()) {
+      advice = " (split the input with --shards or --shard-size)";
+    } else if (options_.shards > 0) {
+      advice = " in shard " + std::to_string(shards_) + " (use more --shards, or --shard-size)";
+    }
+    builder_.emplace(files_, sharded() ? ShardRoot(options_.root, shards_) : options_.root, limits_,
+                     std::move(advice), heldResidues_);
+  }
+
+  void FinishShard() {
+    if (!builder_) return;
+    builder_->Finish();
+    builder_.reset();
+  }
+
+  StagedFiles& files_;
+  const MakedbOptions& options_;
+  ShardPlan plan_;
+  SequenceLimits limits_;
+  std::size_t heldResidues_;
+  std::optional<SequenceDatabaseBuilder> builder_;
+  std::uint64_t records_ = 0, residues_ = 0, shards_ = 0;
+};
+
+// Counts the input and plans its shards.
+ShardPlan PlanShards(const MakedbOptions& options, InputFile& input, SequenceLimits limits,
+                     std::uint64_t& records, std::uint64_t& residues) {
+  if (options.input == "-" || !input.totalBytes()) {
+    throw BuildError(input.name() +
+                     ": --shards and --shard-size need an input file that can be read twice, "
+                     "not a pipe");
+  }
+  InputCensus census(options.shardSize, limits);
+  {
+    ProgressLine progress(options.quiet, input);
+    ReadFastaRecords(input, census, progress);
+  }
+  census.Finish();
+  records = census.records();
+  residues = census.residues();
+  if (records == 0) throw BuildError(input.name() + ": no sequences to split into shards");
+  if (options.shards > records) {
+    throw BuildError(input.name() + ": --shards " + std::to_string(options.shards) +
+                     " asks for more shards than its " + std::to_string(records) + " sequence" +
+                     (records == 1 ? "" : "s"));
+  }
+  // The fullest shard holds at least the average, rounded up.
+  const auto average = [&](std::uint64_t n) {
+    return n / options.shards + (n % options.shards != 0);
+  };
+  if (options.shards > 0 &&
+      (average(residues) > limits.maxBlockLength || average(records) > limits.maxSequences)) {
+    throw BuildError(input.name() + ": " + std::to_string(options.shards) +
+                     " shards cannot hold its " + std::to_string(records) + " sequences and " +
+                     std::to_string(residues) + " residues (use more --shards, or --shard-size)");
+  }
+  if (options.shards > 0) return ShardPlan::ByCount(options.shards, records, residues);
+  return ShardPlan::ByCuts(census.cuts());
+}
+
+void WriteManifest(StagedFiles& files, const std::string& root, std::uint64_t shards) {
+  const std::string final = root + ".shards";
+  const std::string path = files.Stage(final);
+  const std::string base = std::filesystem::path(root).filename().string();
+  std::string text;
+  for (std::uint64_t k = 1; k <= shards; ++k)
+    text += ShardRoot(base, k) + "\n";
+  std::FILE* out = std::fopen(path.c_str(), "w");
+  if (out == nullptr) throw BuildError(final + ": cannot write: " + std::strerror(errno));
+  errno = 0;
+  const bool written = std::fwrite(text.data(), 1, text.size(), out) == text.size();
+  const int writeError = errno;
+  const bool closed = std::fclose(out) == 0;
+  if (!written || !closed) {
+    throw BuildError(final + ": cannot write: " +
+                     std::strerror(writeError != 0 ? writeError
+                                   : errno != 0    ? errno
+                                                   : EIO));
+  }
+}
+
+}  // namespace
+
+SequenceBuildSummary BuildSequenceDatabases(const MakedbOptions& options, SequenceLimits limits,
+                                            std::size_t heldResidues) {
+  const bool sharded = options.shards > 0 || options.shardSize > 0;
+  ShardPlan plan = ShardPlan::Single();
+  std::uint64_t censusRecords = 0, censusResidues = 0;
+  if (sharded) {
+    InputFile counted(options.input);
+    plan = PlanShards(options, counted, limits, censusRecords, censusResidues);
+  }
+
+  InputFile input(options.input);
+  StagedFiles files;
+  ShardRouter router(files, options, std::move(plan), limits, heldResidues);
+  {
+    ProgressLine progress(options.quiet, input);
+    ReadFastaRecords(input, router, progress);
+  }
+  if (sharded && (router.records() != censusRecords || router.residues() != censusResidues)) {
+    throw BuildError(input.name() + ": the input changed while it was read");
+  }
+  router.Finish();
+  if (sharded) WriteManifest(files, options.root, router.shards());
+  files.Commit();
+  return {router.records(), router.residues(), sharded ? router.shards() : 0};
+}
