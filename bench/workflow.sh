@@ -12,7 +12,7 @@
 #            over the shards it built)
 # and checks that the two results are byte for byte the same.
 #
-#   bench/workflow.sh PROTEINS.fasta [SHARDS] [CORES]
+#   [MOTIFS=patterns.txt CUTOFF=-2] bench/workflow.sh PROTEINS.fasta [SHARDS] [CORES]
 #
 # Needs snakemake (apt-get install snakemake); builds nothing: run `make build`.
 set -euo pipefail
@@ -36,14 +36,15 @@ seconds() {  # command...: runs it, prints its wall time
   echo "$end - $start" | bc
 }
 
-motifs=$here/data/site-patterns.txt
+motifs=$(realpath "${MOTIFS:-$here/data/site-patterns.txt}")
+cutoff=${CUTOFF:-9}
 sync
 build=$(seconds sh -c "brisel-makedb sequences -q '$input' one && brisel-makedb motifs -q '$motifs' sites")
 sync
-search=$(seconds sh -c "brisel-search -j $cores -l -e 9 -m sites -s one > one.out 2> /dev/null")
+search=$(seconds sh -c "brisel-search -j $cores -l -e $cutoff -m sites -s one > one.out 2> /dev/null")
 run() {
   snakemake -s "$here/workflow/Snakefile" --cores "$cores" --quiet "$@" \
-    --config sequences="$input" motifs="$motifs" shards="$shards" cutoff=9 threads=1 \
+    --config sequences="$input" motifs="$motifs" shards="$shards" cutoff="$cutoff" threads=1 \
     format=pipe out="$work/workflow.out" work="$work/run" > snakemake.log 2>&1
 }
 sync
