@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 # Convenience front end over CMake. `make test` builds everything from a clean
 # clone and runs every test; `make demo` searches the sample data.
 BUILD ?= build

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # brisel's anchored patterns against EMBOSS fuzzpro, run as a black box on the
 # same sequences: which hits both report, which only one, and why.
 #
@@ -33,7 +34,7 @@ while getopts "f:n:kw:" option; do
     n) count=$OPTARG ;;
     k) keep=1 ;;
     w) work=$OPTARG ;;
-    *) sed -n '2,27p' "$0"; exit 2 ;;
+    *) sed -n '3,28p' "$0"; exit 2 ;;
   esac
 done
 if [ -z "$work" ]; then work=$(mktemp -d); fi

@@ -1,4 +1,5 @@
 #!/usr/bin/env python3
+# SPDX-License-Identifier: MIT
 """An independent check of the site-pattern hits.
 
     bench/check_site_hits.py PATTERNS SEQUENCES.fasta SEARCH_OUTPUT

@@ -1,4 +1,5 @@
 #!/usr/bin/env python3
+# SPDX-License-Identifier: MIT
 """Helpers of bench/peers.sh: the site patterns as regular expressions, and the
 comparison of brisel's hits with another program's.
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // engine_profile: runs the multi-motif engine of the indexed search over a
 // sequence database and prints what each stage passed, where the time went and
 // how the motifs were routed. It measures; it checks nothing.

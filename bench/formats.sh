@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # The cost of the output formats: the site patterns of data/ at -e 9 (every
 # motif on every sequence, about 9.3 million hits on the 486,000 sequences of
 # prepare-proteins.sh) written as pipe, tsv and gff3, alternating, each run

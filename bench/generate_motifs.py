@@ -1,4 +1,5 @@
 #!/usr/bin/env python3
+# SPDX-License-Identifier: MIT
 """Writes a deterministic set of motifs, as a pattern list for brisel-makedb.
 
     bench/generate_motifs.py SEQUENCES.fasta COUNT [SEED] > motifs.txt

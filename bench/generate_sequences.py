@@ -1,4 +1,5 @@
 #!/usr/bin/env python3
+# SPDX-License-Identifier: MIT
 """Writes a deterministic set of random protein sequences as FASTA, for
 benchmarks that must run without downloading the real set.
 

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # The cost of a pattern that expands into more than 1,000 motifs: brisel-makedb's
 # time and motif count, and the indexed search's time over a sequence database,
 # with the 16 site patterns of data/site-patterns.txt alone and with the
@@ -23,7 +24,7 @@ while getopts "f:j:kw:" option; do
     j) threads=$OPTARG ;;
     k) keep=1 ;;
     w) work=$OPTARG ;;
-    *) sed -n '2,16p' "$0"; exit 2 ;;
+    *) sed -n '3,17p' "$0"; exit 2 ;;
   esac
 done
 if [ -z "$work" ]; then work=$(mktemp -d); fi

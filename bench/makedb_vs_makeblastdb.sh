@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # Times brisel-makedb against makeblastdb (Debian's ncbi-blast+) on the same
 # FASTA file, alternating the two, and reports the median wall time and peak
 # memory of each, and the size of the database brisel-makedb writes.

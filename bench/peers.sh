@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # brisel against two other motif-search programs on the same sequences and the
 # same 16 site patterns: EMBOSS fuzzpro and seqkit locate, timed, and their
 # hits compared with brisel's.
@@ -31,7 +32,7 @@ while getopts "f:kw:" option; do
     f) input=$(realpath "$OPTARG") ;;
     k) keep=1 ;;
     w) work=$OPTARG ;;
-    *) sed -n '2,25p' "$0"; exit 2 ;;
+    *) sed -n '3,26p' "$0"; exit 2 ;;
   esac
 done
 if [ -z "$work" ]; then work=$(mktemp -d); fi

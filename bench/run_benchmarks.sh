@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # The search benchmark: whole-process runs of both searches against a baseline
 # build from the repository's history (by default the last motif-by-motif
 # implementation, before the multi-motif engine), on the same databases in the
@@ -35,7 +36,7 @@ while getopts "f:n:m:c:kw:" option; do
     c) selected=$OPTARG ;;
     k) keep=1 ;;
     w) work=$OPTARG ;;
-    *) sed -n '2,27p' "$0"; exit 2 ;;
+    *) sed -n '3,28p' "$0"; exit 2 ;;
   esac
 done
 baseline_runs=${baseline_runs:-$runs}

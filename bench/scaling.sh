@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # Thread scaling of brisel-search: the same searches with -j 1 and -j N,
 # alternating, timed with both streams to /dev/null; then one more run of
 # each thread count with its streams kept, for its peak memory and for a
@@ -27,10 +28,10 @@ while getopts "w:n:c:t:" option; do
     n) runs=$OPTARG ;;
     c) selected=$OPTARG ;;
     t) counts=$OPTARG ;;
-    *) sed -n '2,21p' "$0"; exit 2 ;;
+    *) sed -n '3,22p' "$0"; exit 2 ;;
   esac
 done
-[ -n "$data" ] || { sed -n '2,21p' "$0"; exit 2; }
+[ -n "$data" ] || { sed -n '3,22p' "$0"; exit 2; }
 [ -x /usr/bin/time ] || { echo "GNU time is needed: apt-get install time" >&2; exit 2; }
 search=$here/build/src/brisel-search/brisel-search
 scratch=$(mktemp -d)

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Micro-benchmarks of the hot loops of the searches and the scanner. They
 // measure; they check nothing (the tests do).
 //

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // databases_fuzz.cpp: arbitrary bytes as the files of a motif database, a
 // sequence database and a FASTA file, through mapping, the database check and
 // both searches.

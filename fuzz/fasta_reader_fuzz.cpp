@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // fasta_reader_fuzz.cpp: brisel-makedb's FASTA reader against a model of the
 // record rules.
 #include <string>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // fuzz_bodies.h: the bodies of the fuzz targets.
 //
 // Each takes arbitrary bytes, runs one part of the system on them and checks

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // fuzz_entry.cpp: the libFuzzer entry point of one fuzz target; FUZZ_BODY
 // names its body (see fuzz_bodies.h).
 #include "fuzz_bodies.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // fuzz_files.h: scratch files for the fuzz bodies, in one directory per
 // process that is removed at exit.
 #ifndef BRISEL_FUZZ_FILES_H

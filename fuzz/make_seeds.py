@@ -1,4 +1,5 @@
 #!/usr/bin/env python3
+# SPDX-License-Identifier: MIT
 """Writes the seed corpus of every fuzz target into fuzz/corpus/<target>/.
 
     fuzz/make_seeds.py BUILD_DIR

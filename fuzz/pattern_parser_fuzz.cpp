@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // pattern_parser_fuzz.cpp: the PROSITE pattern parser, and the expansion and
 // statistics of the patterns it accepts.
 #include <string_view>

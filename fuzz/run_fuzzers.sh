@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # Runs every fuzz target for a bounded time on a scratch copy of its committed
 # corpus and reports the executions of each. Fails if any target finds a crash;
 # the crashing input is kept in BUILD/fuzz-artifacts/ (add it to

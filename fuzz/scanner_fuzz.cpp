@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // scanner_fuzz.cpp: the scanner against a model of its token rules.
 //
 // Input: byte 0 holds the discard switch (bit 0) and the buffer size (the rest,

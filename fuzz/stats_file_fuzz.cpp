@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // stats_file_fuzz.cpp: the stats number parser against a model, and the stats
 // file reader over arbitrary bytes.
 #include <cctype>

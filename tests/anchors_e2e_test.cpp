@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // End to end: anchored PROSITE patterns through brisel-makedb and both
 // searches. The ER retention signal (KDEL) and the peroxisomal targeting
 // signal 1 are tied to the C-terminus, a pattern with a leading range to the

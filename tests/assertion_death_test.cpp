@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Broken preconditions end the process with the C library's assertion report,
 // naming the expression, the file, the line and the operation.
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The block writers: byte images of written blocks, round trips through the
 // mapping, and failures reported to the caller.
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // End to end: --help, --version and getopt's own diagnostics.
 #include <gtest/gtest.h>
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // --help and --version detection and the reading of -e.
 #include "command_line.h"
 

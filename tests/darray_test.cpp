@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The dynamic array: growth, the liberator, insertion, deletion, sorting,
 // searching and mapping.
 #include "darray.h"

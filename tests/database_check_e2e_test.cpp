@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // End to end: a motif database that is inconsistent is refused after mapping,
 // before anything is searched, with one line naming the file and the fault.
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Root paths of databases, with and without -l.
 #include "database_paths.h"
 

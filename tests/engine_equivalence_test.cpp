@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Property: the multi-motif engine, which brisel-search runs, writes byte for
 // byte what the motif-by-motif reference writes, on both streams, for both
 // searches, over many random databases: motifs with masks of several letters,

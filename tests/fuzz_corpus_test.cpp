@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Replays the committed fuzz corpus and every input that once broke a fuzz
 // target (fuzz/regressions/) through the fuzz bodies, so that each of them is
 // checked by every test run, under every build.

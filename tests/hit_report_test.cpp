@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The hit statistics in extended precision and the format of the hit line.
 #include "hit_report.h"
 

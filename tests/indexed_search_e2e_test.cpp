@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // End to end: the indexed search (the default mode) over small sequence
 // databases. Standard output, standard error and the exit status are compared
 // byte for byte.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Whole lines of any length, joined from the scanner's tokens.
 #include "line_reader.h"
 

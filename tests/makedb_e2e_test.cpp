@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // End to end: brisel-makedb builds databases byte for byte as the search reads
 // them, reports every fault in one line, and never damages an existing
 // database.

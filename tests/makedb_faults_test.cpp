@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Faults while a database is rebuilt: a full device, a build killed mid-way,
 // and a search running on the database that is being replaced. The old
 // database must survive each of them byte for byte.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Letter bitmaps list exactly the starts a scan would test, and the lazy
 // probability of no random hit has the bits of the one multiplied out.
 #include "motif_matching.h"

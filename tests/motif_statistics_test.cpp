@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Specificity, length correction, log specificity and homing position.
 #include "motif_statistics.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The hit-line numbers must be byte for byte what snprintf writes: every value
 // of a large generated set goes through both and the first difference is
 // reported with the value's bits.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // End to end: --format tsv and gff3 carry the pipe format's hits row for row,
 // on every thread count and for both searches; --no-header leaves out their
 // first line; an unknown format searches nothing; and the GFF3 passes a real

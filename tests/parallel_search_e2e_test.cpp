@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // End to end: brisel-search -j N writes byte for byte what -j 1 writes, on both
 // streams and for both searches, and a failed write of standard output ends
 // the run promptly, with one line and status 1, whatever the thread count.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The search loops of parallel/parallel_search.h in process, with chunks,
 // pieces and bounds far smaller than the program's, so that chunks end on
 // sequence counts and on residues, reports are spilled in the middle of a

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // PROSITE patterns: letter masks, widths, expansions and syntax errors.
 #include "pattern_parser.h"
 

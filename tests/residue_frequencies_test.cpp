@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The background residue frequencies.
 #include <gtest/gtest.h>
 

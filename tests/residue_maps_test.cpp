@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The letter masks of residue characters and letter indexes.
 #include <gtest/gtest.h>
 

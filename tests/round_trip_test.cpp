@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Round trip: databases built by brisel-makedb from a FASTA file and pattern
 // files, searched in the indexed mode, give the same hit lines (up to order
 // within a motif) as the scan search over the same records written as

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // End to end: brisel-search -b over text files against small motif databases.
 // Standard output, standard error and the exit status are compared byte for
 // byte.

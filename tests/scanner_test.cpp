@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The token and skip rules of the scanner.
 #include "scanner.h"
 

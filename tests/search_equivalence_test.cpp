@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Property: on well-formed databases (every homing mask holds every letter of
 // its homing position), the indexed search writes for every sequence exactly the
 // hit lines that the scan search writes for the same text, in the same motif

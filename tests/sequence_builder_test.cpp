@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The streamed sequence database against the reference writer of the tests,
 // whether a sequence's letter lists are sorted in memory or from its text read
 // back; the limits of one database; and the shard plans.

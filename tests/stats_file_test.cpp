@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The stats file reader: token rules, strtoul rules and 32-bit clamping.
 #include "stats_file.h"
 

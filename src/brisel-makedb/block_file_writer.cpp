@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // block_file_writer.cpp: buffered appends and positioned writes to a block.
 #include "block_file_writer.h"
 

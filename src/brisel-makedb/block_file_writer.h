@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // block_file_writer.h: appends to one block file of a database as it is built.
 //
 // The writer owns the open staged file and a fixed buffer; appends go to the

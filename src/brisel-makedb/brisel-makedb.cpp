@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // brisel-makedb.cpp: the entry point of brisel-makedb, which builds the motif
 // and sequence databases that brisel-search reads.
 //

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // build_error.h: the one way a build fails.
 //
 // Every failure of brisel-makedb is a BuildError whose message is one line for

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // database_output.cpp: staged block and stats files.
 #include "database_output.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // database_output.h: writes the blocks and the stats file of a database as
 // staged files (see staged_files.h), through the block writers.
 #ifndef BRISEL_MAKEDB_DATABASE_OUTPUT_H

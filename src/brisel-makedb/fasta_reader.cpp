@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // fasta_reader.cpp: the FASTA record rules.
 #include "fasta_reader.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // fasta_reader.h: splits FASTA text into records.
 //
 // A line that begins with '>' starts a record; its name is the rest of the line

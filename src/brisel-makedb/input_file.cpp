@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // input_file.cpp: buffered line reading through zlib.
 #include "input_file.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // input_file.h: the input of a build, read line by line.
 //
 // The input is a named file or, for "-", standard input. gzip-compressed input

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // makedb_command_line.cpp: reads the command and its options.
 #include "makedb_command_line.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // makedb_command_line.h: the command line of brisel-makedb.
 //
 //   brisel-makedb sequences [-q] [--shards N | --shard-size SIZE] INPUT ROOT

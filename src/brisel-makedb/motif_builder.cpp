@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // motif_builder.cpp: patterns to motif database blocks.
 #include "motif_builder.h"
 

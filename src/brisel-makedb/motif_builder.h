@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // motif_builder.h: builds the nine blocks and the stats file of a motif
 // database from patterns.
 //

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // motif_statistics.cpp: specificity, length correction and homing position.
 #include "motif_statistics.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // motif_statistics.h: the statistics of a fixed-width motif under the
 // background residue frequencies f.
 //

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // pattern_parser.cpp: a recursive-descent reader of PROSITE patterns.
 #include "pattern_parser.h"
 

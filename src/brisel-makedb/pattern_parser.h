@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // pattern_parser.h: PROSITE patterns, parsed and expanded into fixed-width
 // motifs of letter masks.
 //

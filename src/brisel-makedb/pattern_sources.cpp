@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // pattern_sources.cpp: PROSITE flat files and pattern lists.
 #include "pattern_sources.h"
 

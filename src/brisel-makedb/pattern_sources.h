@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // pattern_sources.h: the patterns of a motif input, with their records and
 // where they stand in the input.
 //

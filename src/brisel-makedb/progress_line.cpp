@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // progress_line.cpp: draws and erases the progress line.
 #include "progress_line.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // progress_line.h: a progress line on standard error, for terminals only.
 //
 // The line ("in.fa: 120000 records, 48.2 MiB (26%)") is redrawn in place at most

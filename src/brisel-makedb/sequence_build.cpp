@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // sequence_build.cpp: the passes over the input and the shards they fill.
 #include "sequence_build.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // sequence_build.h: "brisel-makedb sequences", one database or shards.
 //
 // Without sharding the input is read once and streamed into the database at

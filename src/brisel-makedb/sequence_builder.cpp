@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // sequence_builder.cpp: the blocks of a sequence database, streamed.
 #include "sequence_builder.h"
 

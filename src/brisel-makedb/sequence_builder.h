@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // sequence_builder.h: writes the seven blocks and the stats file of one
 // sequence database as the sequences are read.
 //

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // shard_plan.cpp: the census pass and the cut rules.
 #include "shard_plan.h"
 

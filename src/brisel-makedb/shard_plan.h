@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // shard_plan.h: where a sharded sequence database is split.
 //
 // Shards follow the input order and are split only between records, and no

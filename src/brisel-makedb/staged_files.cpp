@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // staged_files.cpp: temporary files renamed into place, removed on failure.
 #include "staged_files.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // staged_files.h: replaces the files of a build all together or not at all.
 //
 // Each output file is written under a temporary name in its target directory

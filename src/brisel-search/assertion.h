@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // assertion.h: precondition checks that stay active in every build.
 //
 // A broken precondition or exhausted memory ends the process through the C

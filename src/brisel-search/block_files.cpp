@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // block_files.cpp: maps block files read-only into memory and releases them.
 //
 // A view is a shared, read-only mapping of the first count x width bytes of a

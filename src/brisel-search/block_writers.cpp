@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // block_writers.cpp: writes dynamic arrays as bare block files.
 #include <cstdio>
 #include <cstdlib>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // brisel-search.cpp: the entry point and run flow of brisel-search.
 //
 // One pass: read the options, map and check the motif database, run the indexed

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // brisel.cpp: the residue tables: the bit maps, which turn residue characters
 // and letter indexes into letter masks, and the background residue frequencies.
 #include "brisel.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // brisel.h: the shared vocabulary of both databases and both searches.
 //
 // - Letter masks: a 32-bit value in which bit i stands for the letter 'A'+i,

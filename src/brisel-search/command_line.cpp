@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // command_line.cpp: reads the options of brisel-search.
 #include "command_line.h"
 

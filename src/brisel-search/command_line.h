@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // command_line.h: the options of brisel-search.
 //
 //   brisel-search [-b] [-f] [-l] [-e N] [-j N] [-m NAME] [-s NAME]

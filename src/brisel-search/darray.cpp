@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // darray.cpp: the dynamic array. See darray.h for its rules.
 #include "darray.h"
 

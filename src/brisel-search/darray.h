@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // darray.h: a growable, contiguous array of fixed-size elements of any type.
 //
 // The array copies elements in and out byte for byte; it knows their size but

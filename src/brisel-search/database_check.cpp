@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // database_check.cpp: the consistency check of a mapped database.
 #include "database_check.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // database_check.h: checks a mapped database before it is searched.
 //
 // The searches index the views in place and trust what they find there, so a

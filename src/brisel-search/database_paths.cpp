@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // database_paths.cpp: forms the root path of a database.
 #include "database_paths.h"
 

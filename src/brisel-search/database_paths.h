@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // database_paths.h: where the files of a database live.
 //
 // A database is named by a plain name. Without the local-path flag its root path

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // hit_report.cpp: hit statistics and the hit, header and progress lines.
 #include "hit_report.h"
 

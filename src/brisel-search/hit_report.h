@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // hit_report.h: the hit statistics of a sequence and the lines that report hits.
 //
 // For each sequence the expectation E of random hits starts at 0 and the

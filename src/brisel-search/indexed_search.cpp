@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // indexed_search.cpp: the search of every sequence of the sequence database.
 #include "indexed_search.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // indexed_search.h: the indexed search, which places each motif only where one
 // of its homing letters occurs at its homing position.
 //

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // line_reader.cpp: joins the tokens of one long line.
 #include "line_reader.h"
 

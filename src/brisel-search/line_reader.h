@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // line_reader.h: reads whole lines of any length from a scanner.
 //
 // The scanner must have the newline as its only delimiter and discard it, so

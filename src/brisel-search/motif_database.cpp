@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // motif_database.cpp: maps and releases the blocks of a motif database.
 #include "motif_database.h"
 

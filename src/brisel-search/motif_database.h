@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // motif_database.h: maps and releases a motif database.
 //
 // A motif database is a stats file (numMotifs, numMotifBits, numMotifChars) and

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // motif_matching.cpp: first-check positions and letter bitmaps.
 #include "motif_matching.h"
 

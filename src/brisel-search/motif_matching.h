@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // motif_matching.h: testing placements of a motif, for both searches.
 //
 // A placement matches when every motif position shares a letter with the

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // number_format.h: the numbers of the hit lines, written without printf.
 //
 // Each function writes one number at `out` and returns the end of what it

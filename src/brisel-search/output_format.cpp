@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // output_format.cpp: format names, header lines and field escaping.
 #include "output_format.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // output_format.h: the formats brisel-search writes its hits in, and the
 // escaping each of them needs.
 //

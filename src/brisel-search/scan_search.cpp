@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // scan_search.cpp: the readers of the scan search; each sequence goes through
 // the multi-motif engine.
 #include "scan_search.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // scan_search.h: the scan search, which tries every motif at every start of
 // sequences read from a text file.
 //

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // scanner.cpp: the text scanner. See scanner.h for the token rules.
 #include "scanner.h"
 

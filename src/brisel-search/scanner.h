@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // scanner.h: splits a text file into tokens at a set of single-character
 // delimiters.
 //

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // sequence_database.cpp: maps and releases the seven blocks of a sequence
 // database.
 #include "sequence_database.h"

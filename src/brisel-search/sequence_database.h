@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // sequence_database.h: maps and releases a sequence database.
 //
 // A sequence database is a stats file (numSequences, numSequenceNameChars,

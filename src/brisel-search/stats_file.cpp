@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // stats_file.cpp: reads the three counts of a stats file.
 #include "stats_file.h"
 

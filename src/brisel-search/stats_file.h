@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // stats_file.h: the reader of a database's stats file.
 //
 // A stats file holds three unsigned decimal counts, each on a line of its own;

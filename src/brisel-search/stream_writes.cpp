@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // stream_writes.cpp: checked writes and the first failure's errno.
 #include "stream_writes.h"
 

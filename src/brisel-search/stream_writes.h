@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // stream_writes.h: writes to an output stream that remember why the first
 // failed write failed.
 //

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // block_arrays.h: dynamic arrays filled from test values.
 #ifndef BRISEL_TESTS_BLOCK_ARRAYS_H
 #define BRISEL_TESTS_BLOCK_ARRAYS_H

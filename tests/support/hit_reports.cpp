@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // hit_reports.cpp: splits and compares search reports.
 #include "hit_reports.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // hit_reports.h: compares the reports of two searches sequence by sequence.
 #ifndef BRISEL_TESTS_HIT_REPORTS_H
 #define BRISEL_TESTS_HIT_REPORTS_H

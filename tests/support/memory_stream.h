@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // memory_stream.h: a FILE* that writes into memory, for code that writes to
 // a stream; the bytes are taken out as a string.
 #ifndef BRISEL_TESTS_MEMORY_STREAM_H

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // motif_db.cpp: writes small motif databases for the tests.
 #include "motif_db.h"
 

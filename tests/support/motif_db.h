@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // motif_db.h: small motif databases for the tests.
 #ifndef BRISEL_TESTS_MOTIF_DB_H
 #define BRISEL_TESTS_MOTIF_DB_H

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // process.cpp: fork, exec and capture for the end-to-end tests.
 #include "process.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // process.h: runs a built program and captures everything it says.
 #ifndef BRISEL_TESTS_PROCESS_H
 #define BRISEL_TESTS_PROCESS_H

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // sequence_db.cpp: writes small sequence databases for the tests.
 #include "sequence_db.h"
 

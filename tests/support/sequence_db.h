@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // sequence_db.h: small sequence databases for the tests.
 #ifndef BRISEL_TESTS_SEQUENCE_DB_H
 #define BRISEL_TESTS_SEQUENCE_DB_H

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // temp_dir.cpp: scratch directories and file helpers for the tests.
 #include "temp_dir.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // temp_dir.h: a scratch directory for one test, removed with everything in it
 // when the object goes out of scope, and small file helpers.
 #ifndef BRISEL_TESTS_TEMP_DIR_H

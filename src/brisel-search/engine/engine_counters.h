@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // engine_counters.h: how many candidates reach and pass each stage of the
 // multi-motif engine, so that its thresholds are tuned by measurement.
 //

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // hit_lines.cpp: the bytes of header and hit lines.
 #include "engine/hit_lines.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // hit_lines.h: formats the report of one sequence into a byte buffer.
 //
 // The bytes are those of hit_report.h in the pipe format: a header line, then

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // huge_page_array.h: a fixed-size, zero-filled array of trivially copyable
 // elements in memory advised to use transparent huge pages.
 //

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // length_statistics.cpp: the cut-off and checkpoints of one length, and the
 // memo of all lengths met.
 #include "engine/length_statistics.h"

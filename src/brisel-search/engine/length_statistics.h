@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // length_statistics.h: the cut-off and the hit-line statistics of each
 // sequence length, computed once per distinct length.
 //

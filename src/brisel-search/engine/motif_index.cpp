@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // motif_index.cpp: window choice and the q-gram tables.
 #include "engine/motif_index.h"
 

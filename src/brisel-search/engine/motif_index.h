@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // motif_index.h: the in-memory index of all motifs that lets one pass over a
 // sequence's residues find the candidate placements of every motif at once.
 //

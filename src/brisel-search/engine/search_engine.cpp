@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // search_engine.cpp: one sequence through the engine.
 #include "engine/search_engine.h"
 

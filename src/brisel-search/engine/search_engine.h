@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // search_engine.h: the multi-motif engine that both searches run.
 //
 // A SearchEngine is built once, after the motif database is mapped and

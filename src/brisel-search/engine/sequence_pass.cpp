@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // sequence_pass.cpp: the q-gram pass and the verification of its candidates.
 #include "engine/sequence_pass.h"
 

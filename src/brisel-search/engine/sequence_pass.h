@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // sequence_pass.h: one pass over a sequence's residues that finds the hits of
 // every indexed motif.
 //

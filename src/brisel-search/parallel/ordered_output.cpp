@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // ordered_output.cpp: the chunk queue and its writer.
 #include "parallel/ordered_output.h"
 

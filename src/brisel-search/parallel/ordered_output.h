@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // ordered_output.h: the chunks of a parallel search and the one writer that
 // writes their bytes in chunk order.
 //

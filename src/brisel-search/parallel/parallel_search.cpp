@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // parallel_search.cpp: the one-thread loops and the worker pool.
 #include "parallel/parallel_search.h"
 

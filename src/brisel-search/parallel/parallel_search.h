@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // parallel_search.h: the loops that run both searches, on the calling thread
 // alone or on a pool of worker threads, with the same output bytes for every
 // thread count.

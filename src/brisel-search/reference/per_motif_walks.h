@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // per_motif_walks.h: the walks that try one motif on one sequence, as both
 // searches were first written, motif by motif.
 //

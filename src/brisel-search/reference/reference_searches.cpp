@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // reference_searches.cpp: the motif-by-motif searches.
 #include "reference/reference_searches.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // reference_searches.h: both searches as first written, one motif at a time.
 //
 // For each sequence the motifs are taken in database order under the hit
