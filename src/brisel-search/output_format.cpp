@@ -8,10 +8,6 @@ namespace {
 
 constexpr char kHexDigits[] = "0123456789ABCDEF";
 
-std::string_view UntilNul(std::string_view text) {
-  return text.substr(0, ::strnlen(text.data(), text.size()));
-}
-
 bool IsWhiteSpace(char c) {
   return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
 }
@@ -76,6 +72,12 @@ void AppendEscaped(std::string& out, std::string_view text, const EscapeTable& t
 }
 
 }  // namespace
+
+std::string_view UntilNul(std::string_view text) {
+  // An empty view may hold a null pointer, which strnlen must not be given.
+  if (text.empty()) return text;
+  return text.substr(0, ::strnlen(text.data(), text.size()));
+}
 
 std::optional<OutputFormat> ParseOutputFormat(std::string_view name) {
   if (name == "pipe") return OutputFormat::kPipe;

@@ -35,6 +35,10 @@ std::optional<OutputFormat> ParseOutputFormat(std::string_view name);
 // The line that opens the output, newline included; empty for pipe.
 std::string_view OutputHeaderLine(OutputFormat format);
 
+// `text` up to its first NUL byte, as the C strings of the first searches
+// ended there.
+std::string_view UntilNul(std::string_view text);
+
 // How a sequence's name reached the search.
 enum class NameKind {
   kDatabase,   // a database name, written after '>' in the pipe format

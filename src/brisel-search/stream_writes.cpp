@@ -13,7 +13,9 @@ std::atomic<int> firstWriteError{0};
 
 bool WriteToStream(std::FILE* stream, const char* data, std::size_t size) {
   errno = 0;
-  std::fwrite(data, 1, size, stream);
+  // Nothing to write may come as a null pointer (an empty view), which fwrite
+  // must not be given.
+  if (size != 0) std::fwrite(data, 1, size, stream);
   if (std::ferror(stream) == 0) return true;
   int expected = 0;
   firstWriteError.compare_exchange_strong(expected, errno != 0 ? errno : EIO);

@@ -2,16 +2,11 @@
 // hit_lines.cpp: the bytes of header and hit lines.
 #include "engine/hit_lines.h"
 
-#include <cstring>
 
 #include "motif_database.h"
 #include "number_format.h"
 
 namespace {
-
-std::string_view UntilNul(std::string_view text) {
-  return text.substr(0, ::strnlen(text.data(), text.size()));
-}
 
 // Appends "start<separator>end<separator>" in 1-based inclusive positions.
 void AppendPositions(std::string& out, std::uint64_t start, std::uint64_t width, char before,
