@@ -15,11 +15,6 @@ void MultiplyProbabilityOfNoRandomHit(HitStatistics& statistics, std::uint64_t s
   statistics.probabilityOfNoRandomHit *= std::pow(noMatch, placements);
 }
 
-void MultiplyAnchoredProbabilityOfNoRandomHit(HitStatistics& statistics, double specificity) {
-  const double noMatch = 1.0 - specificity;
-  statistics.probabilityOfNoRandomHit *= std::pow(noMatch, 1.0);
-}
-
 bool AddMotifExpectedRandomHits(HitStatistics& statistics, const motifMappedMemoryCDT& motifs,
                                 std::uint32_t m, std::uint64_t sequenceLength,
                                 double cutoffExpectation) {
@@ -33,12 +28,12 @@ bool AddMotifExpectedRandomHits(HitStatistics& statistics, const motifMappedMemo
 void MultiplyMotifProbabilityOfNoRandomHit(HitStatistics& statistics,
                                            const motifMappedMemoryCDT& motifs, std::uint32_t m,
                                            std::uint64_t sequenceLength) {
-  if (MotifAnchorOf(motifs, m) != kUnanchored) {
-    MultiplyAnchoredProbabilityOfNoRandomHit(statistics, motifs.specificities[m]);
-  } else {
-    MultiplyProbabilityOfNoRandomHit(statistics, sequenceLength, MotifWidth(motifs, m),
-                                     motifs.specificities[m]);
-  }
+  // The factor of every placement, anchored or not: pow(1 - s, placements),
+  // which for the one placement of an anchored motif is 1 - s exactly.
+  const double noMatch = 1.0 - motifs.specificities[m];
+  const std::uint64_t placements =
+      PlacementCount(MotifAnchorOf(motifs, m), MotifWidth(motifs, m), sequenceLength);
+  statistics.probabilityOfNoRandomHit *= std::pow(noMatch, static_cast<double>(placements));
 }
 
 bool MotifHasPlacement(const motifMappedMemoryCDT& motifs, std::uint32_t m,

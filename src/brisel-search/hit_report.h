@@ -81,9 +81,6 @@ inline bool AddAnchoredExpectedRandomHits(HitStatistics& statistics, double spec
 void MultiplyProbabilityOfNoRandomHit(HitStatistics& statistics, std::uint64_t sequenceLength,
                                       std::uint32_t motifWidth, double specificity);
 
-// The same for a motif of one placement.
-void MultiplyAnchoredProbabilityOfNoRandomHit(HitStatistics& statistics, double specificity);
-
 // The two steps for motif m of a database, whatever its anchor; the motif must
 // have a placement in the sequence (PlacementCount above 0).
 bool AddMotifExpectedRandomHits(HitStatistics& statistics, const motifMappedMemoryCDT& motifs,
