@@ -95,14 +95,6 @@ void SearchEngine::Worker::SearchDatabaseSequence(const sequenceMappedMemoryCDT&
                               sequences.offsets};
   const MotifIndex& index = engine_.index_;
   hits_.clear();
-  const auto check = [&](std::uint32_t m) {
-    ++counters_.anchoredChecks;
-    CheckAnchoredPlacement(index.motif(m).view, listed.residues, length, true,
-                           [&](std::uint64_t start, std::uint32_t letter) {
-                             ++counters_.anchoredHits;
-                             hits_.push_back({m, letter, start});
-                           });
-  };
   const auto walk = [&](std::uint32_t m) {
     const MotifView& motif = index.motif(m).view;
     if (motif.width > length) return;
@@ -118,7 +110,7 @@ void SearchEngine::Worker::SearchDatabaseSequence(const sequenceMappedMemoryCDT&
     ++counters_.fallbackSequences;
     for (std::uint32_t m = 0; m < stop; ++m) {
       if (index.motif(m).route == MotifRoute::kAnchored) {
-        check(m);
+        CheckAnchored(m, listed.residues, length, true);
       } else {
         walk(m);
       }
@@ -131,7 +123,7 @@ void SearchEngine::Worker::SearchDatabaseSequence(const sequenceMappedMemoryCDT&
     }
     for (const std::uint32_t m : index.anchoredMotifs()) {
       if (m >= stop) break;
-      check(m);
+      CheckAnchored(m, listed.residues, length, true);
     }
     std::sort(hits_.begin(), hits_.end());
   }
@@ -181,18 +173,23 @@ void SearchEngine::Worker::SearchText(std::string_view name, std::string_view te
   }
   for (const std::uint32_t m : index.anchoredMotifs()) {
     if (m >= stop) break;
-    ++counters_.anchoredChecks;
-    CheckAnchoredPlacement(index.motif(m).view, masks_.data(), length, false,
-                           [&](std::uint64_t start, std::uint32_t) {
-                             ++counters_.anchoredHits;
-                             hits_.push_back({m, 0, start});
-                           });
+    CheckAnchored(m, masks_.data(), length, false);
   }
   if (hits_.empty()) return;
   std::sort(hits_.begin(), hits_.end());
   engine_.lines_.BeginSequence(out, lineState_, name,
                                writeName ? NameKind::kFastaLine : NameKind::kNone);
   WriteHits(out, statistics, text);
+}
+
+void SearchEngine::Worker::CheckAnchored(std::uint32_t m, const std::uint32_t* residues,
+                                         std::uint64_t length, bool homing) {
+  ++counters_.anchoredChecks;
+  CheckAnchoredPlacement(engine_.index_.motif(m).view, residues, length, homing,
+                         [&](std::uint64_t start, std::uint32_t letter) {
+                           ++counters_.anchoredHits;
+                           hits_.push_back({m, letter, start});
+                         });
 }
 
 void SearchEngine::Worker::WriteHits(std::string& out, LengthStatistics& statistics,

@@ -12,9 +12,10 @@
 //
 // Per sequence: its length gives the motifs tried (memo); one pass over its
 // residues finds the hits of the indexed motifs; residual motifs are walked on
-// their own; anchored motifs are checked at their one placement; the hits are ordered as the
-// searches report them, by motif in database order, then (indexed search) homing letter from 'A' to
-// 'Z', then start; then written with E and P from the memo.
+// their own; anchored motifs are checked at their one placement; the hits are
+// ordered as the searches report them, by motif in database order, then
+// (indexed search) homing letter from 'A' to 'Z', then start; then written
+// with E and P from the memo.
 //
 // A database sequence is searched motif by motif, with the reference walk,
 // when the index cannot serve it: a residue mask that is neither one letter
@@ -89,6 +90,10 @@ class SearchEngine {
     // cannot serve it (a residue mask that is neither one letter nor 0, or
     // letter position lists that are not the residues' own).
     bool PrepareListedSequence(const ListedSequence& sequence);
+    // Checks anchored motif m at its one placement in the residue masks; with
+    // `homing`, only where a homing letter stands at its homing position.
+    void CheckAnchored(std::uint32_t m, const std::uint32_t* residues, std::uint64_t length,
+                       bool homing);
     void WriteHits(std::string& out, LengthStatistics& statistics, std::string_view text);
 
     SearchEngine& engine_;
