@@ -37,18 +37,23 @@ void WriteStagedBlock(StagedDatabase& database, std::string_view suffix, DArray 
   if (!written) FailWriting(database, suffix, errno != 0 ? errno : EIO);
 }
 
+void WriteStagedText(const std::string& path, const std::string& finalPath, std::string_view text) {
+  const auto fail = [&](int error) {
+    throw BuildError(finalPath + ": cannot write: " + std::strerror(error != 0 ? error : EIO));
+  };
+  std::FILE* out = std::fopen(path.c_str(), "w");
+  if (out == nullptr) fail(errno);
+  errno = 0;
+  const bool written = std::fwrite(text.data(), 1, text.size(), out) == text.size();
+  const int writeError = errno;
+  const bool closed = std::fclose(out) == 0;
+  if (!written || !closed) fail(writeError != 0 ? writeError : errno);
+}
+
 void WriteStagedStats(StagedDatabase& database, std::uint64_t first, std::uint64_t second,
                       std::uint64_t third) {
   constexpr std::string_view kSuffix = "-stats";
-  const std::string path = database.Stage(kSuffix);
-  std::FILE* out = std::fopen(path.c_str(), "w");
-  if (out == nullptr) FailWriting(database, kSuffix, errno);
-  errno = 0;
-  const bool written =
-      std::fprintf(out, "%llu\n%llu\n%llu\n", static_cast<unsigned long long>(first),
-                   static_cast<unsigned long long>(second),
-                   static_cast<unsigned long long>(third)) > 0;
-  const int writeError = errno;
-  const bool closed = std::fclose(out) == 0;
-  if (!written || !closed) FailWriting(database, kSuffix, writeError != 0 ? writeError : errno);
+  const std::string text =
+      std::to_string(first) + "\n" + std::to_string(second) + "\n" + std::to_string(third) + "\n";
+  WriteStagedText(database.Stage(kSuffix), database.FinalPath(kSuffix), text);
 }

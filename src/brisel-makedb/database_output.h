@@ -5,6 +5,7 @@
 #define BRISEL_MAKEDB_DATABASE_OUTPUT_H
 
 #include <cstdint>
+#include <string>
 #include <string_view>
 
 #include "darray.h"
@@ -16,6 +17,10 @@ enum class BlockKind { kChars, kDoubles, kUnsignedLongs };
 // block file when it cannot be written.
 void WriteStagedBlock(StagedDatabase& database, std::string_view suffix, DArray array,
                       BlockKind kind);
+
+// Writes `text` into the staged file `path`, which will become `finalPath`.
+// Throws BuildError naming the final file when it cannot be written.
+void WriteStagedText(const std::string& path, const std::string& finalPath, std::string_view text);
 
 // Writes the stats file "<root>-stats": the three counts on three lines.
 void WriteStagedStats(StagedDatabase& database, std::uint64_t first, std::uint64_t second,

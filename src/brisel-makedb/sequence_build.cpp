@@ -2,14 +2,12 @@
 // sequence_build.cpp: the passes over the input and the shards they fill.
 #include "sequence_build.h"
 
-#include <cerrno>
-#include <cstdio>
-#include <cstring>
 #include <filesystem>
 #include <optional>
 #include <string>
 
 #include "build_error.h"
+#include "database_output.h"
 #include "fasta_reader.h"
 #include "progress_line.h"
 #include "shard_plan.h"
@@ -124,23 +122,11 @@ ShardPlan PlanShards(const MakedbOptions& options, InputFile& input, SequenceLim
 
 void WriteManifest(StagedFiles& files, const std::string& root, std::uint64_t shards) {
   const std::string final = root + ".shards";
-  const std::string path = files.Stage(final);
   const std::string base = std::filesystem::path(root).filename().string();
   std::string text;
   for (std::uint64_t k = 1; k <= shards; ++k)
     text += ShardRoot(base, k) + "\n";
-  std::FILE* out = std::fopen(path.c_str(), "w");
-  if (out == nullptr) throw BuildError(final + ": cannot write: " + std::strerror(errno));
-  errno = 0;
-  const bool written = std::fwrite(text.data(), 1, text.size(), out) == text.size();
-  const int writeError = errno;
-  const bool closed = std::fclose(out) == 0;
-  if (!written || !closed) {
-    throw BuildError(final + ": cannot write: " +
-                     std::strerror(writeError != 0 ? writeError
-                                   : errno != 0    ? errno
-                                                   : EIO));
-  }
+  WriteStagedText(files.Stage(final), final, text);
 }
 
 }  // namespace
