@@ -284,24 +284,26 @@ void ExpandForm(const PatternForm& form, std::vector<ExpandedMotif>& motifs) {
   }
 }
 
-}  // namespace
-
-std::uint64_t CountExpansions(const Pattern& pattern, std::uint64_t cap) {
+// The sum of `countForm` over the forms of `pattern`, or cap + 1 once it
+// passes `cap`.
+template <typename CountForm>
+std::uint64_t SumOverForms(const Pattern& pattern, std::uint64_t cap, CountForm countForm) {
   std::uint64_t count = 0;
   for (const PatternForm& form : PatternForms(pattern)) {
-    count += CountFormExpansions(form.elements, cap);
+    count += countForm(form.elements, cap);
     if (count > cap) return cap + 1;
   }
   return count;
 }
 
+}  // namespace
+
+std::uint64_t CountExpansions(const Pattern& pattern, std::uint64_t cap) {
+  return SumOverForms(pattern, cap, CountFormExpansions);
+}
+
 std::uint64_t CountExpandedPositions(const Pattern& pattern, std::uint64_t cap) {
-  std::uint64_t count = 0;
-  for (const PatternForm& form : PatternForms(pattern)) {
-    count += CountFormPositions(form.elements, cap);
-    if (count > cap) return cap + 1;
-  }
-  return count;
+  return SumOverForms(pattern, cap, CountFormPositions);
 }
 
 std::vector<ExpandedMotif> ExpandPattern(const Pattern& pattern) {
