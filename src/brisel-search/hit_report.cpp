@@ -15,16 +15,6 @@ void MultiplyProbabilityOfNoRandomHit(HitStatistics& statistics, std::uint64_t s
   statistics.probabilityOfNoRandomHit *= std::pow(noMatch, placements);
 }
 
-bool AddMotifExpectedRandomHits(HitStatistics& statistics, const motifMappedMemoryCDT& motifs,
-                                std::uint32_t m, std::uint64_t sequenceLength,
-                                double cutoffExpectation) {
-  if (MotifAnchorOf(motifs, m) != kUnanchored) {
-    return AddAnchoredExpectedRandomHits(statistics, motifs.specificities[m], cutoffExpectation);
-  }
-  return AddExpectedRandomHits(statistics, sequenceLength, motifs.specificities[m],
-                               motifs.lengthCorrections[m], cutoffExpectation);
-}
-
 void MultiplyMotifProbabilityOfNoRandomHit(HitStatistics& statistics,
                                            const motifMappedMemoryCDT& motifs, std::uint32_t m,
                                            std::uint64_t sequenceLength) {
@@ -34,11 +24,6 @@ void MultiplyMotifProbabilityOfNoRandomHit(HitStatistics& statistics,
   const std::uint64_t placements =
       PlacementCount(MotifAnchorOf(motifs, m), MotifWidth(motifs, m), sequenceLength);
   statistics.probabilityOfNoRandomHit *= std::pow(noMatch, static_cast<double>(placements));
-}
-
-bool MotifHasPlacement(const motifMappedMemoryCDT& motifs, std::uint32_t m,
-                       std::uint64_t sequenceLength) {
-  return PlacementCount(MotifAnchorOf(motifs, m), MotifWidth(motifs, m), sequenceLength) != 0;
 }
 
 void CatchUpProbability(HitStatistics& statistics, const motifMappedMemoryCDT& motifs,

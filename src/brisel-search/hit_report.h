@@ -39,6 +39,7 @@
 #include <string_view>
 
 #include "brisel.h"
+#include "motif_database.h"
 
 // Reports are collected in memory and written in pieces of about this size.
 inline constexpr std::size_t kReportFlushBytes = std::size_t{1} << 20;
@@ -82,18 +83,27 @@ void MultiplyProbabilityOfNoRandomHit(HitStatistics& statistics, std::uint64_t s
                                       std::uint32_t motifWidth, double specificity);
 
 // The two steps for motif m of a database, whatever its anchor; the motif must
-// have a placement in the sequence (PlacementCount above 0).
-bool AddMotifExpectedRandomHits(HitStatistics& statistics, const motifMappedMemoryCDT& motifs,
-                                std::uint32_t m, std::uint64_t sequenceLength,
-                                double cutoffExpectation);
+// have a placement in the sequence (PlacementCount above 0). The first is
+// inline: the per-length memo runs it for every motif of every length.
+inline bool AddMotifExpectedRandomHits(HitStatistics& statistics,
+                                       const motifMappedMemoryCDT& motifs, std::uint32_t m,
+                                       std::uint64_t sequenceLength, double cutoffExpectation) {
+  if (MotifAnchorOf(motifs, m) != kUnanchored) {
+    return AddAnchoredExpectedRandomHits(statistics, motifs.specificities[m], cutoffExpectation);
+  }
+  return AddExpectedRandomHits(statistics, sequenceLength, motifs.specificities[m],
+                               motifs.lengthCorrections[m], cutoffExpectation);
+}
 void MultiplyMotifProbabilityOfNoRandomHit(HitStatistics& statistics,
                                            const motifMappedMemoryCDT& motifs, std::uint32_t m,
                                            std::uint64_t sequenceLength);
 
 // Whether motif m has a placement in a sequence of `sequenceLength`, and so
 // takes part in its statistics.
-bool MotifHasPlacement(const motifMappedMemoryCDT& motifs, std::uint32_t m,
-                       std::uint64_t sequenceLength);
+inline bool MotifHasPlacement(const motifMappedMemoryCDT& motifs, std::uint32_t m,
+                              std::uint64_t sequenceLength) {
+  return PlacementCount(MotifAnchorOf(motifs, m), MotifWidth(motifs, m), sequenceLength) != 0;
+}
 
 // Applies the factors of motifs nextFactor to `motifIndex` that have a
 // placement in the sequence (every such motif has passed the cut-off), in
