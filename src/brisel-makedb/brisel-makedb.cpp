@@ -52,7 +52,6 @@ void BuildMotifDatabase(const MakedbOptions& options) {
   StagedDatabase database(options.root);
   builder.Write(database);
   database.Commit();
-  builder.RemoveStaleAnchors(database);
   if (!options.quiet) {
     std::fprintf(stderr, "%s from %s", Count(builder.motifs(), "motif").c_str(),
                  Count(builder.patterns(), "pattern").c_str());
@@ -63,12 +62,26 @@ void BuildMotifDatabase(const MakedbOptions& options) {
   }
 }
 
+// Completes what an interrupted build of the root left half done, and clears
+// away its temporary files, before anything else happens to the root.
+void PrepareToBuild(const MakedbOptions& options) {
+  if (PrepareRoot(options.root) && !options.quiet) {
+    std::fprintf(stderr,
+                 "brisel-makedb: completed the replacement of %s that an interrupted build "
+                 "began\n",
+                 options.root.c_str());
+  }
+}
+
 }  // namespace
 
 int main(int argc, char* argv[]) {
   try {
     const MakedbOptions options =
         ParseMakedbOptions(std::vector<std::string>(argv + 1, argv + argc));
+    if (options.command == MakedbCommand::kSequences || options.command == MakedbCommand::kMotifs) {
+      PrepareToBuild(options);
+    }
     switch (options.command) {
       case MakedbCommand::kHelp:
         std::fputs(kMakedbUsage, stdout);

@@ -142,17 +142,10 @@ void MotifDatabaseBuilder::Write(StagedDatabase& database) {
     for (const Motif& motif : motifs_)
       Append(anchors.get(), static_cast<std::uint8_t>(motif.anchor));
     WriteStagedBlock(database, kAnchorsSuffix, anchors.get(), BlockKind::kChars);
+  } else {
+    // An anchors block of an earlier build of this root would tie the new
+    // motifs to the old anchors.
+    database.StageRemoval(kAnchorsSuffix);
   }
   WriteStagedStats(database, motifs_.size(), positions_, recordChars_);
-}
-
-void MotifDatabaseBuilder::RemoveStaleAnchors(const StagedDatabase& database) const {
-  if (anchored()) return;
-  const std::string path = database.FinalPath(kAnchorsSuffix);
-  if (std::remove(path.c_str()) == 0) return;
-  const int error = errno;
-  if (error != ENOENT) {
-    throw BuildError(path +
-                     ": cannot remove the anchors of the previous build: " + std::strerror(error));
-  }
 }

@@ -39,13 +39,9 @@ class MotifDatabaseBuilder {
   // its line and column; skipped patterns are reported on standard error.
   void AddPatterns(const InputFile& input, const std::vector<PatternSource>& sources);
 
-  // Writes the blocks and then the stats file as staged files of `database`.
+  // Writes the blocks and then the stats file as staged files of `database`;
+  // without anchored motifs, stages the removal of an old anchors block.
   void Write(StagedDatabase& database);
-
-  // After a commit of a database without anchored motifs: removes the anchors
-  // block that an earlier build of the same root may have left, which would
-  // otherwise tie the new motifs to the old anchors. Throws BuildError.
-  void RemoveStaleAnchors(const StagedDatabase& database) const;
 
   // Whether some motif is anchored: the database then has an anchors block.
   bool anchored() const { return anchoredMotifs_ > 0; }

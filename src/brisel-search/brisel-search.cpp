@@ -25,6 +25,7 @@
 #include "command_line.h"
 #include "database_check.h"
 #include "database_paths.h"
+#include "database_replacement.h"
 #include "indexed_search.h"
 #include "motif_database.h"
 #include "output_format.h"
@@ -56,9 +57,18 @@ unsigned ThreadCount(const RunSettings& settings) {
 }
 
 void MapAndCheckMotifDatabase(const RunSettings& settings, motifMappedMemoryCDT& motifs) {
-  MapMotifBlocksToMemory(settings.useLocalPath, &motifs, settings.motifDatabase.c_str());
   const std::string root =
       DatabaseRootPath(settings.useLocalPath, DatabaseKind::kMotifs, settings.motifDatabase);
+  const auto fault = MapUnreplaced(
+      root,
+      [&] {
+        MapMotifBlocksToMemory(settings.useLocalPath, &motifs, settings.motifDatabase.c_str());
+      },
+      [&] {
+        UnmapMotifBlocksFromMemory(&motifs);
+        motifs = {};
+      });
+  if (fault) ExitWithFault(*fault);
   if (auto fault = CheckMotifDatabase(motifs, root)) ExitWithFault(*fault);
 }
 
@@ -83,9 +93,19 @@ void RunScanSearch(const RunSettings& settings, motifMappedMemoryCDT& motifs) {
 
 void RunIndexedSearch(const RunSettings& settings, motifMappedMemoryCDT& motifs) {
   sequenceMappedMemoryCDT sequences{};
-  MapSequenceBlocksToMemory(settings.useLocalPath, &sequences, settings.sequenceDatabase.c_str());
   const std::string root =
       DatabaseRootPath(settings.useLocalPath, DatabaseKind::kSequences, settings.sequenceDatabase);
+  const auto fault = MapUnreplaced(
+      root,
+      [&] {
+        MapSequenceBlocksToMemory(settings.useLocalPath, &sequences,
+                                  settings.sequenceDatabase.c_str());
+      },
+      [&] {
+        UnmapSequenceBlocksFromMemory(&sequences);
+        sequences = {};
+      });
+  if (fault) ExitWithFault(*fault);
   if (auto fault = CheckSequenceDatabase(sequences, root)) ExitWithFault(*fault);
   WriteOutputHeader(settings);
   SmartSearch(&motifs, &sequences, settings.cutoffExpectation, ThreadCount(settings),
