@@ -16,23 +16,42 @@
 
 namespace {
 
+// Everything is set up when the library is loaded, so that the calls below
+// stay async-signal-safe: the builder's signal handler calls unlink.
 std::atomic<long> steps{0};
+long killAt = 0;
+long delay = 0;
+int (*nextFsync)(int);
+int (*nextFdatasync)(int);
+int (*nextRename)(const char*, const char*);
+int (*nextRenameat)(int, const char*, int, const char*);
+int (*nextUnlink)(const char*);
+int (*nextUnlinkat)(int, const char*, int);
 
 long Setting(const char* name) {
   const char* value = std::getenv(name);
   return value == nullptr ? 0 : std::strtol(value, nullptr, 10);
 }
 
-void Step() {
-  static const long killAt = Setting("BRISEL_KILL_AT_STEP");
-  static const long delay = Setting("BRISEL_STEP_DELAY_US");
-  if (delay > 0) ::usleep(static_cast<useconds_t>(delay));
-  if (++steps == killAt) ::kill(::getpid(), SIGKILL);
+template <typename Function>
+void Resolve(Function& function, const char* name) {
+  function = reinterpret_cast<Function>(::dlsym(RTLD_NEXT, name));
 }
 
-template <typename Function>
-Function Next(const char* name) {
-  return reinterpret_cast<Function>(::dlsym(RTLD_NEXT, name));
+__attribute__((constructor)) void SetUp() {
+  killAt = Setting("BRISEL_KILL_AT_STEP");
+  delay = Setting("BRISEL_STEP_DELAY_US");
+  Resolve(nextFsync, "fsync");
+  Resolve(nextFdatasync, "fdatasync");
+  Resolve(nextRename, "rename");
+  Resolve(nextRenameat, "renameat");
+  Resolve(nextUnlink, "unlink");
+  Resolve(nextUnlinkat, "unlinkat");
+}
+
+void Step() {
+  if (delay > 0) ::usleep(static_cast<useconds_t>(delay));
+  if (++steps == killAt) ::kill(::getpid(), SIGKILL);
 }
 
 }  // namespace
@@ -41,38 +60,32 @@ extern "C" {
 
 int fsync(int fd) {
   Step();
-  static const auto next = Next<int (*)(int)>("fsync");
-  return next(fd);
+  return nextFsync(fd);
 }
 
 int fdatasync(int fd) {
   Step();
-  static const auto next = Next<int (*)(int)>("fdatasync");
-  return next(fd);
+  return nextFdatasync(fd);
 }
 
 int rename(const char* from, const char* to) noexcept {
   Step();
-  static const auto next = Next<int (*)(const char*, const char*)>("rename");
-  return next(from, to);
+  return nextRename(from, to);
 }
 
 int renameat(int fromDirectory, const char* from, int toDirectory, const char* to) noexcept {
   Step();
-  static const auto next = Next<int (*)(int, const char*, int, const char*)>("renameat");
-  return next(fromDirectory, from, toDirectory, to);
+  return nextRenameat(fromDirectory, from, toDirectory, to);
 }
 
 int unlink(const char* path) noexcept {
   Step();
-  static const auto next = Next<int (*)(const char*)>("unlink");
-  return next(path);
+  return nextUnlink(path);
 }
 
 int unlinkat(int directory, const char* path, int flags) noexcept {
   Step();
-  static const auto next = Next<int (*)(int, const char*, int)>("unlinkat");
-  return next(directory, path, flags);
+  return nextUnlinkat(directory, path, flags);
 }
 
 }  // extern "C"
