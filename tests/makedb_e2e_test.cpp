@@ -420,6 +420,22 @@ TEST_F(Makedb, ARebuildWithoutAnchoredMotifsRemovesTheAnchorsBlock) {
   EXPECT_FALSE(std::filesystem::exists(root_ + "-anchors.bin")) << "a failed build adds nothing";
 }
 
+TEST_F(Makedb, ControlBytesInMessagesAreEscaped) {
+  ProcessResult r = Motifs(std::string("R-G-D\tPS\0REC\n", 13));
+  EXPECT_EQ(r.err, "brisel-makedb: " + input_ +
+                       ":1: the record 'PS\\x00REC' contains a NUL byte, which would cut it "
+                       "short\n");
+  EXPECT_EQ(r.status, 1);
+  r = Motifs(std::string("R-G\0\x1b-D\tRGD\n", 12));
+  EXPECT_EQ(r.err, "brisel-makedb: " + input_ +
+                       ":1:4: unexpected byte 0x00 in pattern 'R-G\\x00\\x1B-D'\n");
+  WriteFile(input_, "R-G-D\n");
+  const ProcessResult root = RunMakedb({"motifs", "-q", input_, dir_ / "no\ndir/db"});
+  EXPECT_EQ(root.err, "brisel-makedb: " + dir_.path().string() +
+                          "/no\\ndir/db-logSpecificities.bin: cannot create: No such file or "
+                          "directory\n");
+}
+
 TEST_F(Makedb, RecordsThatWouldBreakTheHitLine) {
   const ProcessResult r = Motifs("R-G-D\tgood\nW-W\tbad|record\n");
   EXPECT_EQ(r.err, "brisel-makedb: " + input_ +

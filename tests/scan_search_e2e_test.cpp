@@ -279,6 +279,14 @@ TEST_F(ScanSearch, AMissingSequenceFile) {
   EXPECT_EQ(r.status, 1);
 }
 
+TEST_F(ScanSearch, ControlCharactersInAQuotedPathAreEscaped) {
+  // A shard name read from a manifest with CRLF line ends.
+  const ProcessResult r = RunSearch({"-l", "-b", "-m", root_ + "\r", "-s", input_});
+  EXPECT_EQ(r.err, "brisel-search: cannot open stats file '" + root_ +
+                       "\\r-stats': No such file or directory\n");
+  EXPECT_EQ(r.status, 1);
+}
+
 TEST_F(ScanSearch, AFailedWriteOfTheHitsIsNotReportedAsSuccess) {
   WriteMotifDatabase(root_, WorkedExample());
   WriteFile(input_, "GAKLMAKIM\n");

@@ -13,6 +13,7 @@
 #include "build_error.h"
 #include "darray.h"
 #include "database_output.h"
+#include "message_text.h"
 #include "motif_database.h"
 #include "pattern_parser.h"
 
@@ -22,14 +23,14 @@ constexpr std::uint64_t kMaxBlockLength = 4294967295u;
 
 void WarnSkipped(const InputFile& input, const PatternSource& source, const char* reason) {
   std::fprintf(stderr, "brisel-makedb: %s:%llu: warning: skipping pattern '%s': %s\n",
-               input.name().c_str(), static_cast<unsigned long long>(source.line()),
-               source.pattern.c_str(), reason);
+               EscapedText(input.name()).c_str(), static_cast<unsigned long long>(source.line()),
+               EscapedText(source.pattern).c_str(), reason);
 }
 
 void WarnLarge(const InputFile& input, const PatternSource& source, std::uint64_t motifs) {
   std::fprintf(stderr, "brisel-makedb: %s:%llu: warning: pattern '%s' expands into %llu motifs\n",
-               input.name().c_str(), static_cast<unsigned long long>(source.line()),
-               source.record.c_str(), static_cast<unsigned long long>(motifs));
+               EscapedText(input.name()).c_str(), static_cast<unsigned long long>(source.line()),
+               EscapedText(source.record).c_str(), static_cast<unsigned long long>(motifs));
 }
 
 [[noreturn]] void FailBlockLimits(const InputFile& input, const PatternSource& source) {

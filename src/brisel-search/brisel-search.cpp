@@ -5,7 +5,8 @@
 // search over a mapped sequence database or the scan search over a text file,
 // release what was mapped and exit. Hits go to standard output; standard error
 // carries a newline before the search, the progress lines, and a newline after
-// it. Any fault ends the run with one line on standard error and status 1; an
+// it. Any fault ends the run with one line on standard error and status 1 (the
+// user's text in it with its control bytes escaped, message_text.h); an
 // invalid option value (-j) with one line and status 2, before anything is
 // mapped (-j, --format). Both searches run on -j N threads with the same
 // output for every N. The tsv and gff3 formats open standard output with their
@@ -26,6 +27,7 @@
 #include "database_check.h"
 #include "database_paths.h"
 #include "indexed_search.h"
+#include "message_text.h"
 #include "motif_database.h"
 #include "output_format.h"
 #include "scan_search.h"
@@ -35,14 +37,15 @@
 
 namespace {
 
+// A fault is written as one line whatever the user's text in it holds.
 [[noreturn]] void ExitWithFault(const std::string& fault) {
-  std::fprintf(stderr, "brisel-search: %s\n", fault.c_str());
+  std::fprintf(stderr, "brisel-search: %s\n", EscapedText(fault).c_str());
   std::exit(1);
 }
 
 // A usage fault in the options: one line, status 2, nothing mapped or searched.
 [[noreturn]] void ExitWithUsageFault(const std::string& fault) {
-  std::fprintf(stderr, "brisel-search: %s\n", fault.c_str());
+  std::fprintf(stderr, "brisel-search: %s\n", EscapedText(fault).c_str());
   std::exit(2);
 }
 

@@ -8,6 +8,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "message_text.h"
 #include "scanner.h"
 
 namespace {
@@ -52,8 +53,8 @@ StatsCounts ReadStatsFileOrExit(const char* filename) {
   StatsCounts counts{};
   if (!ReadStatsFile(filename, counts)) {
     const int openError = errno;
-    std::fprintf(stderr, "brisel-search: cannot open stats file '%s': %s\n", filename,
-                 std::strerror(openError));
+    std::fprintf(stderr, "brisel-search: cannot open stats file '%s': %s\n",
+                 EscapedText(filename).c_str(), std::strerror(openError));
     std::exit(1);
   }
   return counts;
