@@ -281,6 +281,29 @@ TEST_F(ScanSearch, AMissingSequenceFile) {
   EXPECT_EQ(r.status, 1);
 }
 
+TEST_F(ScanSearch, ADirectoryOrAFailedReadIsNotAnEmptyInput) {
+  WriteMotifDatabase(root_, WorkedExample());
+  const ProcessResult directory = RunSearch({"-l", "-b", "-m", root_, "-s", dir_.path()});
+  EXPECT_EQ(directory.out, "");
+  EXPECT_EQ(directory.err, "\nbrisel-search: cannot open sequence file '" + dir_.path().string() +
+                               "': Is a directory\n");
+  EXPECT_EQ(directory.status, 1);
+  // Reading this process's memory from address 0 fails with EIO.
+  const ProcessResult failed = RunSearch({"-l", "-bf", "-m", root_, "-s", "/proc/self/mem"});
+  EXPECT_EQ(failed.err,
+            "\n\nbrisel-search: cannot read sequence file '/proc/self/mem': Input/output error\n");
+  EXPECT_EQ(failed.status, 1);
+}
+
+TEST_F(ScanSearch, APipeIsReadLikeAFile) {
+  WriteMotifDatabase(root_, WorkedExample());
+  const ProcessResult r = RunProgram("/bin/bash", "bash",
+                                     {"-c", std::string(BRISEL_SEARCH_PATH) + " -l -bf -m " +
+                                                root_ + " -s <(printf '>first\\nGAKLMAKIM\\n')"});
+  EXPECT_EQ(r.out, std::string(">first\n") + kWorkedHits);
+  EXPECT_EQ(r.status, 0) << r.err;
+}
+
 TEST_F(ScanSearch, AStatsFileThatHoldsNoCountsOrIsNoFile) {
   WriteMotifDatabase(root_, WorkedExample());
   WriteFile(input_, "GAKLMAKIM\n");

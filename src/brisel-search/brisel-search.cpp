@@ -11,7 +11,10 @@
 // mapped (-j, --format). Both searches run on -j N threads with the same
 // output for every N. The tsv and gff3 formats open standard output with their
 // header line, written once the databases are mapped and checked (and the scan
-// search's file is open), right before the search.
+// search's file is open), right before the search. The scan search's file may be
+// a pipe (`-s <(zcat x.fa)`) or any file but a directory; a read that fails
+// during the search ends the run with status 1 once the search has finished
+// with what it read.
 #include <unistd.h>
 
 #include <cerrno>
@@ -19,6 +22,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -65,7 +69,10 @@ void MapAndCheckMotifDatabase(const RunSettings& settings, motifMappedMemoryCDT&
   if (auto fault = CheckMotifDatabase(motifs, root)) ExitWithFault(*fault);
 }
 
-void RunScanSearch(const RunSettings& settings, motifMappedMemoryCDT& motifs) {
+// Returns the fault of a read that failed during the search, which the search
+// took for the end of the input.
+std::optional<std::string> RunScanSearch(const RunSettings& settings,
+                                         motifMappedMemoryCDT& motifs) {
   const ScannerPtr scanner(NewScannerFromFilename(settings.sequenceDatabase.c_str(), "\n", 1));
   if (!scanner) {
     const int openError = errno;
@@ -82,6 +89,11 @@ void RunScanSearch(const RunSettings& settings, motifMappedMemoryCDT& motifs) {
     RunSearchOnSequence(scanner.get(), charToBitMap, &motifs, settings.cutoffExpectation,
                         settings.format);
   }
+  if (const int readError = ScannerReadError(scanner.get())) {
+    return "cannot read sequence file '" + settings.sequenceDatabase +
+           "': " + std::strerror(readError);
+  }
+  return std::nullopt;
 }
 
 void RunIndexedSearch(const RunSettings& settings, motifMappedMemoryCDT& motifs) {
@@ -149,13 +161,15 @@ int main(int argc, char* argv[]) {
   MapAndCheckMotifDatabase(settings, motifs);
   std::fputc('\n', stderr);
 
+  std::optional<std::string> readFault;
   if (settings.searchByBruteForce != 0) {
-    RunScanSearch(settings, motifs);
+    readFault = RunScanSearch(settings, motifs);
   } else {
     RunIndexedSearch(settings, motifs);
   }
 
   std::fputc('\n', stderr);
+  if (readFault) ExitWithFault(*readFault);
   UnmapMotifBlocksFromMemory(&motifs);
   return FinishOutput();
 }
