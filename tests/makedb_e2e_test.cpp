@@ -420,6 +420,24 @@ TEST_F(Makedb, ARebuildWithoutAnchoredMotifsRemovesTheAnchorsBlock) {
   EXPECT_FALSE(std::filesystem::exists(root_ + "-anchors.bin")) << "a failed build adds nothing";
 }
 
+TEST_F(Makedb, APrositeFileCutShort) {
+  const std::string entry =
+      "ID   RGD; PATTERN.\nAC   PS00016;\nDE   Cell attachment sequence.\nPA   R-G-D.\n";
+  // Cut before its first "//": still a data file, and its entry is unfinished.
+  ProcessResult r = Motifs("CC   header\n\n" + entry);
+  EXPECT_EQ(r.err, "brisel-makedb: " + input_ +
+                       ":1: the entry that starts on this line is not ended by a '//' line\n");
+  EXPECT_EQ(r.status, 1);
+  EXPECT_EQ(ListDirectory(dir_.path()), std::vector<std::string>{"input"});
+  r = Motifs(entry + "//\r\n" + entry + "CC   /TAXO-RANGE=??E?V;\n");
+  EXPECT_EQ(r.err, "brisel-makedb: " + input_ +
+                       ":6: the entry that starts on this line is not ended by a '//' line\n");
+  // Complete files, with CRLF line ends or '#' lines, are read as before.
+  r = Motifs("# an excerpt\n" + entry + "//\r\n\n" + entry + "//\n");
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(Block("-records.bin"), "PS00016 RGDPS00016 RGD");
+}
+
 TEST_F(Makedb, ControlBytesInMessagesAreEscaped) {
   ProcessResult r = Motifs(std::string("R-G-D\tPS\0REC\n", 13));
   EXPECT_EQ(r.err, "brisel-makedb: " + input_ +
