@@ -353,19 +353,39 @@ TEST_F(Makedb, MalformedPatternsAreReportedWithLineAndColumn) {
 }
 
 TEST_F(Makedb, LargeExpansionsAreKeptWithAWarningAndHugeOnesSkipped) {
-  const ProcessResult r =
-      Motifs("x(1,10)-A-x(1,10)-x(1,11)\twide\nR-G-D\nx(1,50)-A-x(1,50)-x(1,50)\nC-x(1,1000)-C\n");
+  const ProcessResult r = Motifs(
+      "x(1,10)-A-x(1,10)-C-x(1,11)\twide\nR-G-D\nx(1,50)-A-x(1,50)-C-x(1,50)\nC-x(1,1000)-C\n");
   ASSERT_EQ(r.status, 0);
   EXPECT_EQ(r.err, "brisel-makedb: " + input_ +
                        ":1: warning: pattern 'wide' expands into 1100 motifs\n"
                        "brisel-makedb: " +
                        input_ +
-                       ":3: warning: skipping pattern 'x(1,50)-A-x(1,50)-x(1,50)': it expands "
+                       ":3: warning: skipping pattern 'x(1,50)-A-x(1,50)-C-x(1,50)': it expands "
                        "into more than 100000 motifs\n"
                        "2101 motifs from 4 patterns (1 skipped) written to " +
                        root_ + "\n");
   EXPECT_EQ(Block("-stats").substr(0, 5), "2101\n");
   EXPECT_FALSE(std::filesystem::exists(root_ + "-anchors.bin")) << "no motif is anchored";
+}
+
+TEST_F(Makedb, ChoicesThatGiveIdenticalMotifsAreStoredOnce) {
+  // A-x(0,1)-x(0,1)-C gives A-x-C twice; x(1,2) twenty times has 2^20 choices
+  // but 21 distinct motifs, and the limits count distinct motifs.
+  std::string twenty = "x(1,2)";
+  for (int i = 1; i < 20; ++i)
+    twenty += "-x(1,2)";
+  ASSERT_EQ(Motifs("A-x(0,1)-x(0,1)-C\tdup\n" + twenty + "\ttwenty\n", {"--keep-order"}).status, 0);
+  EXPECT_EQ(Block("-stats"), std::to_string(3 + 21) + "\n" +
+                                 std::to_string(2 + 3 + 4 + (20 + 40) * 21 / 2) + "\n" +
+                                 std::to_string(3 * 3 + 21 * 6) + "\n");
+  EXPECT_EQ(Unsigned("-bitIndices.bin")[3], 2u + 3 + 4);
+
+  // The hit AGC is reported, and its expectation counted, once.
+  ASSERT_EQ(Motifs("A-x(0,1)-x(0,1)-C\tdup\n").status, 0);
+  WriteFile(dir_ / "agc", "AGC\n");
+  const ProcessResult search = RunSearch({"-l", "-m", root_, "-b", "-s", dir_ / "agc", "-e", "2"});
+  ASSERT_EQ(search.status, 0) << search.err;
+  EXPECT_EQ(search.out, "1.24e-03|0.999|1.239e-03|dup|AGC|1|3\n");
 }
 
 TEST_F(Makedb, AnchoredPatternsGiveAnAnchorsBlock) {
