@@ -239,6 +239,58 @@ TEST_F(MakedbShards, GzipInputIsReadTwice) {
   CheckShards(2);
 }
 
+// The shell loop over a manifest that the README gives, run as written there.
+std::string ReadmeShardLoop() {
+  const std::string readme = ReadFile(BRISEL_DATA_DIR "/../README.md");
+  const std::string build = "brisel-makedb sequences --shard-size 4G uniprot.fasta.gz db/uniprot\n";
+  const std::size_t start = readme.find(build);
+  if (start == std::string::npos) return "";
+  const std::size_t loop = start + build.size();
+  return readme.substr(loop, readme.find("```", loop) - loop);
+}
+
+TEST_F(MakedbShards, TheReadmeLoopStopsAndFailsAtAFailedShard) {
+  const std::string loop = ReadmeShardLoop();
+  ASSERT_NE(loop.find("brisel-search"), std::string::npos) << "the README's loop is gone";
+  std::filesystem::create_directory(dir_ / "db");
+  ASSERT_EQ(
+      RunMakedb({"motifs", "-q", BRISEL_DATA_DIR "/site-patterns.txt", dir_ / "db/prosite"}).status,
+      0);
+  ASSERT_EQ(RunMakedb({"sequences", "-q", "--shards", "3", kSample, dir_ / "db/uniprot"}).status,
+            0);
+  const std::string searchDirectory = std::filesystem::path(BRISEL_SEARCH_PATH).parent_path();
+  RunOptions options;
+  options.workingDirectory = dir_.path().string();
+  const auto runLoop = [&] {
+    return RunProgram("/bin/bash", "bash", {"-c", "PATH=" + searchDirectory + ":$PATH\n" + loop},
+                      options);
+  };
+  const std::string all = RunSearch({"-l", "-m", dir_ / "db/prosite", "-s", dir_ / "whole"}).out;
+
+  ProcessResult r = runLoop();
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_TRUE(ReadFile(dir_ / "hits.txt") == all);
+
+  WriteFile(dir_ / "db/uniprot.shards", "uniprot.1\r\nuniprot.2\r\nuniprot.3\r\n");
+  r = runLoop();
+  EXPECT_EQ(r.status, 0) << r.err << " (a manifest with CRLF line ends)";
+  EXPECT_TRUE(ReadFile(dir_ / "hits.txt") == all);
+
+  std::filesystem::remove(dir_ / "db/uniprot.2-stats");
+  r = runLoop();
+  EXPECT_EQ(r.status, 1);
+  EXPECT_TRUE(
+      r.err.ends_with("brisel-search: cannot open stats file 'db/uniprot.2-stats': No "
+                      "such file or directory\n"))
+      << r.err;
+  EXPECT_TRUE(ReadFile(dir_ / "hits.txt") ==
+              RunSearch({"-l", "-m", dir_ / "db/prosite", "-s", dir_ / "db/uniprot.1"}).out)
+      << "the third shard is not searched";
+
+  std::filesystem::remove(dir_ / "db/uniprot.shards");
+  EXPECT_NE(runLoop().status, 0) << "a missing manifest";
+}
+
 TEST_F(MakedbShards, FaultsWriteNothing) {
   const std::vector<std::string> before = ListDirectory(dir_.path());
   WriteFile(input_, ">a\nAC\n>b\nD\n");
