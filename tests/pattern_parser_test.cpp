@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "brisel.h"
+#include "motif_builder.h"
 #include "pattern_expansion.h"
 #include "support/motif_db.h"
 
@@ -155,12 +156,23 @@ TEST(PatternExpansion, OverlappingRangesAreCheapAndTheStepsBounded) {
   ASSERT_EQ(separatedMotifs.outcome(), DistinctMotifs::Outcome::kComplete);
   EXPECT_EQ(separatedMotifs.size(), 17u);
   EXPECT_EQ(separatedMotifs.Motif(16).positions.size(), 17u);
-  // Ranges kept apart by ranges of other letters: 4^15 choices, most of them
-  // distinct; the walk stops at the motif cap or at the step bound.
+  // Ranges kept apart by ranges of other letters, then 200 fixed elements that
+  // every motif ends with: 4^6 choices, 609 motifs, within 5,000 steps.
+  std::string tailed = "C";
+  for (int i = 0; i < 6; ++i)
+    tailed += "-A(0,1)-C(0,1)";
+  for (int i = 0; i < 100; ++i)
+    tailed += "-D-E";
+  const DistinctMotifs tailedMotifs = Expansion(tailed, 100000, 5000);
+  ASSERT_EQ(tailedMotifs.outcome(), DistinctMotifs::Outcome::kComplete);
+  EXPECT_EQ(tailedMotifs.size(), 609u);
+  EXPECT_EQ(tailedMotifs.Motif(0).positions.size(), 201u);
+  // The same fifteen times: 4^15 choices, most of them distinct; the walk
+  // stops at the motif cap or at the step bound.
   std::string alternating = "C";
   for (int i = 0; i < 15; ++i)
     alternating += "-A(0,1)-C(0,1)";
-  EXPECT_EQ(Expansion(alternating, 100000, 10000000).outcome(),
+  EXPECT_EQ(Expansion(alternating, 100000, kMaxExpansionSteps).outcome(),
             DistinctMotifs::Outcome::kTooManyMotifs);
   EXPECT_EQ(Expansion(alternating, 100000, 1000).outcome(), DistinctMotifs::Outcome::kTooManySteps);
 }

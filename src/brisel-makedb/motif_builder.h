@@ -31,9 +31,11 @@
 
 inline constexpr std::uint64_t kQuietExpansions = 1000;
 inline constexpr std::uint64_t kMaxExpansions = 100000;
-// Enough for every pattern of up to kMaxExpansions motifs whose ranges do not
-// overlap, many times over; a hostile pattern stops here after a second or so.
-inline constexpr std::uint64_t kMaxExpansionSteps = 10000000;
+// The bound on the walk that finds the distinct motifs of a pattern whose
+// ranges overlap (pattern_expansion.h): twenty steps per motif allowed, where
+// such patterns take a few; a pattern built to defeat the walk stops here
+// within a second or two and about a hundred MiB.
+inline constexpr std::uint64_t kMaxExpansionSteps = 2000000;
 
 class MotifDatabaseBuilder {
  public:

@@ -5,7 +5,6 @@
 
 #include <algorithm>
 #include <limits>
-#include <unordered_map>
 #include <unordered_set>
 
 namespace {
@@ -21,29 +20,45 @@ std::size_t MixHash(std::size_t seed, std::uint64_t value) {
   return static_cast<std::size_t>(h);
 }
 
-// A prefix id tagged with a level of the walk, or with a motif's anchor.
-struct TaggedPrefix {
-  std::size_t tag;
-  std::size_t prefix;
-  bool operator==(const TaggedPrefix&) const = default;
-};
-
-struct TaggedPrefixHash {
-  std::size_t operator()(const TaggedPrefix& key) const { return MixHash(key.tag, key.prefix); }
-};
-
-struct RunKey {
-  std::size_t previous;
-  std::uint32_t mask;
-  std::uint64_t length;
-  bool operator==(const RunKey&) const = default;
-};
-
-struct RunKeyHash {
-  std::size_t operator()(const RunKey& key) const {
-    return MixHash(MixHash(key.previous, key.mask), key.length);
+// An open-addressing set of 64-bit keys: a walk inserts millions of them, and
+// a node-based set would spend most of its time and memory on allocation.
+class KeySet {
+ public:
+  // Inserts `key` (not kEmpty); true if it was not there.
+  bool Insert(std::uint64_t key) {
+    if (2 * (size_ + 1) > slots_.size()) Grow();
+    std::uint64_t& slot = Slot(key);
+    if (slot == key) return false;
+    slot = key;
+    ++size_;
+    return true;
   }
+
+  static constexpr std::uint64_t kEmpty = UINT64_MAX;
+
+ private:
+  std::uint64_t& Slot(std::uint64_t key) {
+    const std::size_t mask = slots_.size() - 1;
+    for (std::size_t at = MixHash(0, key) & mask;; at = (at + 1) & mask) {
+      if (slots_[at] == kEmpty || slots_[at] == key) return slots_[at];
+    }
+  }
+
+  void Grow() {
+    std::vector<std::uint64_t> old(std::max<std::size_t>(16, 2 * slots_.size()), kEmpty);
+    old.swap(slots_);
+    for (const std::uint64_t key : old) {
+      if (key != kEmpty) Slot(key) = key;
+    }
+  }
+
+  std::vector<std::uint64_t> slots_;
+  std::size_t size_ = 0;
 };
+
+std::uint64_t Tagged(std::uint64_t tag, std::uint32_t prefix) {
+  return tag << 32 | prefix;
+}
 
 // Whether two choices of repeat counts can give the same motif. Within a form,
 // let two choices first differ at element t, the first with fewer repeats there:
@@ -131,31 +146,40 @@ std::uint64_t CountChoicePositions(const PatternForm& form) {
 
 class ExpansionWalk {
  public:
-  ExpansionWalk(DistinctMotifs& result, std::uint64_t maxMotifs, std::uint64_t maxSteps)
-      : result_(result), maxMotifs_(maxMotifs), maxSteps_(maxSteps) {}
+  // `exactMotifs`: the forms share their anchor, so a motif is compared whole;
+  // otherwise motifs of different forms differ, and within a form they end in
+  // the same fixed elements, which are left out of the comparison.
+  ExpansionWalk(DistinctMotifs& result, std::uint64_t maxMotifs, std::uint64_t maxSteps,
+                bool exactMotifs)
+      : result_(result), maxMotifs_(maxMotifs), maxSteps_(maxSteps), exactMotifs_(exactMotifs) {}
 
   // Walks the choices of one form; false once the walk has stopped.
-  bool WalkForm(const PatternForm& form) {
+  bool WalkForm(const PatternForm& form, std::uint64_t formIndex) {
     const std::vector<Span> spans = JoinedSpans(form.elements);
     std::vector<std::size_t> ranges;  // the spans with a choice of counts
     for (std::size_t i = 0; i < spans.size(); ++i) {
       if (spans[i].minRepeats < spans[i].maxRepeats) ranges.push_back(i);
     }
-    const auto nextRange = [&](std::size_t level) {
-      return level < ranges.size() ? ranges[level] : spans.size();
-    };
+    const std::uint64_t tag = exactMotifs_ ? std::uint64_t{form.anchor} : kFormTags + formIndex;
+    std::uint32_t start = 0;
+    if (ranges.empty()) {
+      return AppendFixed(start, spans, 0, spans.size()) &&
+             AddMotif(tag, start, DistinctMotifs::kNoTail, form.anchor);
+    }
+    std::uint32_t tail = DistinctMotifs::kNoTail;
+    if (!exactMotifs_) {
+      tail = static_cast<std::uint32_t>(result_.tails_.size());
+      std::vector<DistinctMotifs::Piece>& pieces = result_.tails_.emplace_back();
+      for (std::size_t i = ranges.back() + 1; i < spans.size(); ++i)
+        pieces.push_back({spans[i].mask, spans[i].minRepeats});
+    }
+    if (!AppendFixed(start, spans, 0, ranges[0])) return false;
 
-    std::size_t start = 0;
-    if (!AppendFixed(start, spans, 0, nextRange(0))) return false;
-    if (ranges.empty()) return AddMotif(start, form.anchor);
-
-    // The prefixes followed so far at each level (a level is the range whose
-    // count is chosen next), tagged with the level.
-    std::unordered_set<TaggedPrefix, TaggedPrefixHash> followed;
+    followed_ = KeySet();
     struct Frame {
-      std::size_t level;
-      std::size_t prefix;   // before the level's range
-      std::uint64_t count;  // the next count to try
+      std::size_t level;     // the range whose count is chosen
+      std::uint32_t prefix;  // before that range
+      std::uint64_t count;   // the next count to try
     };
     std::vector<Frame> stack = {{0, start, spans[ranges[0]].minRepeats}};
     while (!stack.empty()) {
@@ -167,22 +191,26 @@ class ExpansionWalk {
       }
       const std::uint64_t count = frame.count++;
       const std::size_t level = frame.level + 1;
-      std::size_t prefix = frame.prefix;
-      if (!Step() || !Append(prefix, range.mask, count) ||
-          !AppendFixed(prefix, spans, ranges[frame.level] + 1, nextRange(level))) {
-        return false;
-      }
+      const std::size_t fixedFrom = ranges[frame.level] + 1;
+      std::uint32_t prefix = frame.prefix;
+      if (!Step() || !Append(prefix, range.mask, count)) return false;
       if (level == ranges.size()) {
-        if (!AddMotif(prefix, form.anchor)) return false;
+        if (exactMotifs_ && !AppendFixed(prefix, spans, fixedFrom, spans.size())) return false;
+        if (!AddMotif(tag, prefix, tail, form.anchor)) return false;
         continue;
       }
-      if (!followed.insert({level, prefix}).second) continue;
+      // The fixed elements up to the next range are the same after every
+      // prefix of this level: the prefixes are compared without them.
+      if (!followed_.Insert(Tagged(level, prefix))) continue;
+      if (!AppendFixed(prefix, spans, fixedFrom, ranges[level])) return false;
       stack.push_back({level, prefix, spans[ranges[level]].minRepeats});
     }
     return true;
   }
 
  private:
+  static constexpr std::uint64_t kFormTags = 4;  // above the anchors
+
   bool Stop(DistinctMotifs::Outcome outcome) {
     result_.outcome_ = outcome;
     return false;
@@ -191,21 +219,30 @@ class ExpansionWalk {
   bool Step() { return ++steps_ <= maxSteps_ || Stop(DistinctMotifs::Outcome::kTooManySteps); }
 
   // Extends `prefix` by `count` positions of `mask`.
-  bool Append(std::size_t& prefix, std::uint32_t mask, std::uint64_t count) {
+  bool Append(std::uint32_t& prefix, std::uint32_t mask, std::uint64_t count) {
     if (count == 0) return true;
     if (!Step()) return false;
-    const DistinctMotifs::Run& last = result_.runs_[prefix];
-    RunKey key = {prefix, mask, count};
-    const std::uint64_t width = last.width + count;
-    if (prefix != 0 && last.mask == mask) key = {last.previous, mask, last.length + count};
-    const auto [at, added] = interned_.try_emplace(key, result_.runs_.size());
-    if (added) result_.runs_.push_back({key.previous, mask, key.length, width});
-    prefix = at->second;
+    std::vector<DistinctMotifs::Run>& runs = result_.runs_;
+    DistinctMotifs::Run run = {prefix, mask, count, runs[prefix].width + count};
+    if (prefix != 0 && runs[prefix].mask == mask) {
+      run.previous = runs[prefix].previous;
+      run.length += runs[prefix].length;
+    }
+    if (2 * runs.size() + 2 > interned_.size()) {
+      if (runs.size() == UINT32_MAX - 1) return Stop(DistinctMotifs::Outcome::kTooManySteps);
+      GrowInterned();
+    }
+    std::uint32_t& slot = InternedSlot(run);
+    if (slot == 0) {
+      slot = static_cast<std::uint32_t>(runs.size());
+      runs.push_back(run);
+    }
+    prefix = slot;
     return true;
   }
 
   // Extends `prefix` by the spans [from, to) at their fixed counts.
-  bool AppendFixed(std::size_t& prefix, const std::vector<Span>& spans, std::size_t from,
+  bool AppendFixed(std::uint32_t& prefix, const std::vector<Span>& spans, std::size_t from,
                    std::size_t to) {
     for (std::size_t i = from; i < to; ++i) {
       if (!Append(prefix, spans[i].mask, spans[i].minRepeats)) return false;
@@ -213,21 +250,48 @@ class ExpansionWalk {
     return true;
   }
 
-  bool AddMotif(std::size_t prefix, MotifAnchor anchor) {
-    if (!motifs_.insert({anchor, prefix}).second) return true;
-    result_.found_.push_back({prefix, anchor});
+  // The slot of `run` in the interned runs: its id, or 0 where it would go.
+  std::uint32_t& InternedSlot(const DistinctMotifs::Run& run) {
+    const std::size_t mask = interned_.size() - 1;
+    const std::size_t hash = MixHash(MixHash(run.previous, run.mask), run.length);
+    for (std::size_t at = hash & mask;; at = (at + 1) & mask) {
+      std::uint32_t& slot = interned_[at];
+      if (slot == 0) return slot;
+      const DistinctMotifs::Run& other = result_.runs_[slot];
+      if (other.previous == run.previous && other.mask == run.mask && other.length == run.length) {
+        return slot;
+      }
+    }
+  }
+
+  void GrowInterned() {
+    std::vector<std::uint32_t> old(std::max<std::size_t>(64, 2 * interned_.size()), 0);
+    old.swap(interned_);
+    for (const std::uint32_t id : old) {
+      if (id != 0) InternedSlot(result_.runs_[id]) = id;
+    }
+  }
+
+  bool AddMotif(std::uint64_t tag, std::uint32_t prefix, std::uint32_t tail, MotifAnchor anchor) {
+    if (!motifs_.Insert(Tagged(tag, prefix))) return true;
+    result_.found_.push_back({prefix, tail, anchor});
     result_.size_ = result_.found_.size();
     result_.positions_ += result_.runs_[prefix].width;
+    if (tail != DistinctMotifs::kNoTail) {
+      for (const DistinctMotifs::Piece& piece : result_.tails_[tail])
+        result_.positions_ += piece.count;
+    }
     return result_.size_ <= maxMotifs_ || Stop(DistinctMotifs::Outcome::kTooManyMotifs);
   }
 
   DistinctMotifs& result_;
   const std::uint64_t maxMotifs_;
   const std::uint64_t maxSteps_;
+  const bool exactMotifs_;
   std::uint64_t steps_ = 0;
-  // Each prefix once: a run of a mask after a shorter prefix.
-  std::unordered_map<RunKey, std::size_t, RunKeyHash> interned_;
-  std::unordered_set<TaggedPrefix, TaggedPrefixHash> motifs_;  // tagged with the anchor
+  std::vector<std::uint32_t> interned_;  // ids of result_.runs_ by content; 0: empty
+  KeySet followed_;                      // the form's prefixes followed, tagged with their level
+  KeySet motifs_;                        // motifs found, tagged with a form or anchor
 };
 
 ExpandedMotif DistinctMotifs::ChoiceMotif(const Choices& choices, std::uint64_t index) const {
@@ -249,12 +313,23 @@ ExpandedMotif DistinctMotifs::Motif(std::uint64_t i) const {
     if (i < choices.first + choices.count) return ChoiceMotif(choices, i - choices.first);
   }
   const Found& found = found_[i];
-  ExpandedMotif motif{std::vector<std::uint32_t>(runs_[found.prefix].width), found.anchor};
-  auto end = motif.positions.end();
-  for (std::size_t at = found.prefix; at != 0; at = runs_[at].previous) {
+  std::uint64_t tailWidth = 0;
+  if (found.tail != kNoTail) {
+    for (const Piece& piece : tails_[found.tail])
+      tailWidth += piece.count;
+  }
+  const std::uint64_t prefixWidth = runs_[found.prefix].width;
+  ExpandedMotif motif{std::vector<std::uint32_t>(prefixWidth + tailWidth), found.anchor};
+  auto end = motif.positions.begin() + static_cast<std::ptrdiff_t>(prefixWidth);
+  for (std::uint32_t at = found.prefix; at != 0; at = runs_[at].previous) {
     const Run& run = runs_[at];
     end -= static_cast<std::ptrdiff_t>(run.length);
     std::fill_n(end, run.length, run.mask);
+  }
+  auto next = motif.positions.begin() + static_cast<std::ptrdiff_t>(prefixWidth);
+  if (found.tail != kNoTail) {
+    for (const Piece& piece : tails_[found.tail])
+      next = std::fill_n(next, piece.count, piece.mask);
   }
   return motif;
 }
@@ -264,9 +339,10 @@ DistinctMotifs ExpandDistinctMotifs(const Pattern& pattern, std::uint64_t maxMot
   DistinctMotifs result;
   const std::vector<PatternForm> forms = PatternForms(pattern);
   if (MayRepeatMotifs(forms)) {
-    ExpansionWalk walk(result, maxMotifs, maxSteps);
-    for (const PatternForm& form : forms) {
-      if (!walk.WalkForm(form)) break;
+    const bool sharedAnchor = forms.size() == 2 && forms[0].anchor == forms[1].anchor;
+    ExpansionWalk walk(result, maxMotifs, maxSteps, sharedAnchor);
+    for (std::size_t f = 0; f < forms.size(); ++f) {
+      if (!walk.WalkForm(forms[f], f)) break;
     }
     return result;
   }

@@ -24,16 +24,18 @@
 // of the first k repeat counts gives a prefix that an earlier one gave, every
 // completion of it has been seen already, and it is passed over. Prefixes are
 // interned as runs of equal masks, so comparing two costs one hash lookup
-// however wide they are. Between two ranges, at most one prefix per distinct
-// motif found so far (and the one being walked) is ever followed: prefixes
-// completed by the same least choice of the remaining counts give distinct
-// motifs. The work is therefore bounded by the number of distinct motifs times
-// the sizes of the repeat ranges, not by the number of choices: the 4^15
-// choices of C followed fifteen times by A(0,1)-C(0,1) give their first 100,001
-// distinct motifs in a tenth of a second. A step is one choice of a repeat count
-// or one interned run, and costs a few dozen bytes at most; the walk stops
-// after `maxSteps` steps as well as after `maxMotifs` + 1 distinct motifs, so
-// that no pattern can hold the machine for long.
+// however wide they are; the fixed elements that follow a range are the same
+// after every prefix, so prefixes (and the motifs of one form) are compared
+// before them. Between two ranges, at most one prefix per distinct motif found
+// so far (and the one being walked) is ever followed: prefixes completed by the
+// same least choice of the remaining counts give distinct motifs. The work is
+// therefore bounded by the number of distinct motifs times the sizes of the
+// repeat ranges and the fixed elements between them, not by the number of
+// choices: the 4^15 choices of C followed fifteen times by A(0,1)-C(0,1) give
+// their first 100,001 distinct motifs in a tenth of a second. A step is one
+// choice of a repeat count or one interned run, and takes a few dozen bytes at
+// most; the walk stops after `maxSteps` steps as well as after `maxMotifs` + 1
+// distinct motifs, so that no pattern can hold the machine for long.
 #ifndef BRISEL_MAKEDB_PATTERN_EXPANSION_H
 #define BRISEL_MAKEDB_PATTERN_EXPANSION_H
 
@@ -80,15 +82,24 @@ class DistinctMotifs {
   };
   // A prefix of a walked motif: its runs of equal masks, the last one here.
   struct Run {
-    std::size_t previous;  // the prefix this run extends; 0: none
-    std::uint32_t mask;    // differs from the mask of the previous prefix's last run
-    std::uint64_t length;  // at least 1
-    std::uint64_t width;   // of the whole prefix
+    std::uint32_t previous;  // the prefix this run extends; 0: none
+    std::uint32_t mask;      // differs from the mask of the previous prefix's last run
+    std::uint64_t length;    // at least 1
+    std::uint64_t width;     // of the whole prefix
   };
+  // Fixed repeats of one mask.
+  struct Piece {
+    std::uint32_t mask;
+    std::uint64_t count;
+  };
+  // A walked motif: a prefix, then the fixed elements after its form's last
+  // range (tails_[tail]; none when the prefix holds them).
   struct Found {
-    std::size_t prefix;
+    std::uint32_t prefix;
+    std::uint32_t tail;
     MotifAnchor anchor;
   };
+  static constexpr std::uint32_t kNoTail = UINT32_MAX;
 
   ExpandedMotif ChoiceMotif(const Choices& choices, std::uint64_t index) const;
 
@@ -97,6 +108,7 @@ class DistinctMotifs {
   std::uint64_t positions_ = 0;
   std::vector<Choices> choices_;            // a pattern that repeats no motif
   std::vector<Run> runs_{Run{0, 0, 0, 0}};  // a walked one: prefix 0, the empty motif
+  std::vector<std::vector<Piece>> tails_;
   std::vector<Found> found_;
 };
 
