@@ -24,6 +24,7 @@
 #include "scan_search.h"
 #include "scanner.h"
 #include "sequence_database.h"
+#include "stats_file.h"
 
 namespace {
 
@@ -94,6 +95,12 @@ int FuzzDatabases(const std::uint8_t* data, std::size_t size) {
   const bool fasta = (data[0] & 1) != 0;
   const double cutoff = std::pow(10.0, static_cast<double>((data[0] >> 1) % 32) - 16.0);
   WritePieces(data + 1, size - 1);
+
+  // A stats file that holds no three counts ends the run at once: leave it
+  // to the stats file target.
+  StatsCounts counts{};
+  if (ReadStatsFile(ScratchPath("m-stats").c_str(), counts)) return 0;
+  if (ReadStatsFile(ScratchPath("s-stats").c_str(), counts)) return 0;
 
   const std::string root = ScratchPath("m");
   motifMappedMemoryCDT motifs{};

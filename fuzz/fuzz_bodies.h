@@ -28,8 +28,8 @@ int FuzzStatsFile(const std::uint8_t* data, std::size_t size);
 // must end in records or a clean error.
 int FuzzFastaReader(const std::uint8_t* data, std::size_t size);
 
-// The PROSITE pattern parser and the expansion and statistics of what it
-// accepts.
+// The PROSITE pattern parser, and the distinct motifs (against a plain
+// expansion of every choice) and statistics of what it accepts.
 int FuzzPatternParser(const std::uint8_t* data, std::size_t size);
 
 // Arbitrary bytes taken as the stats file and block files of a motif and a

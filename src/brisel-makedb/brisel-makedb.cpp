@@ -4,7 +4,9 @@
 //
 // Every failure is one line on standard error, "brisel-makedb: " followed by
 // the input or output file and the problem, and exit status 1; a failed build
-// changes no file of an existing database and leaves no temporary file.
+// changes no file of an existing database and leaves no temporary file. Paths,
+// records and patterns in messages have their control bytes escaped
+// (message_text.h).
 #include <cstdint>
 #include <cstdio>
 #include <new>
@@ -14,6 +16,7 @@
 #include "build_error.h"
 #include "input_file.h"
 #include "makedb_command_line.h"
+#include "message_text.h"
 #include "motif_builder.h"
 #include "pattern_sources.h"
 #include "progress_line.h"
@@ -33,10 +36,10 @@ void BuildSequenceDatabase(const MakedbOptions& options) {
   std::fprintf(stderr, "%s, %s written to ", Count(summary.sequences, "sequence").c_str(),
                Count(summary.residues, "residue").c_str());
   if (summary.shards == 0) {
-    std::fprintf(stderr, "%s\n", options.root.c_str());
+    std::fprintf(stderr, "%s\n", EscapedText(options.root).c_str());
   } else {
     std::fprintf(stderr, "%s listed in %s.shards\n", Count(summary.shards, "shard").c_str(),
-                 options.root.c_str());
+                 EscapedText(options.root).c_str());
   }
 }
 
@@ -58,7 +61,7 @@ void BuildMotifDatabase(const MakedbOptions& options) {
     if (builder.skipped() > 0) {
       std::fprintf(stderr, " (%llu skipped)", static_cast<unsigned long long>(builder.skipped()));
     }
-    std::fprintf(stderr, " written to %s\n", options.root.c_str());
+    std::fprintf(stderr, " written to %s\n", EscapedText(options.root).c_str());
   }
 }
 

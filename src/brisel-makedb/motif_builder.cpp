@@ -13,23 +13,25 @@
 #include "build_error.h"
 #include "darray.h"
 #include "database_output.h"
+#include "message_text.h"
 #include "motif_database.h"
+#include "pattern_expansion.h"
 #include "pattern_parser.h"
 
 namespace {
 
 constexpr std::uint64_t kMaxBlockLength = 4294967295u;
 
-void WarnSkipped(const InputFile& input, const PatternSource& source, const char* reason) {
+void WarnSkipped(const InputFile& input, const PatternSource& source, const std::string& reason) {
   std::fprintf(stderr, "brisel-makedb: %s:%llu: warning: skipping pattern '%s': %s\n",
-               input.name().c_str(), static_cast<unsigned long long>(source.line()),
-               source.pattern.c_str(), reason);
+               EscapedText(input.name()).c_str(), static_cast<unsigned long long>(source.line()),
+               EscapedText(source.pattern).c_str(), reason.c_str());
 }
 
 void WarnLarge(const InputFile& input, const PatternSource& source, std::uint64_t motifs) {
   std::fprintf(stderr, "brisel-makedb: %s:%llu: warning: pattern '%s' expands into %llu motifs\n",
-               input.name().c_str(), static_cast<unsigned long long>(source.line()),
-               source.record.c_str(), static_cast<unsigned long long>(motifs));
+               EscapedText(input.name()).c_str(), static_cast<unsigned long long>(source.line()),
+               EscapedText(source.record).c_str(), static_cast<unsigned long long>(motifs));
 }
 
 [[noreturn]] void FailBlockLimits(const InputFile& input, const PatternSource& source) {
@@ -58,21 +60,25 @@ void MotifDatabaseBuilder::AddPatterns(const InputFile& input,
                        " in pattern '" + source.pattern + "'");
     }
     const Pattern& pattern = std::get<Pattern>(parsed);
-    const std::uint64_t expansions = CountExpansions(pattern, kMaxExpansions);
-    if (expansions > kMaxExpansions) {
-      WarnSkipped(input, source, "it expands into more than 100000 motifs");
+    const DistinctMotifs expansion =
+        ExpandDistinctMotifs(pattern, kMaxExpansions, kMaxExpansionSteps);
+    if (expansion.outcome() != DistinctMotifs::Outcome::kComplete) {
+      WarnSkipped(
+          input, source,
+          expansion.outcome() == DistinctMotifs::Outcome::kTooManyMotifs
+              ? "it expands into more than " + std::to_string(kMaxExpansions) + " motifs"
+              : "its expansion takes more than " + std::to_string(kMaxExpansionSteps) + " steps");
       ++skipped_;
       continue;
     }
-    if (expansions > kQuietExpansions) WarnLarge(input, source, expansions);
+    if (expansion.size() > kQuietExpansions) WarnLarge(input, source, expansion.size());
     // Refused before the motifs are made: a pattern of many wide motifs could
     // otherwise take more memory than the blocks could ever hold.
-    if (positions_ + CountExpandedPositions(pattern, kMaxBlockLength) > kMaxBlockLength) {
-      FailBlockLimits(input, source);
-    }
+    if (positions_ + expansion.positions() > kMaxBlockLength) FailBlockLimits(input, source);
     const std::size_t record = records_.size();
     records_.push_back(source.record);
-    for (ExpandedMotif& motif : ExpandPattern(pattern)) {
+    for (std::size_t m = 0; m < expansion.size(); ++m) {
+      ExpandedMotif motif = expansion.Motif(m);
       positions_ += motif.positions.size();
       recordChars_ += source.record.size();
       if (motifs_.size() + 1 > kMaxBlockLength - 1 || positions_ > kMaxBlockLength ||

@@ -2,11 +2,12 @@
 // motif_builder.h: builds the nine blocks and the stats file of a motif
 // database from patterns.
 //
-// Each pattern is parsed and expanded into fixed-width motifs that share its
-// record and its anchors. A pattern that expands into more than
-// kQuietExpansions motifs is kept with a warning that names it and its motif
-// count; one that expands into more than kMaxExpansions motifs is skipped with
-// a warning naming it. The motifs are
+// Each pattern is parsed and expanded into its distinct fixed-width motifs
+// (pattern_expansion.h), which share its record. A pattern that expands into
+// more than kQuietExpansions distinct motifs is kept with a warning that names
+// it and its motif count; one that expands into more than kMaxExpansions, or
+// whose expansion takes more than kMaxExpansionSteps steps, is skipped with a
+// warning naming it. The motifs are
 // written most specific first (ascending specificity, equal ones in input
 // order) unless the input order is to be kept: a search stops trying a
 // sequence's motifs once its expectation of random hits passes the cut-off, so
@@ -30,6 +31,11 @@
 
 inline constexpr std::uint64_t kQuietExpansions = 1000;
 inline constexpr std::uint64_t kMaxExpansions = 100000;
+// The bound on the walk that finds the distinct motifs of a pattern whose
+// ranges overlap (pattern_expansion.h): twenty steps per motif allowed, where
+// such patterns take a few; a pattern built to defeat the walk stops here
+// within a second or two and about a hundred MiB.
+inline constexpr std::uint64_t kMaxExpansionSteps = 2000000;
 
 class MotifDatabaseBuilder {
  public:

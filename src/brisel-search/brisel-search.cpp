@@ -5,12 +5,16 @@
 // search over a mapped sequence database or the scan search over a text file,
 // release what was mapped and exit. Hits go to standard output; standard error
 // carries a newline before the search, the progress lines, and a newline after
-// it. Any fault ends the run with one line on standard error and status 1; an
+// it. Any fault ends the run with one line on standard error and status 1 (the
+// user's text in it with its control bytes escaped, message_text.h); an
 // invalid option value (-j) with one line and status 2, before anything is
 // mapped (-j, --format). Both searches run on -j N threads with the same
 // output for every N. The tsv and gff3 formats open standard output with their
 // header line, written once the databases are mapped and checked (and the scan
-// search's file is open), right before the search.
+// search's file is open), right before the search. The scan search's file may be
+// a pipe (`-s <(zcat x.fa)`) or any file but a directory; a read that fails
+// during the search ends the run with status 1 once the search has finished
+// with what it read.
 #include <unistd.h>
 
 #include <cerrno>
@@ -18,6 +22,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -27,6 +32,7 @@
 #include "database_paths.h"
 #include "database_replacement.h"
 #include "indexed_search.h"
+#include "message_text.h"
 #include "motif_database.h"
 #include "output_format.h"
 #include "scan_search.h"
@@ -36,14 +42,15 @@
 
 namespace {
 
+// A fault is written as one line whatever the user's text in it holds.
 [[noreturn]] void ExitWithFault(const std::string& fault) {
-  std::fprintf(stderr, "brisel-search: %s\n", fault.c_str());
+  std::fprintf(stderr, "brisel-search: %s\n", EscapedText(fault).c_str());
   std::exit(1);
 }
 
 // A usage fault in the options: one line, status 2, nothing mapped or searched.
 [[noreturn]] void ExitWithUsageFault(const std::string& fault) {
-  std::fprintf(stderr, "brisel-search: %s\n", fault.c_str());
+  std::fprintf(stderr, "brisel-search: %s\n", EscapedText(fault).c_str());
   std::exit(2);
 }
 
@@ -72,7 +79,10 @@ void MapAndCheckMotifDatabase(const RunSettings& settings, motifMappedMemoryCDT&
   if (auto fault = CheckMotifDatabase(motifs, root)) ExitWithFault(*fault);
 }
 
-void RunScanSearch(const RunSettings& settings, motifMappedMemoryCDT& motifs) {
+// Returns the fault of a read that failed during the search, which the search
+// took for the end of the input.
+std::optional<std::string> RunScanSearch(const RunSettings& settings,
+                                         motifMappedMemoryCDT& motifs) {
   const ScannerPtr scanner(NewScannerFromFilename(settings.sequenceDatabase.c_str(), "\n", 1));
   if (!scanner) {
     const int openError = errno;
@@ -89,6 +99,11 @@ void RunScanSearch(const RunSettings& settings, motifMappedMemoryCDT& motifs) {
     RunSearchOnSequence(scanner.get(), charToBitMap, &motifs, settings.cutoffExpectation,
                         settings.format);
   }
+  if (const int readError = ScannerReadError(scanner.get())) {
+    return "cannot read sequence file '" + settings.sequenceDatabase +
+           "': " + std::strerror(readError);
+  }
+  return std::nullopt;
 }
 
 void RunIndexedSearch(const RunSettings& settings, motifMappedMemoryCDT& motifs) {
@@ -166,13 +181,15 @@ int main(int argc, char* argv[]) {
   MapAndCheckMotifDatabase(settings, motifs);
   std::fputc('\n', stderr);
 
+  std::optional<std::string> readFault;
   if (settings.searchByBruteForce != 0) {
-    RunScanSearch(settings, motifs);
+    readFault = RunScanSearch(settings, motifs);
   } else {
     RunIndexedSearch(settings, motifs);
   }
 
   std::fputc('\n', stderr);
+  if (readFault) ExitWithFault(*readFault);
   UnmapMotifBlocksFromMemory(&motifs);
   return FinishOutput();
 }
