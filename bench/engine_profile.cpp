@@ -14,10 +14,10 @@
 #include <cstdlib>
 #include <string>
 
-#include "database_check.h"
+#include "database/database_check.h"
 #include "engine/search_engine.h"
-#include "motif_database.h"
-#include "sequence_database.h"
+#include "database/motif_database.h"
+#include "database/sequence_database.h"
 
 namespace {
 

@@ -13,8 +13,8 @@
 
 #include "brisel.h"
 #include "hit_report.h"
-#include "motif_matching.h"
-#include "number_format.h"
+#include "engine/motif_matching.h"
+#include "output/number_format.h"
 #include "scanner.h"
 
 namespace {

@@ -16,15 +16,15 @@
 #include <vector>
 
 #include "brisel.h"
-#include "database_check.h"
+#include "database/database_check.h"
 #include "fuzz_bodies.h"
 #include "fuzz_files.h"
 #include "indexed_search.h"
-#include "motif_database.h"
+#include "database/motif_database.h"
 #include "scan_search.h"
 #include "scanner.h"
-#include "sequence_database.h"
-#include "stats_file.h"
+#include "database/sequence_database.h"
+#include "database/stats_file.h"
 
 namespace {
 

@@ -8,7 +8,7 @@
 
 #include "fuzz_bodies.h"
 #include "fuzz_files.h"
-#include "stats_file.h"
+#include "database/stats_file.h"
 
 namespace {
 

@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "command_line.h"
+#include "cli/command_line.h"
 #include "support/motif_db.h"
 #include "support/process.h"
 #include "support/temp_dir.h"

@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: MIT
 // --help and --version detection and the reading of -e.
-#include "command_line.h"
+#include "cli/command_line.h"
 
 #include <gtest/gtest.h>
 

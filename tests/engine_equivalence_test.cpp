@@ -28,11 +28,11 @@
 #include <vector>
 
 #include "brisel.h"
-#include "command_line.h"
-#include "motif_database.h"
-#include "output_format.h"
+#include "cli/command_line.h"
+#include "database/motif_database.h"
+#include "output/output_formats.h"
 #include "reference/reference_searches.h"
-#include "sequence_database.h"
+#include "database/sequence_database.h"
 #include "support/memory_stream.h"
 #include "support/motif_db.h"
 #include "support/process.h"

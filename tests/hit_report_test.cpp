@@ -9,7 +9,7 @@
 #include <cstdlib>
 #include <string>
 
-#include "motif_database.h"
+#include "database/motif_database.h"
 
 namespace {
 

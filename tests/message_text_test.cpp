@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: MIT
 // Quoted user text in messages: control bytes escaped, everything else kept.
-#include "message_text.h"
+#include "output/message_text.h"
 
 #include <gtest/gtest.h>
 

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: MIT
 // Letter bitmaps list exactly the starts a scan would test, and the lazy
 // probability of no random hit has the bits of the one multiplied out.
-#include "motif_matching.h"
+#include "engine/motif_matching.h"
 
 #include <gtest/gtest.h>
 
@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "hit_report.h"
-#include "motif_database.h"
+#include "database/motif_database.h"
 #include "support/motif_db.h"
 
 namespace {

@@ -15,9 +15,9 @@
 #include <string>
 #include <vector>
 
-#include "motif_database.h"
+#include "database/motif_database.h"
 #include "scanner.h"
-#include "sequence_database.h"
+#include "database/sequence_database.h"
 #include "support/memory_stream.h"
 #include "support/motif_db.h"
 #include "support/sequence_db.h"

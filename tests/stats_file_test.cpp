@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: MIT
 // The stats file reader: the counts of valid files, and a one-line fault for
 // every file that does not hold three counts.
-#include "stats_file.h"
+#include "database/stats_file.h"
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>

@@ -16,7 +16,7 @@
 #include "build_error.h"
 #include "input_file.h"
 #include "makedb_command_line.h"
-#include "message_text.h"
+#include "output/message_text.h"
 #include "motif_builder.h"
 #include "pattern_sources.h"
 #include "progress_line.h"

@@ -17,7 +17,7 @@
 #include <stdexcept>
 #include <string_view>
 
-#include "message_text.h"
+#include "output/message_text.h"
 
 class BuildError : public std::runtime_error {
  public:

@@ -13,8 +13,8 @@
 #include "build_error.h"
 #include "darray.h"
 #include "database_output.h"
-#include "message_text.h"
-#include "motif_database.h"
+#include "output/message_text.h"
+#include "database/motif_database.h"
 #include "pattern_expansion.h"
 #include "pattern_parser.h"
 

@@ -6,7 +6,7 @@
 
 #include <cstdio>
 
-#include "message_text.h"
+#include "output/message_text.h"
 
 ProgressLine::ProgressLine(bool quiet, const InputFile& input)
     : input_(input), enabled_(!quiet && ::isatty(STDERR_FILENO) == 1) {}

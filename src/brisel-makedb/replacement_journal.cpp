@@ -15,10 +15,10 @@
 #include <memory>
 
 #include "build_error.h"
-#include "database_paths.h"
-#include "database_replacement.h"
-#include "motif_database.h"
-#include "sequence_database.h"
+#include "database/database_paths.h"
+#include "database/database_replacement.h"
+#include "database/motif_database.h"
+#include "database/sequence_database.h"
 
 namespace {
 

@@ -12,7 +12,7 @@
 #include <cstring>
 
 #include "build_error.h"
-#include "database_replacement.h"
+#include "database/database_replacement.h"
 #include "replacement_journal.h"
 
 namespace {

@@ -27,18 +27,18 @@
 #include <string_view>
 
 #include "brisel.h"
-#include "command_line.h"
-#include "database_check.h"
-#include "database_paths.h"
-#include "database_replacement.h"
+#include "cli/command_line.h"
+#include "database/database_check.h"
+#include "database/database_paths.h"
+#include "database/database_replacement.h"
 #include "indexed_search.h"
-#include "message_text.h"
-#include "motif_database.h"
-#include "output_format.h"
+#include "output/message_text.h"
+#include "database/motif_database.h"
+#include "output/output_formats.h"
 #include "scan_search.h"
 #include "scanner.h"
-#include "sequence_database.h"
-#include "stream_writes.h"
+#include "database/sequence_database.h"
+#include "output/stream_writes.h"
 
 namespace {
 

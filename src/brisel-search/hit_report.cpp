@@ -2,8 +2,8 @@
 // hit_report.cpp: hit statistics and the hit, header and progress lines.
 #include "hit_report.h"
 
-#include "motif_database.h"
-#include "number_format.h"
+#include "database/motif_database.h"
+#include "output/number_format.h"
 
 #include <cmath>
 #include <cstring>

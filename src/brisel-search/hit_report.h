@@ -39,7 +39,7 @@
 #include <string_view>
 
 #include "brisel.h"
-#include "motif_database.h"
+#include "database/motif_database.h"
 
 // Reports are collected in memory and written in pieces of about this size.
 inline constexpr std::size_t kReportFlushBytes = std::size_t{1} << 20;

@@ -6,7 +6,7 @@
 
 #include "engine/search_engine.h"
 #include "parallel/parallel_search.h"
-#include "sequence_database.h"
+#include "database/sequence_database.h"
 
 void SmartSearch(motifMappedMemoryADT motifMappedMemoryObject,
                  sequenceMappedMemoryADT sequenceMappedMemoryObject, double cutoffExpectation,

@@ -22,7 +22,7 @@
 #define BRISEL_INDEXED_SEARCH_H
 
 #include "brisel.h"
-#include "output_format.h"
+#include "output/output_formats.h"
 
 // `threads` workers search the sequences (parallel/parallel_search.h); the
 // output is the same for every count, and 1 searches on the calling thread.

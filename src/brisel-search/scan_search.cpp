@@ -8,7 +8,7 @@
 
 #include "engine/search_engine.h"
 #include "hit_report.h"
-#include "line_reader.h"
+#include "input/line_reader.h"
 #include "parallel/parallel_search.h"
 
 void RunSearchOnFastaSequences(Scanner scannerObject, const std::uint32_t* charToBitMap,

@@ -23,7 +23,7 @@
 #include <string_view>
 
 #include "brisel.h"
-#include "output_format.h"
+#include "output/output_formats.h"
 #include "scanner.h"
 
 void RunSearchOnFastaSequences(Scanner scannerObject, const std::uint32_t* charToBitMap,

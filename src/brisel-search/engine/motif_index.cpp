@@ -5,8 +5,8 @@
 #include <algorithm>
 #include <bit>
 
-#include "motif_database.h"
-#include "motif_matching.h"
+#include "database/motif_database.h"
+#include "engine/motif_matching.h"
 
 namespace {
 

@@ -6,7 +6,7 @@
 #include <bit>
 #include <cstring>
 
-#include "motif_database.h"
+#include "database/motif_database.h"
 #include "reference/per_motif_walks.h"
 
 namespace {

@@ -34,12 +34,12 @@
 
 #include "brisel.h"
 #include "engine/engine_counters.h"
-#include "engine/hit_lines.h"
-#include "engine/length_statistics.h"
+#include "output/hit_lines.h"
+#include "statistics/length_statistics.h"
 #include "engine/motif_index.h"
 #include "engine/sequence_pass.h"
-#include "motif_matching.h"
-#include "output_format.h"
+#include "engine/motif_matching.h"
+#include "output/output_formats.h"
 
 enum class SearchKind { kIndexed, kScan };
 

@@ -4,7 +4,7 @@
 
 #include <utility>
 
-#include "stream_writes.h"
+#include "output/stream_writes.h"
 
 struct OrderedOutput::Chunk {
   std::deque<Piece> pieces;   // pushed and not yet taken by the writer

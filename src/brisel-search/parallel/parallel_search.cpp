@@ -9,9 +9,9 @@
 #include <vector>
 
 #include "hit_report.h"
-#include "line_reader.h"
+#include "input/line_reader.h"
 #include "parallel/ordered_output.h"
-#include "stream_writes.h"
+#include "output/stream_writes.h"
 
 namespace {
 

@@ -32,8 +32,8 @@
 #include <cstdint>
 
 #include "brisel.h"
-#include "motif_database.h"
-#include "motif_matching.h"
+#include "database/motif_database.h"
+#include "engine/motif_matching.h"
 
 // One motif as the walks see it.
 struct MotifView {

@@ -6,10 +6,10 @@
 #include <vector>
 
 #include "hit_report.h"
-#include "motif_database.h"
-#include "motif_matching.h"
+#include "database/motif_database.h"
+#include "engine/motif_matching.h"
 #include "reference/per_motif_walks.h"
-#include "sequence_database.h"
+#include "database/sequence_database.h"
 
 namespace {
 

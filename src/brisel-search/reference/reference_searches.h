@@ -15,7 +15,7 @@
 #include <string_view>
 
 #include "brisel.h"
-#include "output_format.h"
+#include "output/output_formats.h"
 
 // The indexed search of every sequence of `sequences`: hits to `out` in
 // `format` (without the format's header line), the progress line of each

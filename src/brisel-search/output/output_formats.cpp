@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: MIT
 // output_format.cpp: format names, header lines and field escaping.
-#include "output_format.h"
+#include "output/output_formats.h"
 
 #include <cstring>
 

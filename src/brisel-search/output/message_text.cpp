@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: MIT
 // message_text.cpp: control bytes of quoted text as escapes.
-#include "message_text.h"
+#include "output/message_text.h"
 
 namespace {
 

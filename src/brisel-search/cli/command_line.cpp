@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: MIT
 // command_line.cpp: reads the options of brisel-search.
-#include "command_line.h"
+#include "cli/command_line.h"
 
 #include <getopt.h>
 #include <sched.h>

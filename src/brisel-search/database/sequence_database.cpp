@@ -1,12 +1,12 @@
 // SPDX-License-Identifier: MIT
 // sequence_database.cpp: maps and releases the seven blocks of a sequence
 // database.
-#include "sequence_database.h"
+#include "database/sequence_database.h"
 
 #include <string>
 
-#include "database_paths.h"
-#include "stats_file.h"
+#include "database/database_paths.h"
+#include "database/stats_file.h"
 
 std::uint32_t numSequences = 0;
 std::uint32_t numSequenceNameChars = 0;

@@ -21,7 +21,7 @@
 
 #include "brisel.h"
 #include "hit_report.h"
-#include "output_format.h"
+#include "output/output_formats.h"
 
 class HitLineFormatter {
  public:

@@ -19,7 +19,7 @@
 #include <cstdint>
 #include <string>
 
-#include "output_format.h"
+#include "output/output_formats.h"
 
 struct RunSettings {
   int searchByBruteForce = 0;

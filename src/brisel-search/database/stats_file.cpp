@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: MIT
 // stats_file.cpp: reads the three counts of a stats file.
-#include "stats_file.h"
+#include "database/stats_file.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -13,7 +13,7 @@
 #include <memory>
 #include <string_view>
 
-#include "message_text.h"
+#include "output/message_text.h"
 
 namespace {
 

@@ -1,10 +1,10 @@
 // SPDX-License-Identifier: MIT
 // hit_lines.cpp: the bytes of header and hit lines.
-#include "engine/hit_lines.h"
+#include "output/hit_lines.h"
 
 
-#include "motif_database.h"
-#include "number_format.h"
+#include "database/motif_database.h"
+#include "output/number_format.h"
 
 namespace {
 

@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: MIT
 // stream_writes.cpp: checked writes and the first failure's errno.
-#include "stream_writes.h"
+#include "output/stream_writes.h"
 
 #include <atomic>
 #include <cerrno>

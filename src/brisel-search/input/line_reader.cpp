@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: MIT
 // line_reader.cpp: joins the tokens of one long line.
-#include "line_reader.h"
+#include "input/line_reader.h"
 
 #include <array>
 #include <cstdio>

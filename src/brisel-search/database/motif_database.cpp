@@ -1,14 +1,14 @@
 // SPDX-License-Identifier: MIT
 // motif_database.cpp: maps and releases the blocks of a motif database.
-#include "motif_database.h"
+#include "database/motif_database.h"
 
 #include <sys/stat.h>
 
 #include <cerrno>
 #include <string>
 
-#include "database_paths.h"
-#include "stats_file.h"
+#include "database/database_paths.h"
+#include "database/stats_file.h"
 
 std::uint32_t numMotifs = 0;
 std::uint32_t numMotifBits = 0;

@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: MIT
 // number_format.cpp: printf's %.2e, %.3e, %.3f and %lu through std::to_chars.
-#include "number_format.h"
+#include "output/number_format.h"
 
 #include <cfenv>
 #include <charconv>

@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: MIT
 // database_paths.cpp: forms the root path of a database.
-#include "database_paths.h"
+#include "database/database_paths.h"
 
 std::string DatabaseRootPath(int useLocalPath, DatabaseKind kind, std::string_view name) {
   std::string root;

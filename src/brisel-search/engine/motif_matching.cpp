@@ -1,10 +1,10 @@
 // SPDX-License-Identifier: MIT
 // motif_matching.cpp: first-check positions and letter bitmaps.
-#include "motif_matching.h"
+#include "engine/motif_matching.h"
 
 #include <algorithm>
 
-#include "motif_database.h"
+#include "database/motif_database.h"
 
 namespace {
 

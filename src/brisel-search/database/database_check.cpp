@@ -1,13 +1,13 @@
 // SPDX-License-Identifier: MIT
 // database_check.cpp: the consistency check of a mapped database.
-#include "database_check.h"
+#include "database/database_check.h"
 
 #include <cinttypes>
 #include <cstdio>
 
-#include "database_paths.h"
-#include "motif_database.h"
-#include "sequence_database.h"
+#include "database/database_paths.h"
+#include "database/motif_database.h"
+#include "database/sequence_database.h"
 
 namespace {
 

@@ -1,13 +1,13 @@
 // SPDX-License-Identifier: MIT
 // length_statistics.cpp: the cut-off and checkpoints of one length, and the
 // memo of all lengths met.
-#include "engine/length_statistics.h"
+#include "statistics/length_statistics.h"
 
 #include <cassert>
 #include <cmath>
 #include <limits>
 
-#include "motif_database.h"
+#include "database/motif_database.h"
 
 LengthStatistics::LengthStatistics(const motifMappedMemoryCDT& motifs, std::uint64_t length,
                                    double cutoffExpectation)

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: MIT
 // database_replacement.cpp: the journal's name, the directory lock, and a
 // mapping that never returns a mixture of two builds.
-#include "database_replacement.h"
+#include "database/database_replacement.h"
 
 #include <fcntl.h>
 #include <sys/file.h>
