@@ -16,6 +16,7 @@
 
 #include "database/database_check.h"
 #include "engine/search_engine.h"
+#include "output/hit_lines.h"
 #include "database/motif_database.h"
 #include "database/sequence_database.h"
 
@@ -46,8 +47,9 @@ int main(int argc, char* argv[]) {
     return 1;
   }
 
+  const std::unique_ptr<HitLineFormatter> rows = MakePipeRows(motifs);
   auto start = std::chrono::steady_clock::now();
-  SearchEngine engine(motifs, cutoff, SearchKind::kIndexed);
+  SearchEngine engine(motifs, cutoff, SearchKind::kIndexed, *rows);
   const double buildSeconds = SecondsSince(start);
   const MotifIndex& index = engine.index();
   std::uint64_t routes[3] = {0, 0, 0};

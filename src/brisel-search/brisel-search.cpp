@@ -26,23 +26,19 @@
 #include <string>
 #include <string_view>
 
-#include "brisel.h"
+#include "api/databases.h"
+#include "api/search.h"
 #include "cli/command_line.h"
-#include "database/database_check.h"
+#include "database/block_files.h"
 #include "database/database_paths.h"
-#include "database/database_replacement.h"
-#include "indexed_search.h"
+#include "error.h"
+#include "input/line_reader.h"
 #include "output/message_text.h"
-#include "database/motif_database.h"
-#include "output/output_formats.h"
-#include "scan_search.h"
+#include "output/output_streams.h"
 #include "scanner.h"
-#include "database/sequence_database.h"
-#include "output/stream_writes.h"
 
 namespace {
 
-// A fault is written as one line whatever the user's text in it holds.
 [[noreturn]] void ExitWithFault(const std::string& fault) {
   std::fprintf(stderr, "brisel-search: %s\n", EscapedText(fault).c_str());
   std::exit(1);
@@ -54,51 +50,81 @@ namespace {
   std::exit(2);
 }
 
-void WriteOutputHeader(const RunSettings& settings) {
-  const std::string_view header = OutputHeaderLine(settings.format);
-  if (settings.writeHeader) WriteToStream(stdout, header.data(), header.size());
+brisel::MotifDatabase OpenMotifDatabase(const RunSettings& settings) {
+  try {
+    return brisel::MotifDatabase::Open(
+        DatabaseRootPath(settings.useLocalPath, DatabaseKind::kMotifs, settings.motifDatabase));
+  } catch (const brisel::Error& error) {
+    ExitWithDatabaseFault(error);
+  }
 }
 
-unsigned ThreadCount(const RunSettings& settings) {
-  return settings.threadCount != 0 ? settings.threadCount : AvailableCpuCount();
+brisel::SequenceDatabase OpenSequenceDatabase(const RunSettings& settings) {
+  try {
+    return brisel::SequenceDatabase::Open(DatabaseRootPath(
+        settings.useLocalPath, DatabaseKind::kSequences, settings.sequenceDatabase));
+  } catch (const brisel::Error& error) {
+    ExitWithDatabaseFault(error);
+  }
 }
 
-void MapAndCheckMotifDatabase(const RunSettings& settings, motifMappedMemoryCDT& motifs) {
-  const std::string root =
-      DatabaseRootPath(settings.useLocalPath, DatabaseKind::kMotifs, settings.motifDatabase);
-  const auto fault = MapUnreplaced(
-      root,
-      [&] {
-        MapMotifBlocksToMemory(settings.useLocalPath, &motifs, settings.motifDatabase.c_str());
-      },
-      [&] {
-        UnmapMotifBlocksFromMemory(&motifs);
-        motifs = {};
-      });
-  if (fault) ExitWithFault(*fault);
-  if (auto fault = CheckMotifDatabase(motifs, root)) ExitWithFault(*fault);
+// Standard output is flushed and checked before the run reports success, so
+// that a full disk or a closed file is not reported as a completed search. The
+// cause named is that of the first write that failed, during the search or
+// here.
+int FinishOutput(FileStream& out) {
+  if (out.Flush()) return 0;
+  std::fprintf(stderr, "brisel-search: cannot write standard output: %s\n",
+               std::strerror(out.error()));
+  return 1;
 }
+
+// The streams of the run and what its options say about the search.
+struct Run {
+  const RunSettings& settings;
+  FileStream out{stdout};
+  FileStream err{stderr};
+
+  brisel::SearchOptions options() const {
+    return {settings.cutoffExpectation, settings.threadCount, nullptr};
+  }
+  brisel::SearchOutput output() {
+    return {out, &err, settings.format, settings.writeHeader, false};
+  }
+
+  // Runs a search; a failed write of the hits ends it early and is reported
+  // once the run is over (Finish).
+  template <typename Search>
+  void Searching(Search search) {
+    try {
+      search();
+    } catch (const brisel::Error& error) {
+      if (error.kind() != brisel::Error::Kind::kOutput) ExitWithFault(error.what());
+    }
+  }
+
+};
 
 // Returns the fault of a read that failed during the search, which the search
 // took for the end of the input.
-std::optional<std::string> RunScanSearch(const RunSettings& settings,
-                                         motifMappedMemoryCDT& motifs) {
+std::optional<std::string> RunScanSearch(Run& run, const brisel::MotifDatabase& motifs) {
+  const RunSettings& settings = run.settings;
   const ScannerPtr scanner(NewScannerFromFilename(settings.sequenceDatabase.c_str(), "\n", 1));
   if (!scanner) {
     const int openError = errno;
     ExitWithFault("cannot open sequence file '" + settings.sequenceDatabase +
                   "': " + std::strerror(openError));
   }
-  std::uint32_t charToBitMap[kCharToBitMapLength];
-  InitializeCharToBitMap(charToBitMap, kCharToBitMapLength);
-  WriteOutputHeader(settings);
-  if (settings.isFasta != 0) {
-    RunSearchOnFastaSequences(scanner.get(), charToBitMap, &motifs, settings.cutoffExpectation,
-                              ThreadCount(settings), settings.format);
-  } else {
-    RunSearchOnSequence(scanner.get(), charToBitMap, &motifs, settings.cutoffExpectation,
-                        settings.format);
-  }
+  run.Searching([&] {
+    if (settings.isFasta != 0) {
+      FastaLineRecords records(scanner.get());
+      brisel::ScanRecords(motifs, records, run.options(), run.output());
+    } else {
+      std::string sequence;
+      ReadWholeLine(scanner.get(), sequence);
+      brisel::ScanSequence(motifs, sequence, run.options(), run.output());
+    }
+  });
   if (const int readError = ScannerReadError(scanner.get())) {
     return "cannot read sequence file '" + settings.sequenceDatabase +
            "': " + std::strerror(readError);
@@ -106,26 +132,9 @@ std::optional<std::string> RunScanSearch(const RunSettings& settings,
   return std::nullopt;
 }
 
-void RunIndexedSearch(const RunSettings& settings, motifMappedMemoryCDT& motifs) {
-  sequenceMappedMemoryCDT sequences{};
-  const std::string root =
-      DatabaseRootPath(settings.useLocalPath, DatabaseKind::kSequences, settings.sequenceDatabase);
-  const auto fault = MapUnreplaced(
-      root,
-      [&] {
-        MapSequenceBlocksToMemory(settings.useLocalPath, &sequences,
-                                  settings.sequenceDatabase.c_str());
-      },
-      [&] {
-        UnmapSequenceBlocksFromMemory(&sequences);
-        sequences = {};
-      });
-  if (fault) ExitWithFault(*fault);
-  if (auto fault = CheckSequenceDatabase(sequences, root)) ExitWithFault(*fault);
-  WriteOutputHeader(settings);
-  SmartSearch(&motifs, &sequences, settings.cutoffExpectation, ThreadCount(settings),
-              settings.format);
-  UnmapSequenceBlocksFromMemory(&sequences);
+void RunIndexedSearch(Run& run, const brisel::MotifDatabase& motifs) {
+  const brisel::SequenceDatabase sequences = OpenSequenceDatabase(run.settings);
+  run.Searching([&] { brisel::SearchDatabase(motifs, sequences, run.options(), run.output()); });
 }
 
 // Output to files and pipes goes through large buffers: a search writes a
@@ -140,18 +149,11 @@ void UseLargeOutputBuffers() {
   if (::isatty(STDERR_FILENO) == 0) std::setvbuf(stderr, errBuffer, _IOFBF, sizeof errBuffer);
 }
 
-// Standard output is flushed and checked before the run reports success, so
-// that a full disk or a closed file is not reported as a completed search. The
-// cause named is that of the first write that failed, during the search or here.
-int FinishOutput() {
-  errno = 0;
-  if (std::fflush(stdout) != 0 || std::ferror(stdout) != 0) {
-    const int writeError = FirstWriteError() != 0 ? FirstWriteError() : errno;
-    std::fprintf(stderr, "brisel-search: cannot write standard output: %s\n",
-                 writeError != 0 ? std::strerror(writeError) : "write error");
-    return 1;
-  }
-  return 0;
+// Writes the answer to --help or --version and reports how the write went.
+int Answer(std::string_view text) {
+  FileStream out(stdout);
+  out.Write(text);
+  return FinishOutput(out);
 }
 
 }  // namespace
@@ -164,11 +166,9 @@ int main(int argc, char* argv[]) {
 
   switch (FindInfoRequest(argc, argv)) {
     case InfoRequest::kHelp:
-      std::fputs(kUsageText, stdout);
-      return FinishOutput();
+      return Answer(UsageText());
     case InfoRequest::kVersion:
-      std::fputs("brisel-search " BRISEL_VERSION "\n", stdout);
-      return FinishOutput();
+      return Answer("brisel-search " BRISEL_VERSION "\n");
     case InfoRequest::kNone:
       break;
   }
@@ -177,19 +177,18 @@ int main(int argc, char* argv[]) {
   const RunSettings settings = ReadOptions(argc, argv);
   if (!settings.usageFault.empty()) ExitWithUsageFault(settings.usageFault);
 
-  motifMappedMemoryCDT motifs{};
-  MapAndCheckMotifDatabase(settings, motifs);
-  std::fputc('\n', stderr);
-
+  Run run{settings};
   std::optional<std::string> readFault;
-  if (settings.searchByBruteForce != 0) {
-    readFault = RunScanSearch(settings, motifs);
-  } else {
-    RunIndexedSearch(settings, motifs);
+  {
+    const brisel::MotifDatabase motifs = OpenMotifDatabase(settings);
+    std::fputc('\n', stderr);
+    if (settings.searchByBruteForce != 0) {
+      readFault = RunScanSearch(run, motifs);
+    } else {
+      RunIndexedSearch(run, motifs);
+    }
+    std::fputc('\n', stderr);
+    if (readFault) ExitWithFault(*readFault);
   }
-
-  std::fputc('\n', stderr);
-  if (readFault) ExitWithFault(*readFault);
-  UnmapMotifBlocksFromMemory(&motifs);
-  return FinishOutput();
+  return FinishOutput(run.out);
 }

@@ -3,7 +3,6 @@
 #include "cli/command_line.h"
 
 #include <getopt.h>
-#include <sched.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -11,7 +10,6 @@
 #include <cstdlib>
 #include <cstring>
 #include <string_view>
-#include <thread>
 
 namespace {
 
@@ -38,54 +36,63 @@ bool TakesArgument(char option) {
 
 }  // namespace
 
-const char kUsageText[] =
-    "Usage: brisel-search [-b] [-f] [-l] [-e N] [-j N] [-m NAME] [-s NAME]\n"
-    "                     [-F FORMAT] [--no-header]\n"
-    "Find the occurrences of sequence motifs in protein sequences.\n"
-    "\n"
-    "  -m NAME   motif database (default tallowmere)\n"
-    "  -s NAME   sequence database (default sprot); with -b, the sequence text file\n"
-    "  -b        scan search: read the sequences from the text file named by -s\n"
-    "  -f        with -b, the file holds FASTA records, each sequence on one line\n"
-    "  -l        NAME is the database's root path itself, not a name under the\n"
-    "            data directory\n"
-    "  -e N      stop trying a sequence's motifs once the expectation of random\n"
-    "            hits exceeds 10^N (default -2)\n"
-    "  -j N      search with N threads (default: one per CPU this process may\n"
-    "            run on); the output is the same for every N\n"
-    "  -F, --format FORMAT\n"
-    "            write the hits as FORMAT: pipe (the default, shown below), tsv\n"
-    "            (a '#' header line, then one tab-separated row per hit) or gff3\n"
-    "            (GFF3 features of type polypeptide_motif)\n"
-    "  --no-header\n"
-    "            leave out the header line of tsv and gff3 (to append the output\n"
-    "            of one search to another's)\n"
-    "  --help    print this help and exit\n"
-    "  --version print the version and exit\n"
-    "\n"
-    "Without -l, motif databases are looked up under\n"
-    "/usr/share/corvane/lumisca_brisel/brisels/ and sequence databases under\n"
-    "/usr/share/corvane/lumisca_brisel/sequences/.\n"
-    "\n"
-    "Each hit is one line: expectation|probability of no random hit|specificity|\n"
-    "motif record|matched segment|start|end (1-based, inclusive), after a line\n"
-    "'>' and the sequence's name. For example, with -F pipe, tsv and gff3:\n"
-    "\n"
-    "  >OPSD_HUMAN P08100 Rhodopsin (Opsin-2)\n"
-    "  3.71e-05|1.000|1.112e-07|PS00238 OPSIN|IPAFFAKSAAIYNPVIY|290|306\n"
-    "\n"
-    "  #name<TAB>start<TAB>end<TAB>record<TAB>segment<TAB>specificity<TAB>expectation<TAB>\n"
-    "  p_no_random_hit\n"
-    "  OPSD_HUMAN P08100 Rhodopsin (Opsin-2)<TAB>290<TAB>306<TAB>PS00238 OPSIN<TAB>\n"
-    "  IPAFFAKSAAIYNPVIY<TAB>1.112e-07<TAB>3.71e-05<TAB>1.000\n"
-    "\n"
-    "  ##gff-version 3\n"
-    "  OPSD_HUMAN<TAB>brisel<TAB>polypeptide_motif<TAB>290<TAB>306<TAB>3.71e-05<TAB>.<TAB>.<TAB>\n"
-    "  Name=PS00238;Note=PS00238 OPSIN;specificity=1.112e-07;segment=IPAFFAKSAAIYNPVIY;\n"
-    "  p_no_random_hit=1.000\n"
-    "\n"
-    "(each example row is one line, <TAB> a tab). In tsv, a tab, newline, carriage\n"
-    "return or backslash inside a field is written as \\t, \\n, \\r or \\\\.\n";
+std::string UsageText() {
+  // Each format's name ends a line and its note begins the next.
+  constexpr std::string_view kIndent = "            ";
+  std::string formats = std::string(kIndent) + "write the hits as FORMAT:";
+  std::string examples;
+  const auto entries = OutputFormats();
+  for (std::size_t f = 0; f < entries.size(); ++f) {
+    if (f > 0) {
+      formats += f + 1 == entries.size() ? " or " : ", ";
+      formats += entries[f].name;
+      formats += '\n';
+      formats += kIndent;
+    } else {
+      formats += ' ';
+      formats += entries[f].name;
+      formats += ' ';
+    }
+    formats += entries[f].usageNote;
+    examples += '\n';
+    examples += entries[f].example;
+  }
+  formats += '\n';
+  return std::string(
+             "Usage: brisel-search [-b] [-f] [-l] [-e N] [-j N] [-m NAME] [-s NAME]\n"
+             "                     [-F FORMAT] [--no-header]\n"
+             "Find the occurrences of sequence motifs in protein sequences.\n"
+             "\n"
+             "  -m NAME   motif database (default tallowmere)\n"
+             "  -s NAME   sequence database (default sprot); with -b, the sequence text file\n"
+             "  -b        scan search: read the sequences from the text file named by -s\n"
+             "  -f        with -b, the file holds FASTA records, each sequence on one line\n"
+             "  -l        NAME is the database's root path itself, not a name under the\n"
+             "            data directory\n"
+             "  -e N      stop trying a sequence's motifs once the expectation of random\n"
+             "            hits exceeds 10^N (default -2)\n"
+             "  -j N      search with N threads (default: one per CPU this process may\n"
+             "            run on); the output is the same for every N\n"
+             "  -F, --format FORMAT\n") +
+         formats +
+         "  --no-header\n"
+         "            leave out the header line of tsv and gff3 (to append the output\n"
+         "            of one search to another's)\n"
+         "  --help    print this help and exit\n"
+         "  --version print the version and exit\n"
+         "\n"
+         "Without -l, motif databases are looked up under\n"
+         "/usr/share/corvane/lumisca_brisel/brisels/ and sequence databases under\n"
+         "/usr/share/corvane/lumisca_brisel/sequences/.\n"
+         "\n"
+         "Each hit is one line: expectation|probability of no random hit|specificity|\n"
+         "motif record|matched segment|start|end (1-based, inclusive), after a line\n"
+         "'>' and the sequence's name. For example, with -F " +
+         OutputFormatNames(" and ") + ":\n" + examples +
+         "\n"
+         "(each example row is one line, <TAB> a tab). In tsv, a tab, newline, carriage\n"
+         "return or backslash inside a field is written as \\t, \\n, \\r or \\\\.\n";
+}
 
 InfoRequest FindInfoRequest(int argc, char* const argv[]) {
   for (int i = 1; i < argc; ++i) {
@@ -121,24 +128,10 @@ unsigned ParseThreadCount(const char* word) {
   const char* at = word;
   for (; *at >= '0' && *at <= '9'; ++at) {
     value = value * 10 + static_cast<unsigned long>(*at - '0');
-    if (value > kMaxThreadCount) return 0;
+    if (value > brisel::kMaxThreadCount) return 0;
   }
   if (at == word || *at != '\0') return 0;
   return static_cast<unsigned>(value);
-}
-
-unsigned AvailableCpuCount() {
-  cpu_set_t cpus;
-  CPU_ZERO(&cpus);
-  const int count = ::sched_getaffinity(0, sizeof cpus, &cpus) == 0 ? CPU_COUNT(&cpus) : 0;
-  // A machine with more CPUs than the set holds: the count of them all.
-  const unsigned cpuCount =
-      count > 0 ? static_cast<unsigned>(count) : std::thread::hardware_concurrency();
-  return std::clamp(cpuCount, 1u, kMaxThreadCount);
-}
-
-double CutoffFromExponent(std::int32_t exponent) {
-  return std::pow(10.0, static_cast<double>(exponent));
 }
 
 RunSettings ReadOptions(int argc, char* argv[]) {
@@ -161,7 +154,7 @@ RunSettings ReadOptions(int argc, char* argv[]) {
           settings.format = *format;
         } else {
           settings.usageFault = std::string("unknown output format '") + optarg +
-                                "' (--format takes pipe, tsv or gff3)";
+                                "' (--format takes " + OutputFormatNames(" or ") + ")";
           return settings;
         }
         break;
@@ -173,7 +166,7 @@ RunSettings ReadOptions(int argc, char* argv[]) {
         if (settings.threadCount == 0) {
           settings.usageFault = std::string("invalid thread count '") + optarg +
                                 "' (-j takes a positive integer up to " +
-                                std::to_string(kMaxThreadCount) + ")";
+                                std::to_string(brisel::kMaxThreadCount) + ")";
           return settings;
         }
         break;

@@ -13,12 +13,13 @@
 // for first, before getopt sees them (it would read "--help" as "-e lp").
 // A thread count that is not a positive integer and an unknown output format
 // are usage faults: the run ends before anything is mapped, with status 2.
-#ifndef BRISEL_COMMAND_LINE_H
-#define BRISEL_COMMAND_LINE_H
+#ifndef BRISEL_CLI_COMMAND_LINE_H
+#define BRISEL_CLI_COMMAND_LINE_H
 
 #include <cstdint>
 #include <string>
 
+#include "api/search.h"
 #include "output/output_formats.h"
 
 struct RunSettings {
@@ -34,9 +35,6 @@ struct RunSettings {
   std::string usageFault;  // set, and the reading stopped, by an invalid option value
 };
 
-// The most threads -j accepts.
-inline constexpr unsigned kMaxThreadCount = 4096;
-
 enum class InfoRequest { kNone, kHelp, kVersion };
 
 // The first --help or --version that stands as an option word (not as the
@@ -51,15 +49,10 @@ RunSettings ReadOptions(int argc, char* argv[]);
 std::int32_t ParseCutoffExponent(const char* word);
 
 // N of -j: one or more decimal digits (nothing else, no sign) giving 1 to
-// kMaxThreadCount; 0 for anything else.
+// brisel::kMaxThreadCount; 0 for anything else.
 unsigned ParseThreadCount(const char* word);
 
-// The CPUs this process may run on (its affinity mask), at least 1.
-unsigned AvailableCpuCount();
+// The text of --help; the output formats' part comes from their table.
+std::string UsageText();
 
-// 10 to the power N in double precision.
-double CutoffFromExponent(std::int32_t exponent);
-
-extern const char kUsageText[];
-
-#endif  // BRISEL_COMMAND_LINE_H
+#endif  // BRISEL_CLI_COMMAND_LINE_H

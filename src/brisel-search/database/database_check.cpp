@@ -62,7 +62,7 @@ std::optional<std::string> CheckIndexBlock(std::string_view path, const std::uin
 std::optional<std::string> CheckAnchors(const motifMappedMemoryCDT& db, std::string_view rootPath) {
   if (db.anchors == nullptr) return std::nullopt;
   const std::string path = DatabaseFilePath(rootPath, kAnchorsSuffix);
-  const std::uint64_t motifs = numMotifs;
+  const std::uint64_t motifs = MotifCountOf(db);
   if (db.anchorsFileBytes != motifs) {
     return Describe(path, "file is %" PRIu64 " bytes long, but numMotifs is %" PRIu64,
                     db.anchorsFileBytes, motifs);
@@ -84,27 +84,26 @@ std::optional<std::string> CheckMotifDatabase(const motifMappedMemoryCDT& db,
     return DatabaseFilePath(rootPath, kMotifBlocks[b].suffix);
   };
   for (std::size_t b = 0; b < kMotifBlocks.size(); ++b) {
-    if (auto fault =
-            CheckFileLength(path(b), db.blockFileBytes[b], MotifBlockLength(kMotifBlocks[b]),
-                            kMotifBlocks[b].elementWidth)) {
+    if (auto fault = CheckFileLength(path(b), db.blockFileBytes[b],
+                                     kMotifBlocks[b].Length(db.counts), kMotifBlocks[b].width())) {
       return fault;
     }
   }
 
-  const std::uint64_t motifs = numMotifs;
-  if (auto fault =
-          CheckIndexBlock(path(4), db.bitIndices, motifs + 1, numMotifBits, "numMotifBits")) {
+  const std::uint64_t motifs = MotifCountOf(db);
+  if (auto fault = CheckIndexBlock(path(kBitIndicesBlock), db.bitIndices, motifs + 1,
+                                   db.counts[kMotifBitsCount], "numMotifBits")) {
     return fault;
   }
-  if (auto fault =
-          CheckIndexBlock(path(8), db.recordIndices, motifs + 1, numMotifChars, "numMotifChars")) {
+  if (auto fault = CheckIndexBlock(path(kRecordIndicesBlock), db.recordIndices, motifs + 1,
+                                   db.counts[kMotifCharsCount], "numMotifChars")) {
     return fault;
   }
   for (std::uint64_t m = 0; m < motifs; ++m) {
     const std::uint32_t width = db.bitIndices[m + 1] - db.bitIndices[m];
-    if (width == 0) return Describe(path(4), "motif %" PRIu64 " has width 0", m);
+    if (width == 0) return Describe(path(kBitIndicesBlock), "motif %" PRIu64 " has width 0", m);
     if (db.offsets[m] >= width) {
-      return Describe(path(6),
+      return Describe(path(kMotifOffsetsBlock),
                       "homing position %" PRIu32 " of motif %" PRIu64
                       " is not below its width %" PRIu32,
                       db.offsets[m], m, width);
@@ -115,9 +114,9 @@ std::optional<std::string> CheckMotifDatabase(const motifMappedMemoryCDT& db,
 
 std::optional<std::string> CheckSequenceDatabase(const sequenceMappedMemoryCDT& db,
                                                  std::string_view rootPath) {
-  if (numSequences > kMaxSequences) {
+  if (SequenceCountOf(db) > kMaxSequences) {
     return Describe(DatabaseFilePath(rootPath, kStatsSuffix),
-                    "numSequences is %" PRIu32 ", above the limit of %" PRIu32, numSequences,
+                    "numSequences is %" PRIu32 ", above the limit of %" PRIu32, SequenceCountOf(db),
                     kMaxSequences);
   }
   const auto path = [&](std::size_t b) {
@@ -127,27 +126,28 @@ std::optional<std::string> CheckSequenceDatabase(const sequenceMappedMemoryCDT& 
   // below against the number of entries that offsetIndices says it holds.
   for (std::size_t b = 0; b < kSequenceBlocks.size(); ++b) {
     if (b == kOffsetsBlock) continue;
-    if (auto fault =
-            CheckFileLength(path(b), db.blockFileBytes[b], SequenceBlockLength(kSequenceBlocks[b]),
-                            kSequenceBlocks[b].elementWidth)) {
+    if (auto fault = CheckFileLength(path(b), db.blockFileBytes[b],
+                                     kSequenceBlocks[b].Length(db.counts),
+                                     kSequenceBlocks[b].width())) {
       return fault;
     }
   }
 
-  const std::uint64_t sequences = numSequences;
+  const std::uint64_t sequences = SequenceCountOf(db);
+  const std::uint64_t residues = db.counts[kSequenceBitsCount];
   if (auto fault = CheckIndexBlock(path(kNameIndicesBlock), db.nameIndices, sequences + 1,
-                                   numSequenceNameChars, "numSequenceNameChars")) {
+                                   db.counts[kNameCharsCount], "numSequenceNameChars")) {
     return fault;
   }
   if (auto fault = CheckIndexBlock(path(kSequenceIndicesBlock), db.sequenceIndices, sequences + 1,
-                                   numSequenceBits, "numSequenceBits")) {
+                                   residues, "numSequenceBits")) {
     return fault;
   }
-  const std::uint64_t slots = 26 * sequences + 1;
-  if (auto fault = CheckIndexBlock(path(kOffsetIndicesBlock), db.offsetIndices, slots,
-                                   numSequenceBits, "numSequenceBits", LastEntry::kUpTo)) {
+  const std::uint64_t slots = kSequenceBlocks[kOffsetIndicesBlock].Length(db.counts);
+  if (auto fault = CheckIndexBlock(path(kOffsetIndicesBlock), db.offsetIndices, slots, residues,
+                                   "numSequenceBits", LastEntry::kUpTo)) {
     return fault;
   }
   return CheckFileLength(path(kOffsetsBlock), db.blockFileBytes[kOffsetsBlock],
-                         db.offsetIndices[slots - 1], kSequenceBlocks[kOffsetsBlock].elementWidth);
+                         db.offsetIndices[slots - 1], kSequenceBlocks[kOffsetsBlock].width());
 }

@@ -3,9 +3,10 @@
 //
 // A motif database is a stats file (numMotifs, numMotifBits, numMotifChars) and
 // nine block files under one root path; kMotifBlocks lists them in mapping order
-// with their suffixes, element widths and counts. The three counts are
-// process-wide: 0 until the database is mapped, set once from its stats file,
-// and read by the searches and by the release.
+// with their suffixes, element types and counts. A mapped record holds the
+// counts it was mapped with; the process-wide counts are those of the database
+// that the program mapped with MapMotifBlocksToMemory: 0 until then, set once
+// from its stats file.
 //
 // Motif m has the positions bitMotifs[bitIndices[m]] up to, not including,
 // bitMotifs[bitIndices[m+1]], its record records[recordIndices[m]] up to
@@ -23,42 +24,56 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <string>
 #include <string_view>
 
 #include "brisel.h"
+#include "database/block_files.h"
 
 extern std::uint32_t numMotifs;
 extern std::uint32_t numMotifBits;
 extern std::uint32_t numMotifChars;
 
-// Which count, plus how many, gives the number of elements of a block.
-enum class MotifCount { kMotifs, kMotifBits, kMotifChars };
+// The stats counts, in the stats file's order: indexes into the record's counts.
+enum MotifCount : std::size_t { kMotifsCount, kMotifBitsCount, kMotifCharsCount };
 
-struct MotifBlock {
-  std::string_view suffix;
-  std::size_t elementWidth;
-  MotifCount count;
-  std::uint64_t extra;  // 1 for an index block: N + 1 entries delimit N items
-};
+using MotifBlock = BlockDescription<motifMappedMemoryCDT, motifMemoryBlockCDT>;
 
 inline constexpr std::array<MotifBlock, 9> kMotifBlocks = {{
-    {"-logSpecificities.bin", 8, MotifCount::kMotifs, 0},
-    {"-specificities.bin", 8, MotifCount::kMotifs, 0},
-    {"-lengthCorrections.bin", 8, MotifCount::kMotifs, 0},
-    {"-bitMotifs.bin", 4, MotifCount::kMotifBits, 0},
-    {"-bitIndices.bin", 4, MotifCount::kMotifs, 1},
-    {"-homingBitLetters.bin", 4, MotifCount::kMotifs, 0},
-    {"-offsets.bin", 4, MotifCount::kMotifs, 0},
-    {"-records.bin", 1, MotifCount::kMotifChars, 0},
-    {"-recordIndices.bin", 4, MotifCount::kMotifs, 1},
+    {"-logSpecificities.bin", BlockElement::kDoubles, kMotifsCount, 1, 0,
+     kViewSlot<&motifMappedMemoryCDT::logSpecificities>, &motifMemoryBlockCDT::logSpecificitiesArray},
+    {"-specificities.bin", BlockElement::kDoubles, kMotifsCount, 1, 0,
+     kViewSlot<&motifMappedMemoryCDT::specificities>, &motifMemoryBlockCDT::specificitiesArray},
+    {"-lengthCorrections.bin", BlockElement::kDoubles, kMotifsCount, 1, 0,
+     kViewSlot<&motifMappedMemoryCDT::lengthCorrections>,
+     &motifMemoryBlockCDT::lengthCorrectionsArray},
+    {"-bitMotifs.bin", BlockElement::kUnsignedLongs, kMotifBitsCount, 1, 0,
+     kViewSlot<&motifMappedMemoryCDT::bitMotifs>, &motifMemoryBlockCDT::bitMotifsArray},
+    {"-bitIndices.bin", BlockElement::kUnsignedLongs, kMotifsCount, 1, 1,
+     kViewSlot<&motifMappedMemoryCDT::bitIndices>, &motifMemoryBlockCDT::bitIndicesArray},
+    {"-homingBitLetters.bin", BlockElement::kUnsignedLongs, kMotifsCount, 1, 0,
+     kViewSlot<&motifMappedMemoryCDT::homingBitLetters>,
+     &motifMemoryBlockCDT::homingBitLettersArray},
+    {"-offsets.bin", BlockElement::kUnsignedLongs, kMotifsCount, 1, 0,
+     kViewSlot<&motifMappedMemoryCDT::offsets>, &motifMemoryBlockCDT::offsetsArray},
+    {"-records.bin", BlockElement::kChars, kMotifCharsCount, 1, 0,
+     kViewSlot<&motifMappedMemoryCDT::records>, &motifMemoryBlockCDT::recordsArray},
+    {"-recordIndices.bin", BlockElement::kUnsignedLongs, kMotifsCount, 1, 1,
+     kViewSlot<&motifMappedMemoryCDT::recordIndices>, &motifMemoryBlockCDT::recordIndicesArray},
 }};
+
+// Positions of the index blocks in kMotifBlocks.
+inline constexpr std::size_t kBitIndicesBlock = 4;
+inline constexpr std::size_t kMotifOffsetsBlock = 6;
+inline constexpr std::size_t kRecordIndicesBlock = 8;
 
 // The optional anchors block: one byte per motif.
 inline constexpr std::string_view kAnchorsSuffix = "-anchors.bin";
 
-// The number of elements of a block under the current counts, in 64 bits so
-// that numMotifs + 1 cannot wrap.
-std::uint64_t MotifBlockLength(const MotifBlock& block);
+// The number of motifs of a mapped record.
+inline std::uint32_t MotifCountOf(const motifMappedMemoryCDT& db) {
+  return db.counts[kMotifsCount];
+}
 
 // The width of motif m and its record text.
 inline std::uint32_t MotifWidth(const motifMappedMemoryCDT& db, std::uint32_t m) {
@@ -73,28 +88,22 @@ inline MotifAnchor MotifAnchorOf(const motifMappedMemoryCDT& db, std::uint32_t m
   return db.anchors == nullptr ? kUnanchored : static_cast<MotifAnchor>(db.anchors[m]);
 }
 
-// The number of placements of a motif of width w with `anchor` in a sequence
-// of `length` residues: L - w + 1 for an unanchored motif, at most 1 for an
-// anchored one, and 0 when the motif is wider than the sequence.
-inline std::uint64_t PlacementCount(MotifAnchor anchor, std::uint32_t width, std::uint64_t length) {
-  if (width > length) return 0;
-  if (anchor == kUnanchored) return length - width + 1;
-  if (anchor == kAnchoredAtBothEnds) return width == length ? 1 : 0;
-  return 1;
-}
+// Reads the stats file and maps the nine blocks, and the anchors block if its
+// file exists, of the database at `rootPath` into `db`, counts included.
+// Throws brisel::Error; what was mapped before the fault is released.
+void MapMotifDatabase(std::string_view rootPath, motifMappedMemoryCDT& db);
 
-// The start of an anchored motif's placement; the motif must have one.
-inline std::uint64_t AnchoredStart(MotifAnchor anchor, std::uint32_t width, std::uint64_t length) {
-  return anchor == kAnchoredAtEnd ? length - width : 0;
-}
+// Releases what MapMotifDatabase mapped and clears the record.
+void UnmapMotifDatabase(motifMappedMemoryCDT& db);
 
-// Reads the stats file into numMotifs, numMotifBits and numMotifChars; a file
-// that cannot be opened ends the run (status 1).
+// Reads the stats file into numMotifs, numMotifBits and numMotifChars; a fault
+// ends the run (status 1).
 void InitializeMotifGlobalVariables(const char* filename);
 
-// Forms the root path, reads the stats file and maps the nine blocks, and the
-// anchors block if its file exists, into the caller's record. Returns only on
-// success.
+// Forms the root path and maps the database into the caller's record, setting
+// the process-wide counts. Returns only on success: a fault ends the run with
+// its message (a block file that cannot be mapped, with the fatal mapping
+// text) and status 1.
 void MapMotifBlocksToMemory(int useLocalPath, motifMappedMemoryADT motifMappedMemoryObject,
                             const char* motifDatabase);
 

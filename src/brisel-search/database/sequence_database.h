@@ -3,8 +3,9 @@
 //
 // A sequence database is a stats file (numSequences, numSequenceNameChars,
 // numSequenceBits) and seven block files under one root path; kSequenceBlocks
-// lists them in mapping order. The three counts are process-wide: 0 until the
-// database is mapped, set once from its stats file.
+// lists them in mapping order. A mapped record holds the counts it was mapped
+// with; the process-wide counts are those of the database that the program
+// mapped with MapSequenceBlocksToMemory.
 //
 // Sequence s has the name names[nameIndices[s]] up to nameIndices[s+1], the
 // residues textSequences and their letter masks bitSequences from
@@ -23,6 +24,7 @@
 #include <string_view>
 
 #include "brisel.h"
+#include "database/block_files.h"
 
 extern std::uint32_t numSequences;
 extern std::uint32_t numSequenceNameChars;
@@ -31,24 +33,29 @@ extern std::uint32_t numSequenceBits;
 // 26 x numSequences + 1 must fit in 32 bits.
 inline constexpr std::uint32_t kMaxSequences = 165191049;
 
-enum class SequenceCount { kSequences, kNameChars, kSequenceBits };
+// The stats counts, in the stats file's order: indexes into the record's counts.
+enum SequenceCount : std::size_t { kSequencesCount, kNameCharsCount, kSequenceBitsCount };
 
-struct SequenceBlock {
-  std::string_view suffix;
-  std::size_t elementWidth;
-  SequenceCount count;
-  std::uint64_t multiplier;  // 26 for the letter position index
-  std::uint64_t extra;       // 1 for an index block
-};
+using SequenceBlock = BlockDescription<sequenceMappedMemoryCDT, sequenceMemoryBlockCDT>;
 
 inline constexpr std::array<SequenceBlock, 7> kSequenceBlocks = {{
-    {"-names.bin", 1, SequenceCount::kNameChars, 1, 0},
-    {"-nameIndices.bin", 4, SequenceCount::kSequences, 1, 1},
-    {"-textSequences.bin", 1, SequenceCount::kSequenceBits, 1, 0},
-    {"-bitSequences.bin", 4, SequenceCount::kSequenceBits, 1, 0},
-    {"-sequenceIndices.bin", 4, SequenceCount::kSequences, 1, 1},
-    {"-offsets.bin", 4, SequenceCount::kSequenceBits, 1, 0},
-    {"-offsetIndices.bin", 4, SequenceCount::kSequences, 26, 1},
+    {"-names.bin", BlockElement::kChars, kNameCharsCount, 1, 0,
+     kViewSlot<&sequenceMappedMemoryCDT::names>, &sequenceMemoryBlockCDT::namesArray},
+    {"-nameIndices.bin", BlockElement::kUnsignedLongs, kSequencesCount, 1, 1,
+     kViewSlot<&sequenceMappedMemoryCDT::nameIndices>, &sequenceMemoryBlockCDT::nameIndicesArray},
+    {"-textSequences.bin", BlockElement::kChars, kSequenceBitsCount, 1, 0,
+     kViewSlot<&sequenceMappedMemoryCDT::textSequences>,
+     &sequenceMemoryBlockCDT::textSequencesArray},
+    {"-bitSequences.bin", BlockElement::kUnsignedLongs, kSequenceBitsCount, 1, 0,
+     kViewSlot<&sequenceMappedMemoryCDT::bitSequences>, &sequenceMemoryBlockCDT::bitSequencesArray},
+    {"-sequenceIndices.bin", BlockElement::kUnsignedLongs, kSequencesCount, 1, 1,
+     kViewSlot<&sequenceMappedMemoryCDT::sequenceIndices>,
+     &sequenceMemoryBlockCDT::sequenceIndicesArray},
+    {"-offsets.bin", BlockElement::kUnsignedLongs, kSequenceBitsCount, 1, 0,
+     kViewSlot<&sequenceMappedMemoryCDT::offsets>, &sequenceMemoryBlockCDT::offsetsArray},
+    {"-offsetIndices.bin", BlockElement::kUnsignedLongs, kSequencesCount, kLetterCount, 1,
+     kViewSlot<&sequenceMappedMemoryCDT::offsetIndices>,
+     &sequenceMemoryBlockCDT::offsetIndicesArray},
 }};
 
 // Positions of the blocks in kSequenceBlocks.
@@ -62,15 +69,27 @@ enum SequenceBlockIndex : std::size_t {
   kOffsetIndicesBlock,
 };
 
-// The number of elements a block is mapped with, in 64 bits.
-std::uint64_t SequenceBlockLength(const SequenceBlock& block);
+// The number of sequences of a mapped record.
+inline std::uint32_t SequenceCountOf(const sequenceMappedMemoryCDT& db) {
+  return db.counts[kSequencesCount];
+}
+
+// Reads the stats file and maps the seven blocks of the database at
+// `rootPath` into `db`, counts included. Throws brisel::Error; what was
+// mapped before the fault is released.
+void MapSequenceDatabase(std::string_view rootPath, sequenceMappedMemoryCDT& db);
+
+// Releases what MapSequenceDatabase mapped and clears the record.
+void UnmapSequenceDatabase(sequenceMappedMemoryCDT& db);
 
 // Reads the stats file into numSequences, numSequenceNameChars and
-// numSequenceBits; a file that cannot be opened ends the run (status 1).
+// numSequenceBits; a fault ends the run (status 1).
 void InitializeSequenceGlobalVariables(const char* filename);
 
-// Forms the root path, reads the stats file and maps the seven blocks into the
-// caller's record. Returns only on success.
+// Forms the root path and maps the database into the caller's record, setting
+// the process-wide counts. Returns only on success: a fault ends the run with
+// its message (a block file that cannot be mapped, with the fatal mapping
+// text) and status 1.
 void MapSequenceBlocksToMemory(int useLocalPath, sequenceMappedMemoryADT sequenceMappedMemoryObject,
                                const char* sequenceDatabase);
 

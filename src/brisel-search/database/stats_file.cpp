@@ -13,6 +13,8 @@
 #include <memory>
 #include <string_view>
 
+#include "database/block_files.h"
+#include "error.h"
 #include "output/message_text.h"
 
 namespace {
@@ -174,11 +176,21 @@ std::optional<std::string> ReadStatsFile(const char* filename, StatsCounts& coun
   return StatsReader(file.get(), filename).Read(counts);
 }
 
-StatsCounts ReadStatsFileOrExit(const char* filename) {
+StatsCounts ReadStatsCounts(const std::string& filename) {
   StatsCounts counts{};
-  if (const auto fault = ReadStatsFile(filename, counts)) {
-    std::fprintf(stderr, "brisel-search: %s\n", EscapedText(*fault).c_str());
-    std::exit(1);
+  if (const auto fault = ReadStatsFile(filename.c_str(), counts)) {
+    struct stat status {};
+    const bool missing = ::stat(filename.c_str(), &status) != 0 && errno == ENOENT;
+    throw brisel::Error(missing ? brisel::Error::Kind::kNotFound : brisel::Error::Kind::kDamaged,
+                        EscapedText(*fault), missing ? ENOENT : 0);
   }
   return counts;
+}
+
+StatsCounts ReadStatsFileOrExit(const char* filename) {
+  try {
+    return ReadStatsCounts(filename);
+  } catch (const brisel::Error& error) {
+    ExitWithDatabaseFault(error);
+  }
 }

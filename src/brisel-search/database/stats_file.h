@@ -32,6 +32,10 @@ using StatsCounts = std::array<std::uint32_t, 3>;
 // otherwise. `counts` is left unspecified after a fault.
 std::optional<std::string> ReadStatsFile(const char* filename, StatsCounts& counts);
 
+// Reads the three counts. Throws brisel::Error with the fault: kNotFound when
+// the file does not exist, else kDamaged.
+StatsCounts ReadStatsCounts(const std::string& filename);
+
 // Reads the three counts, or ends the run with status 1 and the fault on one
 // line of standard error after "brisel-search: ".
 StatsCounts ReadStatsFileOrExit(const char* filename);

@@ -7,10 +7,10 @@
 
 #include "database/motif_database.h"
 #include "engine/motif_matching.h"
+#include "statistics/letter_probabilities.h"
 
 namespace {
 
-constexpr int kLetters = 26;
 // Letters without a background frequency (B, J, O, U, X, Z) still occur; a
 // window of them is not free.
 constexpr double kRareLetterFrequency = 0.001;
@@ -23,22 +23,12 @@ struct Window {
 
 class WindowChooser {
  public:
-  WindowChooser() {
-    double frequencies[kCharToBitMapLength];
-    InitializeCharToPercentageMap(frequencies);
-    for (int k = 0; k < kLetters; ++k) {
-      const double f = frequencies['A' + k];
-      letterFrequency_[k] = f > kRareLetterFrequency ? f : kRareLetterFrequency;
-    }
+  WindowChooser() : letterFrequency_(BackgroundLetterFrequencies()) {
+    for (double& f : letterFrequency_)
+      f = f > kRareLetterFrequency ? f : kRareLetterFrequency;
   }
 
-  double Probability(std::uint32_t mask) const {
-    double sum = 0.0;
-    for (mask &= kAllLettersMask; mask != 0; mask &= mask - 1) {
-      sum += letterFrequency_[std::countr_zero(mask)];
-    }
-    return sum;
-  }
+  double Probability(std::uint32_t mask) const { return MaskProbability(mask, letterFrequency_); }
 
   // The window of the lowest random-match probability among those of at most
   // kMaxWindowCombinations combinations, the earliest on ties. Windows are
@@ -61,7 +51,7 @@ class WindowChooser {
   }
 
  private:
-  double letterFrequency_[kLetters];
+  LetterFrequencies letterFrequency_;
 };
 
 // Calls visit(code) for every q-gram that the window admits.
@@ -74,7 +64,7 @@ void ForEachWindowCode(const std::uint32_t* window, std::uint32_t length, std::u
   }
   for (std::uint32_t mask = window[0] & kAllLettersMask; mask != 0; mask &= mask - 1) {
     ForEachWindowCode(window + 1, length - 1,
-                      code * kLetters + static_cast<std::uint32_t>(std::countr_zero(mask)), visit);
+                      code * kLetterCount + static_cast<std::uint32_t>(std::countr_zero(mask)), visit);
   }
 }
 
@@ -99,10 +89,11 @@ CheckOrder ChecksOutsideWindow(const WindowChooser& chooser, const std::uint32_t
 MotifIndex::MotifIndex(const motifMappedMemoryCDT& motifs, bool homing) {
   const std::vector<CheckOrder> orders = MotifCheckOrders(motifs, homing);
   const WindowChooser chooser;
-  filterMasks_.assign(motifs.bitMotifs, motifs.bitMotifs + numMotifBits);
-  motifs_.reserve(numMotifs);
-  std::vector<CheckOrder> checks(numMotifs);
-  for (std::uint32_t m = 0; m < numMotifs; ++m) {
+  const std::uint32_t motifCount = MotifCountOf(motifs);
+  filterMasks_.assign(motifs.bitMotifs, motifs.bitMotifs + motifs.counts[kMotifBitsCount]);
+  motifs_.reserve(motifCount);
+  std::vector<CheckOrder> checks(motifCount);
+  for (std::uint32_t m = 0; m < motifCount; ++m) {
     const std::uint32_t width = MotifWidth(motifs, m);
     std::uint32_t* filter = filterMasks_.data() + motifs.bitIndices[m];
     if (homing) filter[motifs.offsets[m]] &= motifs.homingBitLetters[m];

@@ -5,29 +5,14 @@
 #include <algorithm>
 
 #include "database/motif_database.h"
-
-namespace {
-
-constexpr int kLetters = 26;
-
-}  // namespace
+#include "statistics/letter_probabilities.h"
 
 std::vector<CheckOrder> MotifCheckOrders(const motifMappedMemoryCDT& motifs, bool avoidHoming) {
-  double frequencies[kCharToBitMapLength];
-  InitializeCharToPercentageMap(frequencies);
-  double letterFrequency[kLetters];
-  for (int k = 0; k < kLetters; ++k)
-    letterFrequency[k] = frequencies['A' + k];
-  const auto frequencyOf = [&](std::uint32_t mask) {
-    double sum = 0.0;
-    for (mask &= kAllLettersMask; mask != 0; mask &= mask - 1) {
-      sum += letterFrequency[std::countr_zero(mask)];
-    }
-    return sum;
-  };
+  const LetterFrequencies frequencies = BackgroundLetterFrequencies();
+  const auto frequencyOf = [&](std::uint32_t mask) { return MaskProbability(mask, frequencies); };
 
-  std::vector<CheckOrder> orders(numMotifs);
-  for (std::uint32_t m = 0; m < numMotifs; ++m) {
+  std::vector<CheckOrder> orders(MotifCountOf(motifs));
+  for (std::uint32_t m = 0; m < MotifCountOf(motifs); ++m) {
     const std::uint32_t* positions = motifs.bitMotifs + motifs.bitIndices[m];
     const std::uint32_t width = MotifWidth(motifs, m);
     const std::uint32_t skipped = avoidHoming && width > 1 ? motifs.offsets[m] : width;
@@ -39,8 +24,8 @@ std::vector<CheckOrder> MotifCheckOrders(const motifMappedMemoryCDT& motifs, boo
 
 void LetterBitmaps::Build(const std::uint32_t* residues, std::uint64_t length) {
   words_ = length / 64 + 1;
-  letters_.assign((kLetters + 1) * words_, 0);
-  std::uint64_t* any = letters_.data() + kLetters * words_;
+  letters_.assign((kLetterCount + 1) * words_, 0);
+  std::uint64_t* any = letters_.data() + kLetterCount * words_;
   for (std::uint64_t p = 0; p < length; ++p) {
     const std::uint64_t bit = std::uint64_t{1} << (p % 64);
     std::uint32_t mask = residues[p] & kAllLettersMask;
@@ -54,7 +39,7 @@ void LetterBitmaps::Build(const std::uint32_t* residues, std::uint64_t length) {
 
 const std::uint64_t* LetterBitmaps::BitmapOf(std::uint32_t mask) {
   mask &= kAllLettersMask;
-  if (mask == kAllLettersMask) return letters_.data() + kLetters * words_;
+  if (mask == kAllLettersMask) return letters_.data() + kLetterCount * words_;
   if (mask != 0 && (mask & (mask - 1)) == 0)
     return letters_.data() + std::countr_zero(mask) * words_;
   scratch_.assign(words_, 0);

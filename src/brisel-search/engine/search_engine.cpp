@@ -11,7 +11,6 @@
 
 namespace {
 
-constexpr int kLetters = 26;
 
 // Letter codes of text characters: 'A' to 'Z' and 'a' to 'z' as 0 to 25,
 // everything else kNoLetter (its mask is 0).
@@ -30,10 +29,8 @@ constexpr TextCodes kTextCodes;
 }  // namespace
 
 SearchEngine::SearchEngine(const motifMappedMemoryCDT& motifs, double cutoffExpectation,
-                           SearchKind kind, OutputFormat format)
-    : index_(motifs, kind == SearchKind::kIndexed),
-      memo_(motifs, cutoffExpectation),
-      lines_(motifs, format) {}
+                           SearchKind kind, const HitLineFormatter& rows)
+    : index_(motifs, kind == SearchKind::kIndexed), memo_(motifs, cutoffExpectation), lines_(rows) {}
 
 LengthStatistics& SearchEngine::Worker::StatisticsFor(std::uint64_t length) {
   // A thread's own cache of recent lengths spares it the memo's lock.
@@ -52,7 +49,7 @@ bool SearchEngine::Worker::PrepareListedSequence(const ListedSequence& sequence)
   std::uint8_t* const codes = codes_.data();
   for (std::uint64_t p = 0; p < length; ++p) {
     const std::uint32_t mask = residues[p];
-    odd |= (mask & (mask - 1)) | (mask >> kLetters);
+    odd |= (mask & (mask - 1)) | (mask >> kLetterCount);
     // A single bit below 2^26 converts exactly to a float whose exponent is
     // the bit's index: a form of countr_zero that the vectoriser takes.
     const std::uint32_t exponent =
@@ -67,8 +64,8 @@ bool SearchEngine::Worker::PrepareListedSequence(const ListedSequence& sequence)
   // own letter only, and together they must hold as many positions as there
   // are letters. Then each letter's list is exactly its positions.
   const std::uint32_t* lists = sequence.letterLists;
-  if (lists[kLetters] - lists[0] != letters) return false;
-  for (std::uint32_t k = 0; k < kLetters; ++k) {
+  if (lists[kLetterCount] - lists[0] != letters) return false;
+  for (std::uint32_t k = 0; k < kLetterCount; ++k) {
     std::uint64_t previous = 0;
     bool first = true;
     for (std::uint32_t entry = lists[k]; entry < lists[k + 1]; ++entry) {
@@ -91,7 +88,7 @@ void SearchEngine::Worker::SearchDatabaseSequence(const sequenceMappedMemoryCDT&
   if (stop == 0 || length == 0) return;
 
   const ListedSequence listed{length, sequences.bitSequences + begin,
-                              sequences.offsetIndices + std::uint64_t{kLetters} * n,
+                              sequences.offsetIndices + std::uint64_t{kLetterCount} * n,
                               sequences.offsets};
   const MotifIndex& index = engine_.index_;
   hits_.clear();
@@ -130,14 +127,14 @@ void SearchEngine::Worker::SearchDatabaseSequence(const sequenceMappedMemoryCDT&
   if (hits_.empty()) return;
 
   const std::uint32_t name = sequences.nameIndices[n];
-  engine_.lines_.BeginSequence(out, lineState_,
+  engine_.lines_.BeginSequence(out, lineState_, n,
                                {sequences.names + name, sequences.nameIndices[n + 1] - name},
                                NameKind::kDatabase);
   WriteHits(out, statistics, {sequences.textSequences + begin, length});
 }
 
-void SearchEngine::Worker::SearchText(std::string_view name, std::string_view text, bool writeName,
-                                      std::string& out) {
+void SearchEngine::Worker::SearchText(std::uint64_t number, std::string_view name, NameKind kind,
+                                      std::string_view text, std::string& out) {
   ++counters_.sequences;
   text = text.substr(0, ::strnlen(text.data(), text.size()));
   const std::uint64_t length = text.size();
@@ -177,8 +174,7 @@ void SearchEngine::Worker::SearchText(std::string_view name, std::string_view te
   }
   if (hits_.empty()) return;
   std::sort(hits_.begin(), hits_.end());
-  engine_.lines_.BeginSequence(out, lineState_, name,
-                               writeName ? NameKind::kFastaLine : NameKind::kNone);
+  engine_.lines_.BeginSequence(out, lineState_, number, name, kind);
   WriteHits(out, statistics, text);
 }
 

@@ -1,7 +1,6 @@
 // SPDX-License-Identifier: MIT
-// hit_lines.cpp: the bytes of header and hit lines.
+// hit_lines.cpp: the bytes of header and hit lines, format by format.
 #include "output/hit_lines.h"
-
 
 #include "database/motif_database.h"
 #include "output/number_format.h"
@@ -21,117 +20,185 @@ void AppendPositions(std::string& out, std::uint64_t start, std::uint64_t width,
   out.append(positions, at);
 }
 
+std::string_view Specificity(char* number, const motifMappedMemoryCDT& motifs, std::uint32_t m) {
+  return {number, FormatExponent3(number, motifs.specificities[m])};
+}
+
+// The per-motif part of each row, back to back: motif m's is heads_[starts_[m]]
+// up to heads_[starts_[m + 1]].
+class MotifHeads {
+ public:
+  template <typename AppendHead>
+  MotifHeads(const motifMappedMemoryCDT& motifs, AppendHead append) {
+    starts_.reserve(std::uint64_t{MotifCountOf(motifs)} + 1);
+    starts_.push_back(0);
+    for (std::uint32_t m = 0; m < MotifCountOf(motifs); ++m) {
+      append(heads_, m);
+      starts_.push_back(heads_.size());
+    }
+  }
+  std::string_view Of(std::uint32_t m) const {
+    return std::string_view(heads_).substr(starts_[m], starts_[m + 1] - starts_[m]);
+  }
+
+ private:
+  std::string heads_;
+  std::vector<std::uint64_t> starts_;
+};
+
+// ">name", then "E|P|s|record|segment|start|end" per hit.
+class PipeRows final : public HitLineFormatter {
+ public:
+  explicit PipeRows(const motifMappedMemoryCDT& motifs)
+      : heads_(motifs, [&](std::string& heads, std::uint32_t m) {
+          char number[kMaxFormattedNumber];
+          heads += '|';
+          heads += Specificity(number, motifs, m);
+          heads += '|';
+          heads += UntilNul(MotifRecord(motifs, m));
+          heads += '|';
+        }) {}
+
+  void BeginSequence(std::string& out, SequenceState& state, std::uint64_t,
+                     std::string_view name, NameKind kind) const override {
+    state.motif = 0xFFFFFFFFu;
+    if (kind == NameKind::kNone) return;
+    if (kind == NameKind::kDatabase) out += '>';
+    out += UntilNul(name);
+    out += '\n';
+  }
+
+  void AppendHitLine(std::string& out, SequenceState& state, const HitStatistics& statistics,
+                     std::uint32_t m, std::string_view segment,
+                     std::uint64_t start) const override {
+    if (state.motif != m) {
+      FormatNumbers(state, statistics, m);
+      state.numbers = state.expectation;
+      state.numbers += '|';
+      state.numbers += state.probability;
+    }
+    out += state.numbers;
+    out += heads_.Of(m);
+    out += UntilNul(segment);
+    AppendPositions(out, start, segment.size(), '|', '\n');
+  }
+
+ private:
+  MotifHeads heads_;
+};
+
+// name, start, end, record, segment, s, E, P.
+class TsvRows final : public HitLineFormatter {
+ public:
+  explicit TsvRows(const motifMappedMemoryCDT& motifs)
+      : heads_(motifs,
+               [&](std::string& heads, std::uint32_t m) {
+                 AppendTsvField(heads, UntilNul(MotifRecord(motifs, m)));
+                 heads += '\t';
+               }),
+        specificities_(motifs, [&](std::string& specificities, std::uint32_t m) {
+          char number[kMaxFormattedNumber];
+          specificities += '\t';
+          specificities += Specificity(number, motifs, m);
+          specificities += '\t';
+        }) {}
+
+  void BeginSequence(std::string&, SequenceState& state, std::uint64_t, std::string_view name,
+                     NameKind kind) const override {
+    state.motif = 0xFFFFFFFFu;
+    state.rowStart.clear();
+    AppendTsvField(state.rowStart, PlainName(name, kind));
+    state.rowStart += '\t';
+  }
+
+  void AppendHitLine(std::string& out, SequenceState& state, const HitStatistics& statistics,
+                     std::uint32_t m, std::string_view segment,
+                     std::uint64_t start) const override {
+    if (state.motif != m) FormatNumbers(state, statistics, m);
+    out += state.rowStart;
+    AppendPositions(out, start, segment.size(), '\0', '\t');
+    out += heads_.Of(m);
+    AppendTsvField(out, UntilNul(segment));
+    out += specificities_.Of(m);
+    out += state.expectation;
+    out += '\t';
+    out += state.probability;
+    out += '\n';
+  }
+
+ private:
+  MotifHeads heads_;
+  MotifHeads specificities_;
+};
+
+// seqid, source, type, start, end, score E, strand, phase, attributes.
+class Gff3Rows final : public HitLineFormatter {
+ public:
+  explicit Gff3Rows(const motifMappedMemoryCDT& motifs)
+      : heads_(motifs, [&](std::string& heads, std::uint32_t m) {
+          char number[kMaxFormattedNumber];
+          const std::string_view record = UntilNul(MotifRecord(motifs, m));
+          heads += "\t.\t.\t";
+          const std::string_view name = FirstWord(record);
+          if (!name.empty()) {
+            heads += "Name=";
+            AppendGff3Value(heads, name);
+            heads += ';';
+          }
+          if (!record.empty()) {
+            heads += "Note=";
+            AppendGff3Value(heads, record);
+            heads += ';';
+          }
+          heads += "specificity=";
+          heads += Specificity(number, motifs, m);
+          heads += ";segment=";
+        }) {}
+
+  void BeginSequence(std::string&, SequenceState& state, std::uint64_t, std::string_view name,
+                     NameKind kind) const override {
+    state.motif = 0xFFFFFFFFu;
+    state.rowStart.clear();
+    AppendGff3Seqid(state.rowStart, PlainName(name, kind));
+    state.rowStart += "\tbrisel\tpolypeptide_motif\t";
+  }
+
+  void AppendHitLine(std::string& out, SequenceState& state, const HitStatistics& statistics,
+                     std::uint32_t m, std::string_view segment,
+                     std::uint64_t start) const override {
+    if (state.motif != m) FormatNumbers(state, statistics, m);
+    out += state.rowStart;
+    AppendPositions(out, start, segment.size(), '\0', '\t');
+    out += state.expectation;
+    out += heads_.Of(m);
+    AppendGff3Value(out, UntilNul(segment));
+    out += ";p_no_random_hit=";
+    out += state.probability;
+    out += '\n';
+  }
+
+ private:
+  MotifHeads heads_;
+};
+
 }  // namespace
 
-HitLineFormatter::HitLineFormatter(const motifMappedMemoryCDT& motifs, OutputFormat format)
-    : format_(format) {
-  headStarts_.reserve(std::uint64_t{numMotifs} + 1);
-  headStarts_.push_back(0);
+void HitLineFormatter::FormatNumbers(SequenceState& state, const HitStatistics& statistics,
+                                     std::uint32_t m) {
   char number[kMaxFormattedNumber];
-  for (std::uint32_t m = 0; m < numMotifs; ++m) {
-    const std::string_view specificity(number, FormatExponent3(number, motifs.specificities[m]));
-    const std::string_view record = UntilNul(MotifRecord(motifs, m));
-    switch (format_) {
-      case OutputFormat::kPipe:
-        heads_ += '|';
-        heads_ += specificity;
-        heads_ += '|';
-        heads_ += record;
-        heads_ += '|';
-        break;
-      case OutputFormat::kTsv:
-        AppendTsvField(heads_, record);
-        heads_ += '\t';
-        specificities_.push_back('\t' + std::string(specificity) + '\t');
-        break;
-      case OutputFormat::kGff3: {
-        heads_ += "\t.\t.\t";
-        const std::string_view name = FirstWord(record);
-        if (!name.empty()) {
-          heads_ += "Name=";
-          AppendGff3Value(heads_, name);
-          heads_ += ';';
-        }
-        if (!record.empty()) {
-          heads_ += "Note=";
-          AppendGff3Value(heads_, record);
-          heads_ += ';';
-        }
-        heads_ += "specificity=";
-        heads_ += specificity;
-        heads_ += ";segment=";
-        break;
-      }
-    }
-    headStarts_.push_back(heads_.size());
-  }
+  state.expectation.assign(number, FormatExponent2(number, statistics.expectation));
+  state.probability.assign(number, FormatFixed3(number, statistics.probabilityOfNoRandomHit));
+  state.motif = m;
 }
 
-void HitLineFormatter::BeginSequence(std::string& out, SequenceState& state, std::string_view name,
-                                     NameKind kind) const {
-  state.motif = 0xFFFFFFFFu;
-  state.rowStart.clear();
-  switch (format_) {
-    case OutputFormat::kPipe:
-      if (kind == NameKind::kNone) return;
-      if (kind == NameKind::kDatabase) out += '>';
-      out += UntilNul(name);
-      out += '\n';
-      return;
-    case OutputFormat::kTsv:
-      AppendTsvField(state.rowStart, PlainName(name, kind));
-      state.rowStart += '\t';
-      return;
-    case OutputFormat::kGff3:
-      AppendGff3Seqid(state.rowStart, PlainName(name, kind));
-      state.rowStart += "\tbrisel\tpolypeptide_motif\t";
-      return;
-  }
+std::unique_ptr<HitLineFormatter> MakePipeRows(const motifMappedMemoryCDT& motifs) {
+  return std::make_unique<PipeRows>(motifs);
 }
 
-void HitLineFormatter::AppendHitLine(std::string& out, SequenceState& state,
-                                     const HitStatistics& statistics, std::uint32_t m,
-                                     std::string_view segment, std::uint64_t start) const {
-  if (state.motif != m) {
-    char number[kMaxFormattedNumber];
-    state.expectation.assign(number, FormatExponent2(number, statistics.expectation));
-    state.probability.assign(number, FormatFixed3(number, statistics.probabilityOfNoRandomHit));
-    if (format_ == OutputFormat::kPipe) {
-      state.pipeNumbers = state.expectation;
-      state.pipeNumbers += '|';
-      state.pipeNumbers += state.probability;
-    }
-    state.motif = m;
-  }
-  const std::uint64_t width = segment.size();
-  segment = UntilNul(segment);
-  switch (format_) {
-    case OutputFormat::kPipe:
-      out += state.pipeNumbers;
-      out += Head(m);
-      out += segment;
-      AppendPositions(out, start, width, '|', '\n');
-      return;
-    case OutputFormat::kTsv:
-      out += state.rowStart;
-      AppendPositions(out, start, width, '\0', '\t');
-      out += Head(m);
-      AppendTsvField(out, segment);
-      out += specificities_[m];
-      out += state.expectation;
-      out += '\t';
-      out += state.probability;
-      out += '\n';
-      return;
-    case OutputFormat::kGff3:
-      out += state.rowStart;
-      AppendPositions(out, start, width, '\0', '\t');
-      out += state.expectation;
-      out += Head(m);
-      AppendGff3Value(out, segment);
-      out += ";p_no_random_hit=";
-      out += state.probability;
-      out += '\n';
-      return;
-  }
+std::unique_ptr<HitLineFormatter> MakeTsvRows(const motifMappedMemoryCDT& motifs) {
+  return std::make_unique<TsvRows>(motifs);
+}
+
+std::unique_ptr<HitLineFormatter> MakeGff3Rows(const motifMappedMemoryCDT& motifs) {
+  return std::make_unique<Gff3Rows>(motifs);
 }

@@ -1,8 +1,10 @@
 // SPDX-License-Identifier: MIT
-// output_format.cpp: format names, header lines and field escaping.
+// output_formats.cpp: the table of formats and field escaping.
 #include "output/output_formats.h"
 
 #include <cstring>
+
+#include "output/hit_lines.h"
 
 namespace {
 
@@ -79,23 +81,55 @@ std::string_view UntilNul(std::string_view text) {
   return text.substr(0, ::strnlen(text.data(), text.size()));
 }
 
+namespace {
+
+constexpr OutputFormatEntry kOutputFormats[] = {
+    {OutputFormat::kPipe, "pipe", "", "(the default, shown below)",
+     "  >OPSD_HUMAN P08100 Rhodopsin (Opsin-2)\n"
+     "  3.71e-05|1.000|1.112e-07|PS00238 OPSIN|IPAFFAKSAAIYNPVIY|290|306\n",
+     MakePipeRows},
+    {OutputFormat::kTsv, "tsv",
+     "#name\tstart\tend\trecord\tsegment\tspecificity\texpectation\tp_no_random_hit\n",
+     "(a '#' header line, then one tab-separated row per hit)",
+     "  #name<TAB>start<TAB>end<TAB>record<TAB>segment<TAB>specificity<TAB>expectation<TAB>\n"
+     "  p_no_random_hit\n"
+     "  OPSD_HUMAN P08100 Rhodopsin (Opsin-2)<TAB>290<TAB>306<TAB>PS00238 OPSIN<TAB>\n"
+     "  IPAFFAKSAAIYNPVIY<TAB>1.112e-07<TAB>3.71e-05<TAB>1.000\n",
+     MakeTsvRows},
+    {OutputFormat::kGff3, "gff3", "##gff-version 3\n", "(GFF3 features of type polypeptide_motif)",
+     "  ##gff-version 3\n"
+     "  OPSD_HUMAN<TAB>brisel<TAB>polypeptide_motif<TAB>290<TAB>306<TAB>3.71e-05<TAB>.<TAB>.<TAB>\n"
+     "  Name=PS00238;Note=PS00238 OPSIN;specificity=1.112e-07;segment=IPAFFAKSAAIYNPVIY;\n"
+     "  p_no_random_hit=1.000\n",
+     MakeGff3Rows},
+};
+
+}  // namespace
+
+std::span<const OutputFormatEntry> OutputFormats() {
+  return kOutputFormats;
+}
+
+const OutputFormatEntry& OutputFormatOf(OutputFormat format) {
+  for (const OutputFormatEntry& entry : kOutputFormats)
+    if (entry.format == format) return entry;
+  return kOutputFormats[0];
+}
+
 std::optional<OutputFormat> ParseOutputFormat(std::string_view name) {
-  if (name == "pipe") return OutputFormat::kPipe;
-  if (name == "tsv") return OutputFormat::kTsv;
-  if (name == "gff3") return OutputFormat::kGff3;
+  for (const OutputFormatEntry& entry : kOutputFormats)
+    if (entry.name == name) return entry.format;
   return std::nullopt;
 }
 
-std::string_view OutputHeaderLine(OutputFormat format) {
-  switch (format) {
-    case OutputFormat::kTsv:
-      return "#name\tstart\tend\trecord\tsegment\tspecificity\texpectation\tp_no_random_hit\n";
-    case OutputFormat::kGff3:
-      return "##gff-version 3\n";
-    case OutputFormat::kPipe:
-      break;
+std::string OutputFormatNames(std::string_view lastJoin) {
+  std::string names;
+  const std::size_t count = std::size(kOutputFormats);
+  for (std::size_t f = 0; f < count; ++f) {
+    if (f > 0) names += f + 1 == count ? lastJoin : ", ";
+    names += kOutputFormats[f].name;
   }
-  return {};
+  return names;
 }
 
 std::string_view PlainName(std::string_view name, NameKind kind) {

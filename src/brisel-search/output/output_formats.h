@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: MIT
-// output_format.h: the formats brisel-search writes its hits in, and the
-// escaping each of them needs.
+// output_formats.h: the formats brisel-search writes its hits in, the table
+// that describes them, and the escaping each of them needs.
 //
 //   pipe  one header line ">name" per sequence with hits, then one line
 //         "E|P|s|record|segment|start|end" per hit (the default; texts as
@@ -20,20 +20,49 @@
 // same digits: E as %.2e, P as %.3f, s as %.3e, 1-based inclusive positions.
 // A sequence without a name (the scan search of one raw sequence) has an
 // empty name field in tsv and the seqid "sequence" in gff3.
-#ifndef BRISEL_OUTPUT_FORMAT_H
-#define BRISEL_OUTPUT_FORMAT_H
+//
+// kOutputFormats holds one entry per format: its name, its header line, how
+// --help describes it, and the maker of its row writer (hit_lines.h). The
+// option parser, the header lines and the usage text are all read from it, so
+// a new format is one entry and its row writer.
+#ifndef BRISEL_OUTPUT_OUTPUT_FORMATS_H
+#define BRISEL_OUTPUT_OUTPUT_FORMATS_H
 
+#include <memory>
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 
+#include "brisel.h"
+
 enum class OutputFormat { kPipe, kTsv, kGff3 };
 
-// The format called `name` ("pipe", "tsv", "gff3"), or nothing.
+class HitLineFormatter;
+
+struct OutputFormatEntry {
+  OutputFormat format;
+  std::string_view name;        // as -F takes it
+  std::string_view headerLine;  // opens the output, newline included; empty for none
+  std::string_view usageNote;   // follows the name in --help
+  std::string_view example;     // the example hit of --help, indented lines
+  std::unique_ptr<HitLineFormatter> (*makeRows)(const motifMappedMemoryCDT& motifs);
+};
+
+// Every format, the default first.
+std::span<const OutputFormatEntry> OutputFormats();
+const OutputFormatEntry& OutputFormatOf(OutputFormat format);
+
+// The format called `name`, or nothing.
 std::optional<OutputFormat> ParseOutputFormat(std::string_view name);
 
 // The line that opens the output, newline included; empty for pipe.
-std::string_view OutputHeaderLine(OutputFormat format);
+inline std::string_view OutputHeaderLine(OutputFormat format) {
+  return OutputFormatOf(format).headerLine;
+}
+
+// The names of the formats joined as a sentence: "pipe, tsv or gff3".
+std::string OutputFormatNames(std::string_view lastJoin);
 
 // `text` up to its first NUL byte, as the C strings of the first searches
 // ended there.
@@ -67,4 +96,4 @@ void AppendGff3Seqid(std::string& out, std::string_view name);
 // The record's first word (up to white space) for the Name attribute.
 std::string_view FirstWord(std::string_view text);
 
-#endif  // BRISEL_OUTPUT_FORMAT_H
+#endif  // BRISEL_OUTPUT_OUTPUT_FORMATS_H

@@ -34,6 +34,7 @@
 #include "brisel.h"
 #include "database/motif_database.h"
 #include "engine/motif_matching.h"
+#include "statistics/hit_statistics.h"
 
 // One motif as the walks see it.
 struct MotifView {

@@ -17,8 +17,8 @@ LengthStatistics::LengthStatistics(const motifMappedMemoryCDT& motifs, std::uint
   thread_local std::vector<double> before;
   before.clear();
   HitStatistics statistics;
-  stop_ = numMotifs;
-  for (std::uint32_t m = 0; m < numMotifs; ++m) {
+  stop_ = MotifCountOf(motifs);
+  for (std::uint32_t m = 0; m < stop_; ++m) {
     before.push_back(statistics.expectation);
     if (!MotifHasPlacement(motifs, m, length)) continue;
     if (!AddMotifExpectedRandomHits(statistics, motifs, m, length, cutoffExpectation)) {

@@ -26,8 +26,8 @@
 // LengthStatisticsMemo maps lengths to their statistics. Its memory is bounded:
 // when the checkpoints held pass kMemoBudgetBytes it forgets every length
 // (callers keep theirs alive through shared_ptr).
-#ifndef BRISEL_ENGINE_LENGTH_STATISTICS_H
-#define BRISEL_ENGINE_LENGTH_STATISTICS_H
+#ifndef BRISEL_STATISTICS_LENGTH_STATISTICS_H
+#define BRISEL_STATISTICS_LENGTH_STATISTICS_H
 
 #include <atomic>
 #include <cstdint>
@@ -37,7 +37,7 @@
 #include <vector>
 
 #include "brisel.h"
-#include "hit_report.h"
+#include "statistics/hit_statistics.h"
 
 inline constexpr std::uint32_t kCheckpointsPerLength = 256;
 inline constexpr std::uint64_t kMemoBudgetBytes = std::uint64_t{24} << 20;
@@ -100,4 +100,4 @@ class LengthStatisticsMemo {
   std::uint64_t lengthsComputed_ = 0;
 };
 
-#endif  // BRISEL_ENGINE_LENGTH_STATISTICS_H
+#endif  // BRISEL_STATISTICS_LENGTH_STATISTICS_H

@@ -1,22 +1,23 @@
 // SPDX-License-Identifier: MIT
-// The hit statistics in extended precision and the format of the hit line.
-#include "hit_report.h"
+// The hit statistics in extended precision, and the per-length memo's E and P,
+// which must have the bits of the statistics applied motif by motif.
+#include "statistics/hit_statistics.h"
 
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <cstdio>
-#include <cstdlib>
-#include <string>
+#include <random>
+#include <vector>
 
 #include "database/motif_database.h"
+#include "statistics/length_statistics.h"
 
 namespace {
 
 TEST(HitStatistics, WorkedExample) {
   HitStatistics stats;
   ASSERT_TRUE(AddExpectedRandomHits(stats, 9, 0.001, 0.003, 0.01));
-  MultiplyProbabilityOfNoRandomHit(stats, 9, 3, 0.001);
+  MultiplyProbabilityOfNoRandomHit(stats, 0.001, 7);
   EXPECT_EQ(stats.expectation, static_cast<double>(((9.0L * 0.001L) - 0.003L) + 0.001L));
   EXPECT_EQ(stats.probabilityOfNoRandomHit, std::pow(1.0 - 0.001, 7.0));
   EXPECT_FALSE(AddExpectedRandomHits(stats, 9, 0.001, 0.0, 0.01)) << "0.017 passes 0.01";
@@ -81,62 +82,48 @@ TEST(HitStatistics, AnAnchoredMotifCountsOnePlacement) {
   EXPECT_EQ(AnchoredStart(kAnchoredAtStart, 3, 9), 0u);
 }
 
-std::string Captured(void (*write)(std::FILE*)) {
-  char* buffer = nullptr;
-  std::size_t size = 0;
-  std::FILE* out = open_memstream(&buffer, &size);
-  write(out);
-  std::fclose(out);
-  std::string text(buffer, size);
-  std::free(buffer);
-  return text;
-}
+// Random motifs of widths 1 to 12, some anchored, and specificities across
+// many decades; each length's E and P from the memo's cursor, at hits spread
+// over the motifs, against the same steps taken motif by motif.
+TEST(LengthStatistics, GivesTheBitsOfTheStatisticsTakenMotifByMotif) {
+  std::mt19937 random(9);
+  std::vector<double> specificities, lengthCorrections;
+  std::vector<std::uint32_t> bitIndices{0};
+  std::vector<std::uint8_t> anchors;
+  for (int m = 0; m < 700; ++m) {
+    const double s = std::pow(10.0, -std::uniform_real_distribution<double>(0.1, 12)(random));
+    const std::uint32_t width = std::uniform_int_distribution<std::uint32_t>(1, 12)(random);
+    specificities.push_back(s);
+    lengthCorrections.push_back(width * s);
+    bitIndices.push_back(bitIndices.back() + width);
+    anchors.push_back(random() % 5 == 0 ? static_cast<std::uint8_t>(1 + random() % 3) : 0);
+  }
+  motifMappedMemoryCDT motifs{};
+  motifs.specificities = specificities.data();
+  motifs.lengthCorrections = lengthCorrections.data();
+  motifs.bitIndices = bitIndices.data();
+  motifs.anchors = anchors.data();
+  motifs.counts = {static_cast<std::uint32_t>(specificities.size()), bitIndices.back(), 0};
 
-TEST(HitLine, HasTheSevenFields) {
-  const std::string line = Captured([](std::FILE* out) {
-    HitStatistics stats{0.007, std::pow(0.999, 7.0)};
-    WriteHitLine(out, stats, 0.001, "R", "KLM", 2);
-  });
-  EXPECT_EQ(line, "7.00e-03|0.993|1.000e-03|R|KLM|3|5\n");
-}
-
-TEST(HitLine, TextsEndAtTheirFirstNulAndEndCountsTheWholeSegment) {
-  const std::string line = Captured([](std::FILE* out) {
-    WriteHitLine(out, HitStatistics{}, 0.5, std::string_view("re\0c", 4),
-                 std::string_view("A\0C", 3), 9);
-  });
-  EXPECT_EQ(line, "0.00e+00|1.000|5.000e-01|re|A|10|12\n");
-}
-
-// Texts of every length around what the line buffer holds, after numbers
-// short and long, come out whole and in order.
-TEST(HitLine, TextsOfAnyLengthAreWrittenWhole) {
-  for (double probability : {0.5, -1.0e300}) {
-    for (std::size_t segmentLength : {0, 1, 700, 5000}) {
-      const std::string segment(segmentLength, 'S');
-      for (std::size_t recordLength = 0; recordLength <= 1100; ++recordLength) {
-        const std::string record(recordLength, 'R');
-        char* buffer = nullptr;
-        std::size_t size = 0;
-        std::FILE* out = open_memstream(&buffer, &size);
-        WriteHitLine(out, HitStatistics{1.5e-7, probability}, 2.5e-3, record, segment, 41);
-        std::fclose(out);
-        const std::string line(buffer, size);
-        std::free(buffer);
-        char numbers[400];
-        std::snprintf(numbers, sizeof numbers, "%.2e|%.3f|%.3e|", 1.5e-7, probability, 2.5e-3);
-        const std::string expected =
-            numbers + record + "|" + segment + "|42|" + std::to_string(41 + segmentLength) + "\n";
-        ASSERT_EQ(line, expected) << "record of " << recordLength << " bytes, segment of "
-                                  << segmentLength << ", P " << probability;
+  for (const double cutoff : {1e-3, 1e9}) {
+    for (const std::uint64_t length : {1u, 7u, 12u, 370u, 35000u}) {
+      LengthStatistics memo(motifs, length, cutoff);
+      LengthStatistics::Cursor cursor(memo);
+      HitStatistics eager;
+      std::uint32_t m = 0;
+      for (; m < specificities.size(); ++m) {
+        if (!MotifHasPlacement(motifs, m, length)) continue;
+        if (!AddMotifExpectedRandomHits(eager, motifs, m, length, cutoff)) break;
+        MultiplyMotifProbabilityOfNoRandomHit(eager, motifs, m, length);
+        if (random() % 9 == 0) {  // a hit: E and P are needed
+          const HitStatistics& at = cursor.At(m);
+          ASSERT_EQ(at.expectation, eager.expectation) << m;
+          ASSERT_EQ(at.probabilityOfNoRandomHit, eager.probabilityOfNoRandomHit) << m;
+        }
       }
+      EXPECT_EQ(memo.stop(), m) << "the motif that passes the cut-off";
     }
   }
-}
-
-TEST(ProgressLine, EndsInACarriageReturn) {
-  EXPECT_EQ(Captured([](std::FILE* err) { WriteProgressLine(err, 12); }),
-            "Processing Sequence 12\r");
 }
 
 }  // namespace
