@@ -13,15 +13,11 @@
 #include <string>
 #include <vector>
 
-#include "build_error.h"
-#include "input_file.h"
+#include "api/builds.h"
+#include "error.h"
 #include "makedb_command_line.h"
 #include "output/message_text.h"
-#include "motif_builder.h"
-#include "pattern_sources.h"
-#include "progress_line.h"
-#include "sequence_build.h"
-#include "staged_files.h"
+#include "output/output_streams.h"
 
 namespace {
 
@@ -30,8 +26,9 @@ std::string Count(std::uint64_t n, const char* noun) {
   return std::to_string(n) + " " + noun + (n == 1 ? "" : "s");
 }
 
-void BuildSequenceDatabase(const MakedbOptions& options) {
-  const SequenceBuildSummary summary = BuildSequenceDatabases(options);
+void BuildSequenceDatabase(const MakedbOptions& options, OutputStream& messages) {
+  const brisel::SequenceBuild summary = brisel::BuildSequenceDatabase(
+      options.input, options.root, {options.shards, options.shardSize, &messages, options.quiet});
   if (options.quiet) return;
   std::fprintf(stderr, "%s, %s written to ", Count(summary.sequences, "sequence").c_str(),
                Count(summary.residues, "residue").c_str());
@@ -43,36 +40,16 @@ void BuildSequenceDatabase(const MakedbOptions& options) {
   }
 }
 
-void BuildMotifDatabase(const MakedbOptions& options) {
-  InputFile input(options.input);
-  std::vector<PatternSource> sources;
-  {
-    ProgressLine progress(options.quiet, input);
-    sources = ReadPatternSources(input, progress);
-  }
-  MotifDatabaseBuilder builder(options.keepOrder);
-  builder.AddPatterns(input, sources);
-  StagedDatabase database(options.root);
-  builder.Write(database);
-  database.Commit();
+void BuildMotifDatabase(const MakedbOptions& options, OutputStream& messages) {
+  const brisel::MotifBuild summary = brisel::BuildMotifDatabase(
+      options.input, options.root, {options.keepOrder, &messages, options.quiet});
   if (!options.quiet) {
-    std::fprintf(stderr, "%s from %s", Count(builder.motifs(), "motif").c_str(),
-                 Count(builder.patterns(), "pattern").c_str());
-    if (builder.skipped() > 0) {
-      std::fprintf(stderr, " (%llu skipped)", static_cast<unsigned long long>(builder.skipped()));
+    std::fprintf(stderr, "%s from %s", Count(summary.motifs, "motif").c_str(),
+                 Count(summary.patterns, "pattern").c_str());
+    if (summary.skipped > 0) {
+      std::fprintf(stderr, " (%llu skipped)", static_cast<unsigned long long>(summary.skipped));
     }
     std::fprintf(stderr, " written to %s\n", EscapedText(options.root).c_str());
-  }
-}
-
-// Completes what an interrupted build of the root left half done, and clears
-// away its temporary files, before anything else happens to the root.
-void PrepareToBuild(const MakedbOptions& options) {
-  if (PrepareRoot(options.root) && !options.quiet) {
-    std::fprintf(stderr,
-                 "brisel-makedb: completed the replacement of %s that an interrupted build "
-                 "began\n",
-                 options.root.c_str());
   }
 }
 
@@ -82,9 +59,7 @@ int main(int argc, char* argv[]) {
   try {
     const MakedbOptions options =
         ParseMakedbOptions(std::vector<std::string>(argv + 1, argv + argc));
-    if (options.command == MakedbCommand::kSequences || options.command == MakedbCommand::kMotifs) {
-      PrepareToBuild(options);
-    }
+    FileStream messages(stderr);
     switch (options.command) {
       case MakedbCommand::kHelp:
         std::fputs(kMakedbUsage, stdout);
@@ -93,13 +68,13 @@ int main(int argc, char* argv[]) {
         std::fputs("brisel-makedb " BRISEL_VERSION "\n", stdout);
         break;
       case MakedbCommand::kSequences:
-        BuildSequenceDatabase(options);
+        BuildSequenceDatabase(options, messages);
         break;
       case MakedbCommand::kMotifs:
-        BuildMotifDatabase(options);
+        BuildMotifDatabase(options, messages);
         break;
     }
-  } catch (const BuildError& error) {
+  } catch (const brisel::Error& error) {
     std::fprintf(stderr, "brisel-makedb: %s\n", error.what());
     return 1;
   } catch (const std::bad_alloc&) {

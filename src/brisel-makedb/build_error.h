@@ -14,14 +14,17 @@
 #ifndef BRISEL_MAKEDB_BUILD_ERROR_H
 #define BRISEL_MAKEDB_BUILD_ERROR_H
 
-#include <stdexcept>
 #include <string_view>
 
+#include "error.h"
 #include "output/message_text.h"
 
-class BuildError : public std::runtime_error {
+// A fault of the input (or a missing input, kNotFound) or of the output
+// files, as the library reports it.
+class BuildError : public brisel::Error {
  public:
-  explicit BuildError(std::string_view message) : std::runtime_error(EscapedText(message)) {}
+  explicit BuildError(std::string_view message, Kind kind = Kind::kDamaged, int systemError = 0)
+      : brisel::Error(kind, EscapedText(message), systemError) {}
 };
 
 #endif  // BRISEL_MAKEDB_BUILD_ERROR_H

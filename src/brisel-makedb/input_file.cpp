@@ -40,7 +40,12 @@ std::string ZlibMessage(gzFile file, int& code) {
 InputFile::InputFile(const std::string& path)
     : name_(path == "-" ? "standard input" : path), buffer_(kInitialBuffer) {
   const int fd = path == "-" ? ::dup(STDIN_FILENO) : ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd < 0) throw BuildError(name_ + ": cannot open: " + std::strerror(errno));
+  if (fd < 0) {
+    const int error = errno;
+    throw BuildError(name_ + ": cannot open: " + std::strerror(error),
+                     error == ENOENT ? BuildError::Kind::kNotFound : BuildError::Kind::kDamaged,
+                     error);
+  }
   struct stat status {};
   if (::fstat(fd, &status) == 0 && S_ISREG(status.st_mode)) {
     totalBytes_ = static_cast<std::uint64_t>(status.st_size);

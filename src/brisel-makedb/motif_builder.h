@@ -20,12 +20,15 @@
 #define BRISEL_MAKEDB_MOTIF_BUILDER_H
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
+#include "api/databases.h"
 #include "brisel.h"
 #include "input_file.h"
 #include "motif_statistics.h"
+#include "output/output_streams.h"
 #include "pattern_sources.h"
 #include "staged_files.h"
 
@@ -39,7 +42,8 @@ inline constexpr std::uint64_t kMaxExpansionSteps = 2000000;
 
 class MotifDatabaseBuilder {
  public:
-  explicit MotifDatabaseBuilder(bool keepOrder);
+  // Warnings go to `messages`, one line each; null drops them.
+  explicit MotifDatabaseBuilder(bool keepOrder, OutputStream* messages = nullptr);
 
   // Parses and expands the patterns. A malformed pattern throws BuildError with
   // its line and column; skipped patterns are reported on standard error.
@@ -48,6 +52,9 @@ class MotifDatabaseBuilder {
   // Writes the blocks and then the stats file as staged files of `database`;
   // without anchored motifs, stages the removal of an old anchors block.
   void Write(StagedDatabase& database);
+
+  // The database in memory, as Write would have written it.
+  brisel::MotifDatabase InMemory();
 
   // Whether some motif is anchored: the database then has an anchors block.
   bool anchored() const { return anchoredMotifs_ > 0; }
@@ -64,7 +71,13 @@ class MotifDatabaseBuilder {
     MotifAnchor anchor;
   };
 
+  struct Blocks;
+  // The blocks of the motifs added, most specific first unless the input order
+  // is kept.
+  std::shared_ptr<const Blocks> MakeBlocks();
+
   bool keepOrder_;
+  OutputStream* messages_;
   double charToPercentageMap_[123];
   std::vector<Motif> motifs_;
   std::vector<std::string> records_;

@@ -30,6 +30,10 @@
 
 enum class BlockElement { kDoubles, kUnsignedLongs, kChars };
 
+// The most elements a block delimited by an index block may hold: its
+// entries are 32-bit.
+inline constexpr std::uint64_t kMaxBlockLength = 4294967295u;
+
 constexpr std::size_t ElementWidth(BlockElement element) {
   return element == BlockElement::kDoubles ? 8 : element == BlockElement::kUnsignedLongs ? 4 : 1;
 }
