@@ -84,7 +84,8 @@ class ShardRouter final : public FastaSink {
   std::uint64_t records_ = 0, residues_ = 0, shards_ = 0;
 };
 
-// Counts the input and plans its shards.
+}  // namespace
+
 ShardPlan PlanShards(const MakedbOptions& options, InputFile& input, SequenceLimits limits,
                      std::uint64_t& records, std::uint64_t& residues) {
   if (options.input == "-" || !input.totalBytes()) {
@@ -119,6 +120,8 @@ ShardPlan PlanShards(const MakedbOptions& options, InputFile& input, SequenceLim
   if (options.shards > 0) return ShardPlan::ByCount(options.shards, records, residues);
   return ShardPlan::ByCuts(census.cuts());
 }
+
+namespace {
 
 void WriteManifest(StagedFiles& files, const std::string& root, std::uint64_t shards) {
   const std::string final = root + ".shards";
