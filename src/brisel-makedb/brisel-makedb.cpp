@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "build_error.h"
+#include "fasta_split.h"
 #include "input_file.h"
 #include "makedb_command_line.h"
 #include "message_text.h"
@@ -41,6 +42,16 @@ void BuildSequenceDatabase(const MakedbOptions& options) {
     std::fprintf(stderr, "%s listed in %s.shards\n", Count(summary.shards, "shard").c_str(),
                  EscapedText(options.root).c_str());
   }
+}
+
+void SplitSequenceInput(const MakedbOptions& options) {
+  const SplitSummary summary = SplitSequences(options);
+  if (options.quiet) return;
+  std::string pieces = PiecePath(options.root, 1);
+  if (summary.pieces > 1) pieces += " to " + PiecePath(options.root, summary.pieces);
+  std::fprintf(stderr, "%s, %s split into %s, %s\n", Count(summary.sequences, "sequence").c_str(),
+               Count(summary.residues, "residue").c_str(),
+               Count(summary.pieces, "FASTA file").c_str(), pieces.c_str());
 }
 
 void BuildMotifDatabase(const MakedbOptions& options) {
@@ -94,6 +105,9 @@ int main(int argc, char* argv[]) {
         break;
       case MakedbCommand::kSequences:
         BuildSequenceDatabase(options);
+        break;
+      case MakedbCommand::kSplit:
+        SplitSequenceInput(options);
         break;
       case MakedbCommand::kMotifs:
         BuildMotifDatabase(options);
