@@ -40,6 +40,17 @@ void BuildSequenceDatabase(const MakedbOptions& options, OutputStream& messages)
   }
 }
 
+void SplitSequenceInput(const MakedbOptions& options, OutputStream& messages) {
+  const brisel::SequenceBuild summary = brisel::SplitSequenceFile(
+      options.input, options.root, {options.shards, options.shardSize, &messages, options.quiet});
+  if (options.quiet) return;
+  std::string pieces = brisel::SplitPiecePath(options.root, 1);
+  if (summary.shards > 1) pieces += " to " + brisel::SplitPiecePath(options.root, summary.shards);
+  std::fprintf(stderr, "%s, %s split into %s, %s\n", Count(summary.sequences, "sequence").c_str(),
+               Count(summary.residues, "residue").c_str(),
+               Count(summary.shards, "FASTA file").c_str(), pieces.c_str());
+}
+
 void BuildMotifDatabase(const MakedbOptions& options, OutputStream& messages) {
   const brisel::MotifBuild summary = brisel::BuildMotifDatabase(
       options.input, options.root, {options.keepOrder, &messages, options.quiet});
@@ -69,6 +80,9 @@ int main(int argc, char* argv[]) {
         break;
       case MakedbCommand::kSequences:
         BuildSequenceDatabase(options, messages);
+        break;
+      case MakedbCommand::kSplit:
+        SplitSequenceInput(options, messages);
         break;
       case MakedbCommand::kMotifs:
         BuildMotifDatabase(options, messages);

@@ -89,7 +89,8 @@ class ShardRouter final : public FastaSink {
   std::uint64_t records_ = 0, residues_ = 0, shards_ = 0;
 };
 
-// Counts the input and plans its shards.
+}  // namespace
+
 ShardPlan PlanShards(const MakedbOptions& options, InputFile& input, SequenceLimits limits,
                      std::uint64_t& records, std::uint64_t& residues) {
   if (options.input == "-" || !input.totalBytes()) {
@@ -124,6 +125,8 @@ ShardPlan PlanShards(const MakedbOptions& options, InputFile& input, SequenceLim
   if (options.shards > 0) return ShardPlan::ByCount(options.shards, records, residues);
   return ShardPlan::ByCuts(census.cuts());
 }
+
+namespace {
 
 // The shard numbers that the manifest at `path` lists (entries "<base>.<n>"),
 // if it exists; anything else in it is not this builder's and is left alone.

@@ -14,14 +14,23 @@
 
 #include <cstdint>
 
+#include "input_file.h"
 #include "makedb_command_line.h"
 #include "sequence_builder.h"
+#include "shard_plan.h"
 
 struct SequenceBuildSummary {
   std::uint64_t sequences = 0;
   std::uint64_t residues = 0;
   std::uint64_t shards = 0;  // 0: one database, no manifest
 };
+
+// Counts `input` and plans the shards that `options` asks for (--shards or
+// --shard-size); `records` and `residues` receive the counts. Throws
+// BuildError when the input is a pipe, holds no record, or cannot be split as
+// asked.
+ShardPlan PlanShards(const MakedbOptions& options, InputFile& input, SequenceLimits limits,
+                     std::uint64_t& records, std::uint64_t& residues);
 
 // Builds what `options` asks for. Throws BuildError.
 SequenceBuildSummary BuildSequenceDatabases(const MakedbOptions& options,

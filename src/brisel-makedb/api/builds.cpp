@@ -4,6 +4,7 @@
 
 #include <vector>
 
+#include "fasta_split.h"
 #include "input_file.h"
 #include "makedb_command_line.h"
 #include "motif_builder.h"
@@ -24,6 +25,19 @@ void PrepareToBuild(const std::string& rootPath, OutputStream* messages, bool qu
     messages->Write("brisel-makedb: completed the replacement of " + EscapedText(rootPath) +
                     " that an interrupted build began\n");
   }
+}
+
+// The command line's form of a sequence build's options.
+MakedbOptions MakedbOptionsOf(MakedbCommand command, const std::string& input,
+                              const std::string& root, const SequenceBuildOptions& options) {
+  MakedbOptions made;
+  made.command = command;
+  made.quiet = options.quiet;
+  made.shards = options.shards;
+  made.shardSize = options.shardSize;
+  made.input = input;
+  made.root = root;
+  return made;
 }
 
 // A builder holding the motifs of every pattern of `input`.
@@ -65,15 +79,20 @@ MotifDatabase BuildMotifDatabaseInMemory(const std::string& input, const MotifBu
 SequenceBuild BuildSequenceDatabase(const std::string& input, const std::string& rootPath,
                                     const SequenceBuildOptions& options) {
   PrepareToBuild(rootPath, options.messages, options.quiet);
-  MakedbOptions build;
-  build.command = MakedbCommand::kSequences;
-  build.quiet = options.quiet;
-  build.shards = options.shards;
-  build.shardSize = options.shardSize;
-  build.input = input;
-  build.root = rootPath;
-  const SequenceBuildSummary summary = BuildSequenceDatabases(build);
+  const SequenceBuildSummary summary =
+      BuildSequenceDatabases(MakedbOptionsOf(MakedbCommand::kSequences, input, rootPath, options));
   return {summary.sequences, summary.residues, summary.shards};
+}
+
+SequenceBuild SplitSequenceFile(const std::string& input, const std::string& prefix,
+                                const SequenceBuildOptions& options) {
+  const SplitSummary summary =
+      SplitSequences(MakedbOptionsOf(MakedbCommand::kSplit, input, prefix, options));
+  return {summary.sequences, summary.residues, summary.pieces};
+}
+
+std::string SplitPiecePath(const std::string& prefix, std::uint64_t piece) {
+  return PiecePath(prefix, piece);
 }
 
 }  // namespace brisel

@@ -59,6 +59,14 @@ struct SequenceBuild {
 SequenceBuild BuildSequenceDatabase(const std::string& input, const std::string& rootPath,
                                     const SequenceBuildOptions& options);
 
+// The records of each shard that `options` plans for `input`, as the plain
+// FASTA file "<prefix>.<k>.fasta" (SplitPiecePath), from which
+// BuildSequenceDatabase builds shard k byte for byte. The summary's `shards`
+// counts the files.
+SequenceBuild SplitSequenceFile(const std::string& input, const std::string& prefix,
+                                const SequenceBuildOptions& options);
+std::string SplitPiecePath(const std::string& prefix, std::uint64_t piece);
+
 }  // namespace brisel
 
 #endif  // BRISEL_MAKEDB_API_BUILDS_H
