@@ -50,8 +50,9 @@ test-sanitizers: venv
 
 # The tests that run searches on several threads, built with ThreadSanitizer;
 # any report fails the test (exit status 66, and a stream that differs).
-TSAN_TARGETS := parallel_search_test parallel_search_e2e_test engine_equivalence_test
-TSAN_TESTS := ^(ParallelSearch|ParallelSearchLarge|ParallelSearchLoops|EngineEquivalence)\.
+TSAN_TARGETS := parallel_search_test parallel_search_e2e_test engine_equivalence_test \
+                ordered_output_test
+TSAN_TESTS := ^(ParallelSearch|ParallelSearchLarge|ParallelSearchLoops|EngineEquivalence|OrderedOutput)\.
 
 test-tsan:
 	cmake -S . -B $(TSAN_BUILD) -DBRISEL_TSAN=ON -DCMAKE_BUILD_TYPE=RelWithDebInfo
