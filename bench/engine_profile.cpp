@@ -15,10 +15,10 @@
 #include <string>
 
 #include "database/database_check.h"
-#include "engine/search_engine.h"
-#include "output/hit_lines.h"
 #include "database/motif_database.h"
 #include "database/sequence_database.h"
+#include "engine/search_engine.h"
+#include "output/hit_lines.h"
 
 namespace {
 

@@ -12,10 +12,10 @@
 #include <vector>
 
 #include "brisel.h"
-#include "statistics/hit_statistics.h"
 #include "engine/motif_matching.h"
 #include "output/number_format.h"
 #include "scanner.h"
+#include "statistics/hit_statistics.h"
 
 namespace {
 

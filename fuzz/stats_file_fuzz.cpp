@@ -6,9 +6,9 @@
 #include <string>
 #include <string_view>
 
+#include "database/stats_file.h"
 #include "fuzz_bodies.h"
 #include "fuzz_files.h"
-#include "database/stats_file.h"
 
 namespace {
 

@@ -55,8 +55,8 @@ std::string Report(const HitLineFormatter& rows, std::string_view name, NameKind
 TEST(HitLines, EachFormatWritesItsFields) {
   const Motifs motifs({"R", "PS1 a;b=c\td"}, {0.001, 2.5e-3});
   const HitStatistics statistics{0.007, std::pow(0.999, 7.0)};
-  EXPECT_EQ(Report(*MakePipeRows(motifs.blocks()), "seq 1", NameKind::kDatabase, statistics,
-                   "KLM", {2, 6}),
+  EXPECT_EQ(Report(*MakePipeRows(motifs.blocks()), "seq 1", NameKind::kDatabase, statistics, "KLM",
+                   {2, 6}),
             ">seq 1\n7.00e-03|0.993|1.000e-03|R|KLM|3|5\n7.00e-03|0.993|1.000e-03|R|KLM|7|9\n");
   EXPECT_EQ(Report(*MakePipeRows(motifs.blocks()), ">fa\tline", NameKind::kFastaLine, statistics,
                    "KLM", {0}),
@@ -91,10 +91,10 @@ TEST(HitLines, TextsOfAnyLengthAreWrittenWhole) {
         const Motifs motifs({record}, {2.5e-3});
         char numbers[400];
         std::snprintf(numbers, sizeof numbers, "%.2e|%.3f|%.3e|", 1.5e-7, probability, 2.5e-3);
-        ASSERT_EQ(Report(*MakePipeRows(motifs.blocks()), "", NameKind::kNone,
-                         HitStatistics{1.5e-7, probability}, segment, {41}),
-                  numbers + record + "|" + segment + "|42|" +
-                      std::to_string(41 + segmentLength) + "\n");
+        ASSERT_EQ(
+            Report(*MakePipeRows(motifs.blocks()), "", NameKind::kNone,
+                   HitStatistics{1.5e-7, probability}, segment, {41}),
+            numbers + record + "|" + segment + "|42|" + std::to_string(41 + segmentLength) + "\n");
       }
     }
   }

@@ -98,8 +98,8 @@ TEST(OrderedOutput, WritesEveryChunkInOrderWhateverTheWorkersDo) {
         StringStream out, err;
         OrderedOutput output(out, err, maxChunks, chunkBytes);
         std::string expectedErr;
-        const std::string expectedOut = RunWorkers(output, workers, 60, workers * 7 + maxChunks,
-                                                   &expectedErr);
+        const std::string expectedOut =
+            RunWorkers(output, workers, 60, workers * 7 + maxChunks, &expectedErr);
         EXPECT_FALSE(output.stopped());
         EXPECT_TRUE(out.text() == expectedOut);
         EXPECT_TRUE(err.text() == expectedErr);

@@ -79,8 +79,8 @@ class ParallelSearchLoops : public ::testing::Test {
     const ScannerPtr scanner(NewScannerFromFilename((dir_ / "sequences.fa").c_str(), "\n", 1));
     FastaLineRecords records(scanner.get());
     StringStream outStream, errStream;
-    SearchRecords(engine, records, threads,
-                  {out != nullptr ? *out : outStream, errStream, cancel}, limits);
+    SearchRecords(engine, records, threads, {out != nullptr ? *out : outStream, errStream, cancel},
+                  limits);
     return {std::move(outStream.text()), std::move(errStream.text())};
   }
 

@@ -10,11 +10,11 @@
 #include <vector>
 
 #include "build_error.h"
-#include "database_output.h"
 #include "database/database_paths.h"
+#include "database/sequence_database.h"
+#include "database_output.h"
 #include "fasta_reader.h"
 #include "progress_line.h"
-#include "database/sequence_database.h"
 #include "shard_plan.h"
 #include "staged_files.h"
 

@@ -102,7 +102,6 @@ struct Run {
       if (error.kind() != brisel::Error::Kind::kOutput) ExitWithFault(error.what());
     }
   }
-
 };
 
 // Returns the fault of a read that failed during the search, which the search

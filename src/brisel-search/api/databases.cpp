@@ -1,8 +1,6 @@
 // SPDX-License-Identifier: MIT
-// databases.cpp: opening, adopting and releasing databases.
+// databases.cpp: opening and adopting databases.
 #include "api/databases.h"
-
-#include <utility>
 
 #include "database/database_check.h"
 #include "database/database_replacement.h"
@@ -18,54 +16,46 @@ void ThrowIfFault(const std::optional<std::string>& fault) {
   if (fault) throw Error(Error::Kind::kDamaged, *fault);
 }
 
+// The mapped blocks of a database, released with the last copy.
+template <typename Record, void (*kMap)(std::string_view, Record&), void (*kUnmap)(Record&),
+          std::optional<std::string> (*kCheck)(const Record&, std::string_view)>
+std::shared_ptr<const Record> MapChecked(std::string_view rootPath) {
+  struct Mapped {
+    Record blocks{};
+    bool mapped = false;
+    ~Mapped() {
+      if (mapped) kUnmap(blocks);
+    }
+  };
+  const auto mapped = std::make_shared<Mapped>();
+  ThrowIfFault(MapUnreplaced(
+      rootPath, [&] { kMap(rootPath, mapped->blocks); }, [&] { kUnmap(mapped->blocks); }));
+  mapped->mapped = true;
+  ThrowIfFault(kCheck(mapped->blocks, rootPath));
+  return {mapped, &mapped->blocks};
+}
+
 }  // namespace
-
-MotifDatabase::MotifDatabase() : blocks_(std::make_unique<motifMappedMemoryCDT>()) {}
-
-MotifDatabase::MotifDatabase(MotifDatabase&& other) noexcept
-    : blocks_(std::move(other.blocks_)),
-      rootPath_(std::move(other.rootPath_)),
-      owner_(std::move(other.owner_)),
-      mapped_(std::exchange(other.mapped_, false)) {}
-
-MotifDatabase& MotifDatabase::operator=(MotifDatabase&& other) noexcept {
-  if (this != &other) {
-    Release();
-    blocks_ = std::move(other.blocks_);
-    rootPath_ = std::move(other.rootPath_);
-    owner_ = std::move(other.owner_);
-    mapped_ = std::exchange(other.mapped_, false);
-  }
-  return *this;
-}
-
-MotifDatabase::~MotifDatabase() {
-  Release();
-}
-
-void MotifDatabase::Release() noexcept {
-  if (mapped_) UnmapMotifDatabase(*blocks_);
-  mapped_ = false;
-}
 
 MotifDatabase MotifDatabase::Open(std::string_view rootPath) {
   MotifDatabase database;
-  motifMappedMemoryCDT& blocks = *database.blocks_;
-  ThrowIfFault(MapUnreplaced(
-      rootPath, [&] { MapMotifDatabase(rootPath, blocks); },
-      [&] { UnmapMotifDatabase(blocks); }));
-  database.mapped_ = true;
+  database.blocks_ =
+      MapChecked<motifMappedMemoryCDT, MapMotifDatabase, UnmapMotifDatabase, CheckMotifDatabase>(
+          rootPath);
   database.rootPath_ = rootPath;
-  ThrowIfFault(CheckMotifDatabase(blocks, rootPath));
   return database;
 }
 
 MotifDatabase MotifDatabase::InMemory(const motifMappedMemoryCDT& blocks,
                                       std::shared_ptr<const void> owner) {
-  MotifDatabase database;
-  *database.blocks_ = blocks;
-  database.owner_ = std::move(owner);
   ThrowIfFault(CheckMotifDatabase(blocks, ""));
+  struct Held {
+    motifMappedMemoryCDT blocks;
+    std::shared_ptr<const void> owner;
+  };
+  const auto held = std::make_shared<const Held>(Held{blocks, std::move(owner)});
+  MotifDatabase database;
+  database.blocks_ = {held, &held->blocks};
   return database;
 }
 
@@ -81,45 +71,11 @@ std::uint32_t MotifDatabase::Width(std::uint32_t m) const {
   return MotifWidth(*blocks_, m);
 }
 
-double MotifDatabase::Specificity(std::uint32_t m) const {
-  return blocks_->specificities[m];
-}
-
-SequenceDatabase::SequenceDatabase() : blocks_(std::make_unique<sequenceMappedMemoryCDT>()) {}
-
-SequenceDatabase::SequenceDatabase(SequenceDatabase&& other) noexcept
-    : blocks_(std::move(other.blocks_)),
-      rootPath_(std::move(other.rootPath_)),
-      mapped_(std::exchange(other.mapped_, false)) {}
-
-SequenceDatabase& SequenceDatabase::operator=(SequenceDatabase&& other) noexcept {
-  if (this != &other) {
-    Release();
-    blocks_ = std::move(other.blocks_);
-    rootPath_ = std::move(other.rootPath_);
-    mapped_ = std::exchange(other.mapped_, false);
-  }
-  return *this;
-}
-
-SequenceDatabase::~SequenceDatabase() {
-  Release();
-}
-
-void SequenceDatabase::Release() noexcept {
-  if (mapped_) UnmapSequenceDatabase(*blocks_);
-  mapped_ = false;
-}
-
 SequenceDatabase SequenceDatabase::Open(std::string_view rootPath) {
   SequenceDatabase database;
-  sequenceMappedMemoryCDT& blocks = *database.blocks_;
-  ThrowIfFault(MapUnreplaced(
-      rootPath, [&] { MapSequenceDatabase(rootPath, blocks); },
-      [&] { UnmapSequenceDatabase(blocks); }));
-  database.mapped_ = true;
+  database.blocks_ = MapChecked<sequenceMappedMemoryCDT, MapSequenceDatabase, UnmapSequenceDatabase,
+                                CheckSequenceDatabase>(rootPath);
   database.rootPath_ = rootPath;
-  ThrowIfFault(CheckSequenceDatabase(blocks, rootPath));
   return database;
 }
 

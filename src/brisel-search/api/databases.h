@@ -3,14 +3,14 @@
 //
 // Part of the library API through which brisel-search, brisel-makedb and the
 // Python module work (search.h is the other part; the builder adds its own).
-// A MotifDatabase or SequenceDatabase owns its blocks: the read-only mappings
-// of a database's files, released when the object goes, or blocks that a
-// builder made in memory. Opening maps a database only when no rebuild is
-// replacing it and never a mixture of two builds (database_replacement.h),
-// then checks it (database_check.h): every fault is a brisel::Error, and an
-// object that exists can be searched safely. The blocks stay at one address
-// for the object's life, moves included; objects are read-only, so any number
-// of threads may search one at once.
+// A MotifDatabase or SequenceDatabase shares its blocks: the read-only
+// mappings of a database's files, released with the last copy, or blocks
+// that a builder made in memory. Opening maps a database only when no rebuild
+// is replacing it and never a mixture of two builds (database_replacement.h),
+// then checks it (database_check.h): every fault is a brisel::Error, and a
+// database that exists can be searched safely. The blocks stay at one address
+// for their whole life; they are read-only, so any number of threads may
+// search one database at once.
 #ifndef BRISEL_API_DATABASES_H
 #define BRISEL_API_DATABASES_H
 
@@ -33,10 +33,6 @@ class MotifDatabase {
   static MotifDatabase InMemory(const motifMappedMemoryCDT& blocks,
                                 std::shared_ptr<const void> owner);
 
-  MotifDatabase(MotifDatabase&&) noexcept;
-  MotifDatabase& operator=(MotifDatabase&&) noexcept;
-  ~MotifDatabase();
-
   const motifMappedMemoryCDT& blocks() const { return *blocks_; }
   // The root path it was opened from; empty for one in memory.
   const std::string& rootPath() const { return rootPath_; }
@@ -44,26 +40,17 @@ class MotifDatabase {
   std::uint32_t size() const;
   std::string_view Record(std::uint32_t m) const;
   std::uint32_t Width(std::uint32_t m) const;
-  double Specificity(std::uint32_t m) const;
+  double Specificity(std::uint32_t m) const { return blocks_->specificities[m]; }
 
  private:
-  MotifDatabase();
-  void Release() noexcept;
-
-  std::unique_ptr<motifMappedMemoryCDT> blocks_;
+  std::shared_ptr<const motifMappedMemoryCDT> blocks_;
   std::string rootPath_;
-  std::shared_ptr<const void> owner_;  // for blocks in memory
-  bool mapped_ = false;
 };
 
 class SequenceDatabase {
  public:
   // Maps and checks the sequence database at `rootPath`. Throws Error.
   static SequenceDatabase Open(std::string_view rootPath);
-
-  SequenceDatabase(SequenceDatabase&&) noexcept;
-  SequenceDatabase& operator=(SequenceDatabase&&) noexcept;
-  ~SequenceDatabase();
 
   const sequenceMappedMemoryCDT& blocks() const { return *blocks_; }
   const std::string& rootPath() const { return rootPath_; }
@@ -73,12 +60,8 @@ class SequenceDatabase {
   std::string_view Residues(std::uint32_t s) const;
 
  private:
-  SequenceDatabase();
-  void Release() noexcept;
-
-  std::unique_ptr<sequenceMappedMemoryCDT> blocks_;
+  std::shared_ptr<const sequenceMappedMemoryCDT> blocks_;
   std::string rootPath_;
-  bool mapped_ = false;
 };
 
 }  // namespace brisel

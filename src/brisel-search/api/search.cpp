@@ -31,8 +31,13 @@ class RecordRows final : public HitLineFormatter {
   void AppendHitLine(std::string& out, SequenceState& state, const HitStatistics& statistics,
                      std::uint32_t m, std::string_view segment,
                      std::uint64_t start) const override {
-    const HitRecord record{state.sequence, m, 0, start + 1, start + segment.size(),
-                           statistics.expectation, statistics.probabilityOfNoRandomHit};
+    const HitRecord record{state.sequence,
+                           m,
+                           0,
+                           start + 1,
+                           start + segment.size(),
+                           statistics.expectation,
+                           statistics.probabilityOfNoRandomHit};
     out.append(reinterpret_cast<const char*>(&record), sizeof record);
   }
 };
@@ -52,9 +57,8 @@ void Run(const MotifDatabase& motifs, SearchKind kind, const SearchOptions& opti
   if (!output.records && output.header) output.hits.Write(OutputHeaderLine(output.format));
   SearchEngine engine(motifs.blocks(), options.cutoffExpectation, kind, *rows);
   NullStream noProgress;
-  const SearchStreams streams{output.hits,
-                              output.progress != nullptr ? *output.progress : noProgress,
-                              options.cancel};
+  const SearchStreams streams{
+      output.hits, output.progress != nullptr ? *output.progress : noProgress, options.cancel};
   search(engine, streams);
   if (output.hits.failed()) {
     throw Error(Error::Kind::kOutput,
@@ -79,8 +83,8 @@ void SearchDatabase(const MotifDatabase& motifs, const SequenceDatabase& sequenc
                     const SearchOptions& options, const SearchOutput& output) {
   Run(motifs, SearchKind::kIndexed, options, output,
       [&](SearchEngine& engine, const SearchStreams& streams) {
-        SearchDatabaseSequences(engine, sequences.blocks(), sequences.size(),
-                                ThreadCount(options), streams);
+        SearchDatabaseSequences(engine, sequences.blocks(), sequences.size(), ThreadCount(options),
+                                streams);
       });
 }
 

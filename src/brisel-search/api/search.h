@@ -44,7 +44,7 @@ struct SearchOutput {
   OutputStream& hits;
   OutputStream* progress = nullptr;  // null: no progress lines
   OutputFormat format = OutputFormat::kPipe;
-  bool header = true;   // the format's header line first
+  bool header = true;    // the format's header line first
   bool records = false;  // HitRecords instead of text: `format` and `header` unused
 };
 
@@ -53,8 +53,8 @@ struct HitRecord {
   std::uint64_t sequence;  // from 0: the database's order, or the records' order
   std::uint32_t motif;     // in motif database order
   std::uint32_t reserved;
-  std::uint64_t start;     // 1-based
-  std::uint64_t end;       // inclusive
+  std::uint64_t start;  // 1-based
+  std::uint64_t end;    // inclusive
   double expectation;
   double probabilityOfNoRandomHit;
 };

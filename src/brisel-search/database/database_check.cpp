@@ -126,9 +126,9 @@ std::optional<std::string> CheckSequenceDatabase(const sequenceMappedMemoryCDT& 
   // below against the number of entries that offsetIndices says it holds.
   for (std::size_t b = 0; b < kSequenceBlocks.size(); ++b) {
     if (b == kOffsetsBlock) continue;
-    if (auto fault = CheckFileLength(path(b), db.blockFileBytes[b],
-                                     kSequenceBlocks[b].Length(db.counts),
-                                     kSequenceBlocks[b].width())) {
+    if (auto fault =
+            CheckFileLength(path(b), db.blockFileBytes[b], kSequenceBlocks[b].Length(db.counts),
+                            kSequenceBlocks[b].width())) {
       return fault;
     }
   }

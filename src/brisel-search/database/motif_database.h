@@ -41,7 +41,8 @@ using MotifBlock = BlockDescription<motifMappedMemoryCDT, motifMemoryBlockCDT>;
 
 inline constexpr std::array<MotifBlock, 9> kMotifBlocks = {{
     {"-logSpecificities.bin", BlockElement::kDoubles, kMotifsCount, 1, 0,
-     kViewSlot<&motifMappedMemoryCDT::logSpecificities>, &motifMemoryBlockCDT::logSpecificitiesArray},
+     kViewSlot<&motifMappedMemoryCDT::logSpecificities>,
+     &motifMemoryBlockCDT::logSpecificitiesArray},
     {"-specificities.bin", BlockElement::kDoubles, kMotifsCount, 1, 0,
      kViewSlot<&motifMappedMemoryCDT::specificities>, &motifMemoryBlockCDT::specificitiesArray},
     {"-lengthCorrections.bin", BlockElement::kDoubles, kMotifsCount, 1, 0,

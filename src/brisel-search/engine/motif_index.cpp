@@ -64,7 +64,8 @@ void ForEachWindowCode(const std::uint32_t* window, std::uint32_t length, std::u
   }
   for (std::uint32_t mask = window[0] & kAllLettersMask; mask != 0; mask &= mask - 1) {
     ForEachWindowCode(window + 1, length - 1,
-                      code * kLetterCount + static_cast<std::uint32_t>(std::countr_zero(mask)), visit);
+                      code * kLetterCount + static_cast<std::uint32_t>(std::countr_zero(mask)),
+                      visit);
   }
 }
 

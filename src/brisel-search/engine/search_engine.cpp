@@ -11,7 +11,6 @@
 
 namespace {
 
-
 // Letter codes of text characters: 'A' to 'Z' and 'a' to 'z' as 0 to 25,
 // everything else kNoLetter (its mask is 0).
 struct TextCodes {
@@ -30,7 +29,9 @@ constexpr TextCodes kTextCodes;
 
 SearchEngine::SearchEngine(const motifMappedMemoryCDT& motifs, double cutoffExpectation,
                            SearchKind kind, const HitLineFormatter& rows)
-    : index_(motifs, kind == SearchKind::kIndexed), memo_(motifs, cutoffExpectation), lines_(rows) {}
+    : index_(motifs, kind == SearchKind::kIndexed),
+      memo_(motifs, cutoffExpectation),
+      lines_(rows) {}
 
 LengthStatistics& SearchEngine::Worker::StatisticsFor(std::uint64_t length) {
   // A thread's own cache of recent lengths spares it the memo's lock.

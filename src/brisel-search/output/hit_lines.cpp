@@ -59,8 +59,8 @@ class PipeRows final : public HitLineFormatter {
           heads += '|';
         }) {}
 
-  void BeginSequence(std::string& out, SequenceState& state, std::uint64_t,
-                     std::string_view name, NameKind kind) const override {
+  void BeginSequence(std::string& out, SequenceState& state, std::uint64_t, std::string_view name,
+                     NameKind kind) const override {
     state.motif = 0xFFFFFFFFu;
     if (kind == NameKind::kNone) return;
     if (kind == NameKind::kDatabase) out += '>';

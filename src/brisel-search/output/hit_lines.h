@@ -56,8 +56,7 @@ class HitLineFormatter {
 
  protected:
   // Formats E and P into `state` when the motif changes.
-  static void FormatNumbers(SequenceState& state, const HitStatistics& statistics,
-                            std::uint32_t m);
+  static void FormatNumbers(SequenceState& state, const HitStatistics& statistics, std::uint32_t m);
 };
 
 std::unique_ptr<HitLineFormatter> MakePipeRows(const motifMappedMemoryCDT& motifs);

@@ -4,7 +4,6 @@
 
 #include <utility>
 
-
 struct OrderedOutput::Chunk {
   std::deque<Piece> pieces;   // pushed and not yet taken by the writer
   std::size_t unwritten = 0;  // bytes pushed and not yet written

@@ -6,9 +6,9 @@
 #include <vector>
 
 #include "database/motif_database.h"
+#include "database/sequence_database.h"
 #include "engine/motif_matching.h"
 #include "reference/per_motif_walks.h"
-#include "database/sequence_database.h"
 #include "statistics/hit_statistics.h"
 
 namespace {

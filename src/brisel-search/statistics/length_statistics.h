@@ -12,7 +12,7 @@
 //   unrounded sum past the cut-off;
 // - checkpoints every `interval` motifs: E and P with the motifs before the
 //   checkpoint applied. A hit line's E and P are carried forward from the
-//   checkpoint at or before its motif by the operations of hit_report.h, motif
+//   checkpoint at or before its motif by the operations of hit_statistics.h, motif
 //   by motif in database order: the same operations in the same order as a
 //   search that applies every motif in turn, so the same bits.
 // E's checkpoints are filled when the length is first met (that pass also finds
