@@ -138,11 +138,12 @@ TEST_F(Makedb, ATruncatedGzipFileIsAnError) {
   gzFile gz = gzopen((dir_ / "input.gz").c_str(), "wb");
   gzwrite(gz, fasta.data(), static_cast<unsigned>(fasta.size()));
   gzclose(gz);
+  // Without its trailer (CRC and length) every line is read; the end is missing.
   std::filesystem::resize_file(dir_ / "input.gz",
-                               std::filesystem::file_size(dir_ / "input.gz") - 12);
+                               std::filesystem::file_size(dir_ / "input.gz") - 8);
   const ProcessResult r = RunMakedb({"sequences", dir_ / "input.gz", root_});
-  EXPECT_EQ(r.err,
-            "brisel-makedb: " + (dir_ / "input.gz") + ": read error: unexpected end of file\n");
+  EXPECT_EQ(r.err, "brisel-makedb: " + (dir_ / "input.gz") +
+                       ":2002: the gzip data is cut short; reading stopped in this line\n");
   EXPECT_EQ(r.status, 1);
 }
 

@@ -64,8 +64,7 @@ const char kMakedbUsage[] =
     "       brisel-makedb --help | --version\n"
     "Build a database for brisel-search.\n"
     "\n"
-    "  sequences     INPUT is FASTA (plain or gzip-compressed); builds a sequence\n"
-    "                database\n"
+    "  sequences     INPUT is FASTA; builds a sequence database\n"
     "  split         writes the records of each shard that sequences would build\n"
     "                with the same options as a plain FASTA file, PREFIX.1.fasta,\n"
     "                PREFIX.2.fasta, ...; sequences PREFIX.K.fasta ROOT.K then\n"
@@ -81,13 +80,14 @@ const char kMakedbUsage[] =
     "                the same, each shard holding at most SIZE residues (suffixes\n"
     "                K, M, G: thousands, millions, billions)\n"
     "\n"
-    "INPUT - reads standard input. ROOT is the database's root path, as\n"
-    "brisel-search -l takes it: brisel-makedb sequences proteins.fa db/sprot\n"
-    "writes db/sprot-stats and db/sprot-*.bin. An existing database at ROOT is\n"
-    "replaced only once the new one has been written in full. A database holds at\n"
-    "most 4294967295 residues and 165191049 sequences; split larger inputs into\n"
-    "shards (INPUT must then be a file, plain or gzip, as it is read twice) and\n"
-    "search each shard in the order ROOT.shards lists them.\n";
+    "INPUT - reads standard input. INPUT may be plain or compressed with gzip,\n"
+    "bzip2, xz or zstd, recognised by its first bytes (on standard input too). ROOT\n"
+    "is the database's root path, as brisel-search -l takes it: brisel-makedb\n"
+    "sequences proteins.fa db/sprot writes db/sprot-stats and db/sprot-*.bin. An\n"
+    "existing database at ROOT is replaced only once the new one has been written\n"
+    "in full. A database holds at most 4294967295 residues and 165191049 sequences;\n"
+    "split larger inputs into shards (INPUT must then be a file, not a pipe, as it\n"
+    "is read twice) and search each shard in the order ROOT.shards lists them.\n";
 
 MakedbOptions ParseMakedbOptions(const std::vector<std::string>& words) {
   MakedbOptions options;

@@ -3,7 +3,7 @@
 //
 // Without sharding the input is read once and streamed into the database at
 // ROOT. With --shards or --shard-size the input, which must then be a regular
-// file (plain or gzip) so that it can be read twice, is first counted (see
+// file (plain or compressed) so that it can be read twice, is first counted (see
 // shard_plan.h) and then streamed into the databases ROOT.1, ROOT.2, ...; the
 // manifest ROOT.shards lists their roots, relative to its own directory, one
 // per line in input order. Every file of every shard and the manifest are

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: MIT
-// input_file.cpp: buffered line reading through zlib.
+// input_file.cpp: buffered line reading over a byte source.
 #include "input_file.h"
 
 #include <fcntl.h>
@@ -11,64 +11,48 @@
 #include <cstring>
 
 #include "build_error.h"
+#include "stream_error.h"
 
 namespace {
 
 constexpr std::size_t kInitialBuffer = 1 << 18;
-constexpr unsigned kZlibBuffer = 1 << 18;
 
-// Whether the file begins with the gzip magic bytes 1f 8b. Reads nothing from a
-// pipe.
-bool HasGzipMagic(int fd) {
-  unsigned char magic[2];
-  return ::pread(fd, magic, 2, 0) == 2 && magic[0] == 0x1f && magic[1] == 0x8b;
+std::string DisplayName(const std::string& path) {
+  return path == "-" ? "standard input" : path;
 }
 
-// zlib's message, without the "<fd:N>: " that it puts in front of messages for
-// a file opened by descriptor.
-std::string ZlibMessage(gzFile file, int& code) {
-  std::string message = ::gzerror(file, &code);
-  if (message.starts_with("<fd:")) {
-    const std::size_t colon = message.find(": ");
-    if (colon != std::string::npos) message.erase(0, colon + 2);
+UniqueFd OpenInput(const std::string& path) {
+  UniqueFd fd(path == "-" ? ::fcntl(STDIN_FILENO, F_DUPFD_CLOEXEC, 0)
+                          : ::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+  if (fd.get() < 0) {
+    const int error = errno;
+    throw BuildError(DisplayName(path) + ": cannot open: " + std::strerror(error),
+                     error == ENOENT ? BuildError::Kind::kNotFound : BuildError::Kind::kDamaged,
+                     error);
   }
-  return message;
+  return fd;
+}
+
+// The user's message for a failure of the byte source while `line` was read.
+BuildError Failure(const std::string& name, std::uint64_t line, const StreamError& error) {
+  if (error.kind() == StreamError::kReadFailed) {
+    return BuildError(name + ": read error: " + error.what());
+  }
+  return BuildError(name + ":" + std::to_string(line) + ": " + error.what() +
+                    "; reading stopped in this line");
 }
 
 }  // namespace
 
 InputFile::InputFile(const std::string& path)
-    : name_(path == "-" ? "standard input" : path), buffer_(kInitialBuffer) {
-  const int fd = path == "-" ? ::dup(STDIN_FILENO) : ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd < 0) {
-    const int error = errno;
-    throw BuildError(name_ + ": cannot open: " + std::strerror(error),
-                     error == ENOENT ? BuildError::Kind::kNotFound : BuildError::Kind::kDamaged,
-                     error);
-  }
+    : name_(DisplayName(path)), file_(OpenInput(path)), buffer_(kInitialBuffer) {
   struct stat status {};
-  if (::fstat(fd, &status) == 0 && S_ISREG(status.st_mode)) {
+  if (::fstat(file_.fd(), &status) == 0 && S_ISREG(status.st_mode)) {
     totalBytes_ = static_cast<std::uint64_t>(status.st_size);
-    if (!HasGzipMagic(fd)) plainSize_ = totalBytes_;
   }
-  file_ = ::gzdopen(fd, "rb");
-  if (file_ == nullptr) {
-    ::close(fd);
-    throw BuildError(name_ + ": cannot open: out of memory");
-  }
-  ::gzbuffer(file_, kZlibBuffer);
 }
 
-InputFile::~InputFile() {
-  if (file_ != nullptr) ::gzclose(file_);
-}
-
-std::uint64_t InputFile::bytesRead() const {
-  const auto offset = ::gzoffset(file_);
-  return offset < 0 ? 0 : static_cast<std::uint64_t>(offset);
-}
-
-bool InputFile::Refill() {
+bool InputFile::Refill(std::uint64_t line) {
   if (atEnd_) return false;
   // Keep the unread bytes at the front; grow the buffer when they fill it.
   if (begin_ > 0) {
@@ -77,24 +61,18 @@ bool InputFile::Refill() {
     begin_ = 0;
   }
   if (end_ == buffer_.size()) buffer_.resize(buffer_.size() * 2);
-  const std::size_t room = buffer_.size() - end_;
-  const int got = ::gzread(file_, buffer_.data() + end_,
-                           static_cast<unsigned>(room < (1u << 30) ? room : (1u << 30)));
-  if (got < 0) {
-    const int readError = errno;
-    int code = 0;
-    const std::string message = ZlibMessage(file_, code);
-    throw BuildError(name_ + ": read error: " +
-                     (code == Z_ERRNO ? std::string(std::strerror(readError)) : message));
+  std::size_t got = 0;
+  try {
+    if (!source_) source_ = OpenByteSource(file_, compression_);
+    got = source_->Read(std::span<char>(buffer_.data() + end_, buffer_.size() - end_));
+  } catch (const StreamError& error) {
+    throw Failure(name_, line, error);
   }
   if (got == 0) {
-    int code = 0;
-    const std::string message = ZlibMessage(file_, code);
-    if (code != Z_OK) throw BuildError(name_ + ": read error: " + message);
     atEnd_ = true;
     return false;
   }
-  end_ += static_cast<std::size_t>(got);
+  end_ += got;
   return true;
 }
 
@@ -111,7 +89,7 @@ bool InputFile::NextLine(std::string_view& line) {
       return true;
     }
     const std::size_t scanned = end_ - begin_;
-    if (!Refill()) break;
+    if (!Refill(lineNumber_ + 1)) break;
     searchFrom = begin_ + scanned;
   }
   if (begin_ == end_) return false;
@@ -138,7 +116,7 @@ bool InputFile::NextPiece(std::string_view& piece, bool& endsLine) {
       midLine_ = !endsLine;
       return true;
     }
-    if (!Refill()) {
+    if (!Refill(midLine_ ? lineNumber_ : lineNumber_ + 1)) {
       if (begin_ < end_) continue;  // the last line, without a newline
       if (!midLine_) return false;
       piece = std::string_view();  // the end of a last line handed out in pieces
