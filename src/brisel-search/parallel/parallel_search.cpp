@@ -14,6 +14,11 @@
 
 namespace {
 
+// A record without a name is a raw sequence.
+NameKind NameKindOf(const SequenceRecord& record) {
+  return record.name.empty() ? NameKind::kNone : NameKind::kFastaLine;
+}
+
 // The piece of a chunk that a worker is filling: its two buffers, pushed to
 // the chunk whenever they hold pieceBytes, and by the engine in the middle of
 // a sequence's hit lines.
@@ -129,8 +134,8 @@ class RecordChunks {
       if (pieces.stopped()) return false;
       const std::uint64_t number = job.firstNumber + i;
       AppendProgressLine(pieces.err(), number);
-      worker.SearchText(number - 1, job.records[i].name, NameKind::kFastaLine, job.records[i].text,
-                        pieces.out());
+      const SequenceRecord& record = job.records[i];
+      worker.SearchText(number - 1, record.name, NameKindOf(record), record.text, pieces.out());
       if (!pieces.PushIfFull()) return false;
     }
     return true;
@@ -256,7 +261,7 @@ void SearchRecords(SearchEngine& engine, RecordSource& source, unsigned threads,
   SequenceRecord record;
   for (std::uint64_t number = 1; !search.stopped() && source.Next(record); ++number) {
     search.Sequence(number, [&](SearchEngine::Worker& worker, std::string& report) {
-      worker.SearchText(number - 1, record.name, NameKind::kFastaLine, record.text, report);
+      worker.SearchText(number - 1, record.name, NameKindOf(record), record.text, report);
     });
   }
 }

@@ -76,7 +76,9 @@ void SearchDatabaseSequences(SearchEngine& engine, const sequenceMappedMemoryCDT
                              std::uint32_t sequenceCount, unsigned threads,
                              const SearchStreams& streams, const ParallelLimits& limits = {});
 
-// The scan search of the records of `source`, on `threads` threads.
+// The scan search of the records of `source`, on `threads` threads; a record
+// with an empty name is a raw sequence (no name, as brisel-search -b without -f
+// reads one).
 void SearchRecords(SearchEngine& engine, RecordSource& source, unsigned threads,
                    const SearchStreams& streams, const ParallelLimits& limits = {});
 
