@@ -384,7 +384,8 @@ SearchOutput RecordsTo(OutputStream& hits, bool texts) {
 
 Hits SearchDatabasePy(const MotifDatabase& motifs, const Sequences& sequences, int cutoff,
                       int threads) {
-  const SequenceDatabase& database = sequences.get();
+  // A copy: another thread may close `sequences` while this one searches.
+  const SequenceDatabase database = sequences.get();
   std::atomic<bool> cancel{false};
   const SearchOptions options = OptionsOf(cutoff, threads, &cancel);
   HitTableStream stream(false);
