@@ -8,10 +8,10 @@
 #include <string>
 #include <vector>
 
-#include "build_error.h"
+#include "input/input_error.h"
 #include "compressed_text.h"
-#include "fasta_record_reader.h"
-#include "input_file.h"
+#include "input/fasta_record_reader.h"
+#include "input/input_file.h"
 #include "support/temp_dir.h"
 
 namespace {
@@ -60,7 +60,7 @@ Reading ReadBack(const std::string& path, bool byPieces) {
         ++reading.lines;
       }
     }
-  } catch (const BuildError& error) {
+  } catch (const InputError& error) {
     reading.error = error.what();
   }
   return reading;
@@ -151,7 +151,7 @@ std::string Records(const std::string& fasta, FastaRules rules) {
         records += residues;
       records += "\n";
     }
-  } catch (const BuildError& error) {
+  } catch (const InputError& error) {
     records += std::string(error.what()).substr((dir / "").size());
   }
   return records;

@@ -26,7 +26,7 @@
 
 #include "api/databases.h"
 #include "brisel.h"
-#include "input_file.h"
+#include "input/input_file.h"
 #include "motif_statistics.h"
 #include "output/output_streams.h"
 #include "pattern_sources.h"

@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "fasta_split.h"
-#include "input_file.h"
+#include "input/input_file.h"
 #include "makedb_command_line.h"
 #include "motif_builder.h"
 #include "output/message_text.h"
