@@ -11,8 +11,8 @@
 #include <cstdio>
 #include <string>
 
-#include "input/input_error.h"
 #include "input/fasta_record_reader.h"
+#include "input/input_error.h"
 #include "input/input_file.h"
 
 int main(int argc, char* argv[]) {

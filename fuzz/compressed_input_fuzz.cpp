@@ -19,11 +19,11 @@
 #include <string>
 #include <vector>
 
-#include "input/input_error.h"
 #include "compressed_text.h"
-#include "input/compression.h"
 #include "fuzz_bodies.h"
 #include "fuzz_files.h"
+#include "input/compression.h"
+#include "input/input_error.h"
 #include "input/input_file.h"
 
 namespace {

@@ -4,12 +4,12 @@
 #include <string>
 #include <vector>
 
-#include "input/input_error.h"
-#include "input/compression.h"
 #include "fasta_reader.h"
-#include "input/fasta_record_reader.h"
 #include "fuzz_bodies.h"
 #include "fuzz_files.h"
+#include "input/compression.h"
+#include "input/fasta_record_reader.h"
+#include "input/input_error.h"
 
 namespace {
 

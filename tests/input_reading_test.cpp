@@ -8,9 +8,9 @@
 #include <string>
 #include <vector>
 
-#include "input/input_error.h"
 #include "compressed_text.h"
 #include "input/fasta_record_reader.h"
+#include "input/input_error.h"
 #include "input/input_file.h"
 #include "support/temp_dir.h"
 
@@ -171,8 +171,10 @@ TEST(FastaRecords, ANameLineLongerThanTheLimit) {
   FastaRules rules;
   rules.maxNameLength = 5;
   EXPECT_EQ(Records(">abcde\r\nMK\n", rules), "abcde@1=MK\n") << "a CR is not part of the name";
-  EXPECT_EQ(Records(">a\nMK\n>abcdef\nW\n", rules),
-            "a@1=MKin.fa:3: a name line longer than 5 bytes (lost line ends, or not FASTA text?)");
+  // The record before the faulty name line is complete.
+  EXPECT_EQ(
+      Records(">a\nMK\n>abcdef\nW\n", rules),
+      "a@1=MK\nin.fa:3: a name line longer than 5 bytes (lost line ends, or not FASTA text?)");
   // A line of several pieces stops at the piece that passes the limit.
   rules.maxNameLength = InputFile::kMaxPiece;
   EXPECT_EQ(Records(">" + std::string(3 * InputFile::kMaxPiece, 'n') + "\nW\n", rules),

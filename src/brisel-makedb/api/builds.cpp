@@ -49,7 +49,7 @@ MotifDatabaseBuilder ReadMotifs(const std::string& input, const MotifBuildOption
     ProgressLine progress(options.quiet, file);
     sources = ReadPatternSources(file, progress);
   }
-  MotifDatabaseBuilder builder(options.keepOrder, options.messages);
+  MotifDatabaseBuilder builder(options.keepOrder, options.messages, options.program);
   builder.AddPatterns(file, sources);
   summary = {builder.motifs(), builder.patterns(), builder.skipped()};
   return builder;

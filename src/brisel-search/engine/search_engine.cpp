@@ -84,16 +84,16 @@ void SearchEngine::Worker::SearchDatabaseSequence(const sequenceMappedMemoryCDT&
   const std::uint32_t begin = sequences.sequenceIndices[n];
   const std::uint64_t length = sequences.sequenceIndices[n + 1] - begin;
   const std::uint32_t name = sequences.nameIndices[n];
-  SearchListedSequence(n, {sequences.names + name, sequences.nameIndices[n + 1] - name},
-                       {length, sequences.bitSequences + begin,
-                        sequences.offsetIndices + std::uint64_t{kLetterCount} * n,
-                        sequences.offsets},
-                       {sequences.textSequences + begin, length}, out);
+  SearchListedSequence(
+      n, {sequences.names + name, sequences.nameIndices[n + 1] - name},
+      {length, sequences.bitSequences + begin,
+       sequences.offsetIndices + std::uint64_t{kLetterCount} * n, sequences.offsets},
+      {sequences.textSequences + begin, length}, out);
 }
 
 void SearchEngine::Worker::SearchListedSequence(std::uint64_t number, std::string_view name,
-                                                const ListedSequence& listed,
-                                                std::string_view text, std::string& out) {
+                                                const ListedSequence& listed, std::string_view text,
+                                                std::string& out) {
   ++counters_.sequences;
   const std::uint64_t length = listed.length;
   LengthStatistics& statistics = StatisticsFor(length);

@@ -58,6 +58,7 @@ bool FastaRecordReader::NextRecord() {
   while (NextResidues(rest)) {
   }
   if (state_ == State::kBeforeFirstRecord) SkipToFirstRecord();
+  if (nameFault_) throw *nameFault_;
   if (state_ == State::kAtEnd) return false;
   name_.swap(nextName_);
   nameLine_ = nextNameLine_;
@@ -126,7 +127,14 @@ bool FastaRecordReader::NextResidues(std::string_view& residues) {
     atLineStart_ = endsLine;
     if (lineStart && !piece.empty() && piece[0] == '>') {
       EndRecord();
-      ReadNameLine(piece, endsLine);
+      // The current record is complete: a fault of the next one's name line
+      // is its own, thrown when it is asked for.
+      try {
+        ReadNameLine(piece, endsLine);
+      } catch (const InputError& error) {
+        nameFault_ = error;
+        state_ = State::kAtEnd;
+      }
       return false;
     }
     residues = Residues(piece);

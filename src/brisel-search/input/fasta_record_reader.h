@@ -17,6 +17,8 @@
 // - a name line longer than FastaRules::maxNameLength bytes, which no real
 //   name needs: the line ends are lost, or the file is not FASTA;
 // - with FastaRules::refuseEmptySequences, a record without residues.
+// A record is complete once its sequence has ended: a fault in the name line
+// that ends it is the next record's, thrown by the NextRecord that moves there.
 //
 // A name is held whole; a sequence never is, so the memory a reader needs is
 // bounded by the longest name whatever the input's size.
@@ -25,9 +27,11 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 
+#include "input/input_error.h"
 #include "input/input_file.h"
 
 struct FastaRules {
@@ -80,6 +84,7 @@ class FastaRecordReader {
   std::uint64_t length_ = 0;
   std::string nextName_;  // the name line that ended the current record
   std::uint64_t nextNameLine_ = 0;
+  std::optional<InputError> nameFault_;  // that name line's fault, for NextRecord
   std::string stripped_;
 };
 
