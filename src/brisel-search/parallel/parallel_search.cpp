@@ -147,12 +147,22 @@ class RecordChunks {
       const std::uint64_t number = job.firstNumber + i;
       AppendProgressLine(pieces.err(), number);
       SearchRecord(kind_, number, job.records[i], job.listed, worker, pieces.out());
+      ReleaseIfLong(job.records[i]);
       if (!pieces.PushIfFull()) return false;
     }
     return true;
   }
 
  private:
+  // The spare records keep their buffers for the next chunks, but not those of
+  // long records: so they hold about a chunk's bytes, whatever records passed.
+  void ReleaseIfLong(SequenceRecord& record) const {
+    if (record.name.capacity() + record.text.capacity() > 2 * limits_.chunkResidues) {
+      std::string().swap(record.name);
+      std::string().swap(record.text);
+    }
+  }
+
   RecordSource& source_;
   const SearchKind kind_;
   const ParallelLimits& limits_;

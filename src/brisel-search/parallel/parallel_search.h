@@ -27,7 +27,8 @@
 // chunksPerThread open chunks of at most chunkBytes plus one piece each
 // (2.5 MiB), as many spare buffers kept for reuse, the worker's own buffers
 // and, in a search of records, the records of its chunk (about chunkResidues
-// bytes); the worker's cache of per-length statistics is about 4 MiB at
+// bytes; the buffers of a longer record are not kept once it is searched);
+// the worker's cache of per-length statistics is about 4 MiB at
 // most. What grows with the input is one sequence's own data: its residues (a
 // record is read whole; in indexed order its masks and lists take 9 bytes
 // more per residue) and the engine's list of its hits.
