@@ -2,7 +2,7 @@
 // fasta_reader.cpp: the records of the input, handed on as they are read.
 #include "fasta_reader.h"
 
-#include "fasta_record_reader.h"
+#include "input/fasta_record_reader.h"
 
 void ReadFastaRecords(InputFile& input, FastaSink& sink, ProgressLine& progress) {
   FastaRecordReader reader(input);

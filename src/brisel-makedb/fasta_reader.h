@@ -9,7 +9,7 @@
 
 #include <string_view>
 
-#include "input_file.h"
+#include "input/input_file.h"
 #include "progress_line.h"
 
 // Receives the records in input order.
@@ -23,7 +23,8 @@ class FastaSink {
 };
 
 // Reads every record of `input` into `sink`, a long sequence line in several
-// calls of AddResidues, counting the records on `progress`. Throws BuildError.
+// calls of AddResidues, counting the records on `progress`. Throws InputError
+// (the input) or what the sink throws.
 void ReadFastaRecords(InputFile& input, FastaSink& sink, ProgressLine& progress);
 
 #endif  // BRISEL_MAKEDB_FASTA_READER_H

@@ -23,7 +23,7 @@
 #include <string>
 #include <vector>
 
-#include "input_file.h"
+#include "input/input_file.h"
 #include "progress_line.h"
 
 struct PatternSource {

@@ -14,7 +14,7 @@
 
 #include <cstdint>
 
-#include "input_file.h"
+#include "input/input_file.h"
 #include "makedb_command_line.h"
 #include "sequence_builder.h"
 #include "shard_plan.h"

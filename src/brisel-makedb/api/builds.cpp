@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "fasta_split.h"
-#include "input_file.h"
+#include "input/input_file.h"
 #include "makedb_command_line.h"
 #include "motif_builder.h"
 #include "output/message_text.h"
@@ -49,7 +49,7 @@ MotifDatabaseBuilder ReadMotifs(const std::string& input, const MotifBuildOption
     ProgressLine progress(options.quiet, file);
     sources = ReadPatternSources(file, progress);
   }
-  MotifDatabaseBuilder builder(options.keepOrder, options.messages);
+  MotifDatabaseBuilder builder(options.keepOrder, options.messages, options.program);
   builder.AddPatterns(file, sources);
   summary = {builder.motifs(), builder.patterns(), builder.skipped()};
   return builder;
