@@ -4,12 +4,12 @@
 #include <string>
 #include <vector>
 
-#include "build_error.h"
-#include "compression.h"
 #include "fasta_reader.h"
-#include "fasta_record_reader.h"
 #include "fuzz_bodies.h"
 #include "fuzz_files.h"
+#include "input/compression.h"
+#include "input/fasta_record_reader.h"
+#include "input/input_error.h"
 
 namespace {
 
@@ -101,7 +101,7 @@ int FuzzFastaReader(const std::uint8_t* data, std::size_t size) {
   try {
     InputFile input(path);
     ReadRecords(input, rules, records);
-  } catch (const BuildError& error) {
+  } catch (const InputError& error) {
     refused = true;
     FUZZ_CHECK(std::string(error.what()).starts_with(path + ":"));
   }

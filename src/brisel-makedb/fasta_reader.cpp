@@ -5,7 +5,7 @@
 #include <algorithm>
 
 #include "build_error.h"
-#include "fasta_record_reader.h"
+#include "input/fasta_record_reader.h"
 
 void ReadFastaRecords(InputFile& input, FastaSink& sink, ProgressLine& progress) {
   FastaRecordReader reader(input);

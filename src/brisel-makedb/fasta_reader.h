@@ -19,8 +19,8 @@
 #include <string>
 #include <string_view>
 
+#include "input/input_file.h"
 #include "input/record_source.h"
-#include "input_file.h"
 #include "progress_line.h"
 
 // Where a record stands in its input, for messages.
@@ -43,7 +43,8 @@ class FastaSink {
 };
 
 // Reads every record of `input` into `sink`, a long sequence line in several
-// calls of AddResidues, counting the records on `progress`. Throws BuildError.
+// calls of AddResidues, counting the records on `progress`. Throws InputError
+// (the input) or what the sink throws.
 void ReadFastaRecords(InputFile& input, FastaSink& sink, ProgressLine& progress);
 
 // Reads every record of `source` into `sink`, named `inputName` in messages.

@@ -20,12 +20,12 @@
 
 namespace {
 
-// "brisel-makedb: <input>:<line>: warning: <what>".
-void Warn(OutputStream* messages, std::string_view inputName, const PatternSource& source,
-          const std::string& what) {
+// "<program>: <input>:<line>: warning: <what>".
+void Warn(OutputStream* messages, std::string_view program, std::string_view inputName,
+          const PatternSource& source, const std::string& what) {
   if (messages == nullptr) return;
-  messages->Write("brisel-makedb: " + EscapedText(inputName) + ":" + std::to_string(source.line()) +
-                  ": warning: " + what + "\n");
+  messages->Write(std::string(program) + ": " + EscapedText(inputName) + ":" +
+                  std::to_string(source.line()) + ": warning: " + what + "\n");
 }
 
 [[noreturn]] void FailBlockLimits(std::string_view inputName, const PatternSource& source) {
@@ -40,8 +40,9 @@ void Append(DArray array, const T& value) {
 
 }  // namespace
 
-MotifDatabaseBuilder::MotifDatabaseBuilder(bool keepOrder, OutputStream* messages)
-    : keepOrder_(keepOrder), messages_(messages) {
+MotifDatabaseBuilder::MotifDatabaseBuilder(bool keepOrder, OutputStream* messages,
+                                           std::string_view program)
+    : keepOrder_(keepOrder), messages_(messages), program_(program) {
   InitializeCharToPercentageMap(charToPercentageMap_);
 }
 
@@ -58,7 +59,7 @@ void MotifDatabaseBuilder::AddPatterns(std::string_view inputName,
     const DistinctMotifs expansion =
         ExpandDistinctMotifs(pattern, kMaxExpansions, kMaxExpansionSteps);
     if (expansion.outcome() != DistinctMotifs::Outcome::kComplete) {
-      Warn(messages_, inputName, source,
+      Warn(messages_, program_, inputName, source,
            "skipping pattern '" + EscapedText(source.pattern) + "': " +
                (expansion.outcome() == DistinctMotifs::Outcome::kTooManyMotifs
                     ? "it expands into more than " + std::to_string(kMaxExpansions) + " motifs"
@@ -68,7 +69,7 @@ void MotifDatabaseBuilder::AddPatterns(std::string_view inputName,
       continue;
     }
     if (expansion.size() > kQuietExpansions) {
-      Warn(messages_, inputName, source,
+      Warn(messages_, program_, inputName, source,
            "pattern '" + EscapedText(source.record) + "' expands into " +
                std::to_string(expansion.size()) + " motifs");
     }

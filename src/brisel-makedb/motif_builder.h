@@ -42,8 +42,10 @@ inline constexpr std::uint64_t kMaxExpansionSteps = 2000000;
 
 class MotifDatabaseBuilder {
  public:
-  // Warnings go to `messages`, one line each; null drops them.
-  explicit MotifDatabaseBuilder(bool keepOrder, OutputStream* messages = nullptr);
+  // Warnings go to `messages`, one line each, after the name of `program`;
+  // null drops them.
+  explicit MotifDatabaseBuilder(bool keepOrder, OutputStream* messages = nullptr,
+                                std::string_view program = "brisel-makedb");
 
   // Parses and expands the patterns of the input named `inputName`. A
   // malformed pattern throws BuildError with its line and column; skipped
@@ -79,6 +81,7 @@ class MotifDatabaseBuilder {
 
   bool keepOrder_;
   OutputStream* messages_;
+  std::string program_;
   double charToPercentageMap_[123];
   std::vector<Motif> motifs_;
   std::vector<std::string> records_;

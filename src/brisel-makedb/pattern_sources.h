@@ -31,7 +31,7 @@
 #include <string_view>
 #include <vector>
 
-#include "input_file.h"
+#include "input/input_file.h"
 #include "progress_line.h"
 
 struct PatternSource {

@@ -18,8 +18,8 @@
 #include <string_view>
 
 #include "fasta_reader.h"
+#include "input/input_file.h"
 #include "input/record_source.h"
-#include "input_file.h"
 #include "makedb_command_line.h"
 #include "sequence_builder.h"
 #include "shard_plan.h"

@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "fasta_split.h"
-#include "input_file.h"
+#include "input/input_file.h"
 #include "makedb_command_line.h"
 #include "motif_builder.h"
 #include "output/message_text.h"
@@ -44,7 +44,7 @@ MakedbOptions MakedbOptionsOf(MakedbCommand command, const std::string& input,
 MotifDatabaseBuilder AddMotifs(std::string_view inputName,
                                const std::vector<PatternSource>& sources,
                                const MotifBuildOptions& options, MotifBuild& summary) {
-  MotifDatabaseBuilder builder(options.keepOrder, options.messages);
+  MotifDatabaseBuilder builder(options.keepOrder, options.messages, options.program);
   builder.AddPatterns(inputName, sources);
   summary = {builder.motifs(), builder.patterns(), builder.skipped()};
   return builder;

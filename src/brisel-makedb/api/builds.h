@@ -34,9 +34,10 @@
 namespace brisel {
 
 struct MotifBuildOptions {
-  bool keepOrder = false;            // the input order, not the most specific motifs first
-  OutputStream* messages = nullptr;  // warnings, and notices unless quiet; null: none
-  bool quiet = true;                 // no progress line (on a terminal) and no notices
+  bool keepOrder = false;                 // the input order, not the most specific motifs first
+  OutputStream* messages = nullptr;       // warnings, and notices unless quiet; null: none
+  bool quiet = true;                      // no progress line (on a terminal) and no notices
+  std::string program = "brisel-makedb";  // the name that begins each warning
 };
 
 struct MotifBuild {

@@ -106,11 +106,19 @@ void SearchDatabase(const MotifDatabase& motifs, const SequenceDatabase& sequenc
       });
 }
 
+void SearchRecords(const MotifDatabase& motifs, RecordSource& source, const SearchOptions& options,
+                   const SearchOutput& output) {
+  Run(motifs, SearchKind::kIndexed, options, output,
+      [&](SearchEngine& engine, const SearchStreams& streams) {
+        ::SearchRecords(engine, source, SearchKind::kIndexed, ThreadCount(options), streams);
+      });
+}
+
 void ScanRecords(const MotifDatabase& motifs, RecordSource& source, const SearchOptions& options,
                  const SearchOutput& output) {
   Run(motifs, SearchKind::kScan, options, output,
       [&](SearchEngine& engine, const SearchStreams& streams) {
-        SearchRecords(engine, source, ThreadCount(options), streams);
+        ::SearchRecords(engine, source, SearchKind::kScan, ThreadCount(options), streams);
       });
 }
 

@@ -73,6 +73,15 @@ void AppendHitRecords(std::string_view bytes, std::vector<HitRecord>& records);
 void SearchDatabase(const MotifDatabase& motifs, const SequenceDatabase& sequences,
                     const SearchOptions& options, const SearchOutput& output);
 
+// The indexed search of the records of `source`, in order: byte for byte the
+// search of a sequence database that brisel-makedb built from the same
+// records. Names are database names (a FASTA name line without its '>'). The
+// source ends the search by ending its records; a source that stops at a
+// fault keeps it for the caller, and the records before it are all searched
+// and written.
+void SearchRecords(const MotifDatabase& motifs, RecordSource& source, const SearchOptions& options,
+                   const SearchOutput& output);
+
 // The scan search of the records of `source`, in order; names are FASTA name
 // lines, which head their records' hits as they are.
 void ScanRecords(const MotifDatabase& motifs, RecordSource& source, const SearchOptions& options,
