@@ -21,11 +21,11 @@ struct Record {
 
 class RecordingSink final : public FastaSink {
  public:
-  void StartRecord(std::string_view name, const InputFile&) override {
+  void StartRecord(std::string_view name, const RecordPlace&) override {
     FUZZ_CHECK(name.find('\n') == std::string_view::npos);
     records.push_back({std::string(name), {}});
   }
-  void AddResidues(std::string_view residues, const InputFile&) override {
+  void AddResidues(std::string_view residues, const RecordPlace&) override {
     FUZZ_CHECK(!records.empty());
     FUZZ_CHECK(!residues.empty());
     FUZZ_CHECK(residues.find_first_of(std::string_view(" \t\r\n\0", 5)) == std::string_view::npos);

@@ -27,7 +27,6 @@
 
 #include "api/databases.h"
 #include "brisel.h"
-#include "input/input_file.h"
 #include "motif_statistics.h"
 #include "output/output_streams.h"
 #include "pattern_sources.h"
@@ -48,9 +47,10 @@ class MotifDatabaseBuilder {
   explicit MotifDatabaseBuilder(bool keepOrder, OutputStream* messages = nullptr,
                                 std::string_view program = "brisel-makedb");
 
-  // Parses and expands the patterns. A malformed pattern throws BuildError with
-  // its line and column; skipped patterns are reported on standard error.
-  void AddPatterns(const InputFile& input, const std::vector<PatternSource>& sources);
+  // Parses and expands the patterns of the input named `inputName`. A
+  // malformed pattern throws BuildError with its line and column; skipped
+  // patterns are reported as warnings.
+  void AddPatterns(std::string_view inputName, const std::vector<PatternSource>& sources);
 
   // Writes the blocks and then the stats file as staged files of `database`;
   // without anchored motifs, stages the removal of an old anchors block.

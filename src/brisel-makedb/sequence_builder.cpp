@@ -35,10 +35,6 @@ constexpr std::size_t kReadBackChunk = std::size_t{1} << 20;
 // Positions buffered per letter while a long sequence's lists are sorted.
 constexpr std::size_t kLetterBuffer = std::size_t{1} << 14;
 
-std::string At(const InputFile& input) {
-  return input.name() + ":" + std::to_string(input.lineNumber()) + ": ";
-}
-
 }  // namespace
 
 SequenceDatabaseBuilder::SequenceDatabaseBuilder(StagedFiles& files, std::string root,
@@ -56,17 +52,17 @@ SequenceDatabaseBuilder::SequenceDatabaseBuilder(StagedFiles& files, std::string
   offsetIndices_.AppendUnsigned(0);
 }
 
-void SequenceDatabaseBuilder::FailLimit(const InputFile& input, const std::string& what) const {
-  throw BuildError(At(input) + what + limitAdvice_);
+void SequenceDatabaseBuilder::FailLimit(const RecordPlace& place, const std::string& what) const {
+  throw BuildError(place.Prefix() + what + limitAdvice_);
 }
 
-void SequenceDatabaseBuilder::StartSequence(std::string_view name, const InputFile& input) {
+void SequenceDatabaseBuilder::StartSequence(std::string_view name, const RecordPlace& place) {
   EndSequence();
   if (sequences_ >= limits_.maxSequences) {
-    FailLimit(input, "more than " + std::to_string(limits_.maxSequences) + " sequences");
+    FailLimit(place, "more than " + std::to_string(limits_.maxSequences) + " sequences");
   }
   if (nameChars_ + name.size() > limits_.maxBlockLength) {
-    FailLimit(input,
+    FailLimit(place,
               "names longer than " + std::to_string(limits_.maxBlockLength) + " characters in all");
   }
   names_.Append(name.data(), name.size());
@@ -77,9 +73,9 @@ void SequenceDatabaseBuilder::StartSequence(std::string_view name, const InputFi
   start_ = residues_;
 }
 
-void SequenceDatabaseBuilder::AddResidues(std::string_view residues, const InputFile& input) {
+void SequenceDatabaseBuilder::AddResidues(std::string_view residues, const RecordPlace& place) {
   if (residues_ + residues.size() > limits_.maxBlockLength) {
-    FailLimit(input, "more than " + std::to_string(limits_.maxBlockLength) + " residues in all");
+    FailLimit(place, "more than " + std::to_string(limits_.maxBlockLength) + " residues in all");
   }
   texts_.Append(residues.data(), residues.size());
   const std::uint64_t length = residues_ - start_ + residues.size();

@@ -32,6 +32,7 @@
 #include "block_file_writer.h"
 #include "database/residue_lists.h"
 #include "database/sequence_database.h"
+#include "fasta_reader.h"
 #include "input/input_file.h"
 #include "staged_files.h"
 
@@ -49,9 +50,9 @@ class SequenceDatabaseBuilder {
                           std::string limitAdvice, std::size_t heldResidues = kDefaultHeldResidues);
 
   // A new record begins; the previous one, if any, is complete.
-  void StartSequence(std::string_view name, const InputFile& input);
+  void StartSequence(std::string_view name, const RecordPlace& place);
   // More residues of the current record.
-  void AddResidues(std::string_view residues, const InputFile& input);
+  void AddResidues(std::string_view residues, const RecordPlace& place);
   // Ends the last record, completes the blocks and stages the stats file.
   void Finish();
 
@@ -63,7 +64,7 @@ class SequenceDatabaseBuilder {
   void EndSequence();
   void WriteHeldLetterLists();
   void WriteLetterListsFromText();
-  [[noreturn]] void FailLimit(const InputFile& input, const std::string& what) const;
+  [[noreturn]] void FailLimit(const RecordPlace& place, const std::string& what) const;
 
   StagedDatabase database_;
   SequenceLimits limits_;

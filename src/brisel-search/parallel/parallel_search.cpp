@@ -15,6 +15,11 @@
 
 namespace {
 
+// A record without a name is a raw sequence.
+NameKind NameKindOf(const SequenceRecord& record) {
+  return record.name.empty() ? NameKind::kNone : NameKind::kFastaLine;
+}
+
 // The piece of a chunk that a worker is filling: its two buffers, pushed to
 // the chunk whenever they hold pieceBytes, and by the engine in the middle of
 // a sequence's hit lines.
@@ -106,7 +111,7 @@ void SearchRecord(SearchKind kind, std::uint64_t number, const SequenceRecord& r
         number - 1, record.name,
         {listed.length(), listed.masks(), listed.lists(), listed.positions()}, record.text, out);
   } else {
-    worker.SearchText(number - 1, record.name, NameKind::kFastaLine, record.text, out);
+    worker.SearchText(number - 1, record.name, NameKindOf(record), record.text, out);
   }
 }
 

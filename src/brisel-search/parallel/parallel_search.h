@@ -81,10 +81,11 @@ void SearchDatabaseSequences(SearchEngine& engine, const sequenceMappedMemoryCDT
                              const SearchStreams& streams, const ParallelLimits& limits = {});
 
 // The records of `source` searched as `kind` says, on `threads` threads: the
-// scan search of each record's text (names are FASTA name lines), or the
-// indexed search over the residue masks and letter position lists formed from
-// it (names are database names), as over a database built from the records.
-// The engine must have been built for the same kind.
+// scan search of each record's text (names are FASTA name lines; a record with
+// an empty name is a raw sequence, named as brisel-search -b without -f names
+// one), or the indexed search over the residue masks and letter position lists
+// formed from it (names are database names), as over a database built from the
+// records. The engine must have been built for the same kind.
 void SearchRecords(SearchEngine& engine, RecordSource& source, SearchKind kind, unsigned threads,
                    const SearchStreams& streams, const ParallelLimits& limits = {});
 
