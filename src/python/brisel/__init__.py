@@ -20,14 +20,16 @@ the message the programs print.
 from __future__ import annotations
 
 import io
+import numbers
 import os
 import warnings
-from typing import Any, Iterable, Iterator, NamedTuple, Optional, Union
-
-import numpy as np
-import numpy.typing as npt
+from typing import TYPE_CHECKING, Any, Iterable, Iterator, NamedTuple, Optional, Union
 
 from . import _brisel
+
+if TYPE_CHECKING:  # NumPy is imported when the first arrays are made, not by import brisel
+    import numpy as np
+    import numpy.typing as npt
 
 __all__ = [
     "BuildWarning",
@@ -383,7 +385,7 @@ class Hits:
 
     def __getitem__(self, i: int) -> Hit:
         """Hit ``i`` (negative counts from the end)."""
-        if not isinstance(i, (int, np.integer)):
+        if not isinstance(i, numbers.Integral):
             raise TypeError("hits are indexed by int")
         i = int(i)
         if i < 0:
@@ -455,7 +457,7 @@ class Hits:
 def _threads(threads: Optional[int]) -> int:
     if threads is None:
         return 0
-    if (isinstance(threads, bool) or not isinstance(threads, (int, np.integer))
+    if (isinstance(threads, bool) or not isinstance(threads, numbers.Integral)
             or not 1 <= threads <= 4096):
         raise ValueError(f"invalid thread count {threads!r} (threads takes a positive "
                          "integer up to 4096, or None for every CPU)")
@@ -463,7 +465,7 @@ def _threads(threads: Optional[int]) -> int:
 
 
 def _cutoff(cutoff: int) -> int:
-    if isinstance(cutoff, bool) or not isinstance(cutoff, (int, np.integer)):
+    if isinstance(cutoff, bool) or not isinstance(cutoff, numbers.Integral):
         raise TypeError(f"cutoff is the whole-number exponent N of 10^N, not {cutoff!r}")
     return int(max(-_MAX_EXPONENT - 1, min(_MAX_EXPONENT, int(cutoff))))
 
