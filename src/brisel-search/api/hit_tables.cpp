@@ -109,7 +109,7 @@ ChunkedSearch::ChunkedSearch(bool texts, std::size_t chunkHits, std::size_t queu
     }
     const std::lock_guard lock(mutex_);
     if (!failure && stream_.table().size() > 0) queue_.push_back(std::move(stream_.table()));
-    failure_ = failure;
+    failure_ = std::move(failure);  // the thread keeps no share of the fault once it is handed on
     ended_ = true;
     changed_.notify_all();
   });
