@@ -4,11 +4,13 @@
 // CPU seconds of its one thread) and how the motifs were routed. It measures;
 // it checks nothing.
 //
-//   build/bench/engine_profile MOTIF_ROOT SEQUENCE_ROOT [EXPONENT [--index-only]]
+//   build/bench/engine_profile MOTIF_ROOT SEQUENCE_ROOT [EXPONENT [--index-only | scalar | sse2]]
 //
 // The roots are local root paths (as brisel-search -l takes them); EXPONENT is
 // the -e cut-off exponent (default -2). The hit report is formed and dropped.
-// With --index-only the index is built and described, and nothing searched.
+// With --index-only the index is built and described, and nothing searched;
+// scalar or sse2 runs the per-residue kernels of that level (pass_kernels.h)
+// instead of the best this processor runs.
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -61,8 +63,12 @@ int main(int argc, char* argv[]) {
     return 1;
   }
 
+  const std::string option = argc > 4 ? argv[4] : "";
+  const KernelLevel level = option == "scalar" ? KernelLevel::kScalar
+                            : option == "sse2" ? KernelLevel::kSse2
+                                               : BestKernelLevel();
   double start = ThreadSeconds();
-  SearchEngine engine(motifs, cutoff, SearchKind::kIndexed);
+  SearchEngine engine(motifs, cutoff, SearchKind::kIndexed, OutputFormat::kPipe, level);
   const double buildSeconds = SecondsSince(start);
   const MotifIndex& index = engine.index();
   std::uint64_t routes[4] = {0, 0, 0, 0};
@@ -74,8 +80,8 @@ int main(int argc, char* argv[]) {
 
   std::printf("motifs %u: indexed %lu, residual %lu, never %lu, anchored %lu\n", index.motifCount(),
               routes[0], routes[1], routes[2], routes[3]);
-  std::printf("index: built in %.3f s, %.1f MiB\n", buildSeconds,
-              static_cast<double>(index.MemoryBytes()) / (1 << 20));
+  std::printf("index: built in %.3f s, %.1f MiB; kernels of level %d\n", buildSeconds,
+              static_cast<double>(index.MemoryBytes()) / (1 << 20), static_cast<int>(level));
   for (const std::uint32_t m : index.residualMotifs()) {
     const std::string_view record = MotifRecord(motifs, m);
     std::printf("residual motif %u: %.*s\n", m, static_cast<int>(record.size()), record.data());
@@ -101,7 +107,7 @@ int main(int argc, char* argv[]) {
         t, offsets.c_str(), byTable[t], used, kWindowCodes[shape.size], entries, runs, largest);
   }
   std::fflush(stdout);
-  if (argc > 4 && std::string(argv[4]) == "--index-only") return 0;
+  if (option == "--index-only") return 0;
 
   start = ThreadSeconds();
   SearchEngine::Worker worker(engine);
