@@ -57,6 +57,10 @@ MotifIndex::MotifIndex(const motifMappedMemoryCDT& motifs, bool homing) {
   const std::vector<CheckOrder> orders = MotifCheckOrders(motifs, homing);
   const LetterOdds odds;
   filterMasks_.assign(motifs.bitMotifs, motifs.bitMotifs + numMotifBits);
+  std::uint64_t narrow = 0;
+  for (std::uint32_t m = 0; m < numMotifs; ++m)
+    narrow += MotifWidth(motifs, m) < kMaxWindow;
+  paddedMasks_.reserve(narrow * kMaxWindow);  // stays in place: motifs point into it
   motifs_.reserve(numMotifs);
   std::vector<WindowCandidate> candidates(numMotifs);
   for (std::uint32_t m = 0; m < numMotifs; ++m) {
@@ -65,9 +69,17 @@ MotifIndex::MotifIndex(const motifMappedMemoryCDT& motifs, bool homing) {
     if (homing) filter[motifs.offsets[m]] &= motifs.homingBitLetters[m];
     for (std::uint32_t j = 0; j < width; ++j)
       filter[j] &= kAllLettersMask;
+    const std::uint32_t* windowMasks = filter;
+    if (width < kMaxWindow) {
+      const std::size_t at = paddedMasks_.size();
+      paddedMasks_.insert(paddedMasks_.end(), filter, filter + width);
+      paddedMasks_.resize(at + kMaxWindow, kAllLettersMask);
+      windowMasks = paddedMasks_.data() + at;
+    }
     IndexedMotif motif{{motifs.bitMotifs + motifs.bitIndices[m], width, motifs.homingBitLetters[m],
                         motifs.offsets[m], orders[m], MotifAnchorOf(motifs, m)},
                        filter,
+                       windowMasks,
                        0,
                        kNoTable,
                        MotifRoute::kResidual};
@@ -77,7 +89,8 @@ MotifIndex::MotifIndex(const motifMappedMemoryCDT& motifs, bool homing) {
     } else if (AllowsNoLetterSomewhere(filter, width)) {
       motif.route = MotifRoute::kNever;
     } else if (width <= kMaxIndexedWidth) {
-      candidates[m] = {filter, width, homing ? motif.view.homingOffset : orders[m].first};
+      candidates[m] = {windowMasks, std::max(width, kMaxWindow),
+                       homing ? motif.view.homingOffset : orders[m].first};
     }
     motifs_.push_back(motif);
   }
@@ -128,7 +141,7 @@ void MotifIndex::BuildTable(Table& table, std::span<const Placed> placed) {
   for (std::uint32_t i = 0; i < placed.size(); ++i) {
     const IndexedMotif& motif = motifs_[placed[i].motif];
     auto enter = [&](std::uint32_t code) { coded.push_back({code, i}); };
-    ForEachWindowCode(motif.filterMasks + motif.windowOffset, shape.offsets.data(), shape.size, 0,
+    ForEachWindowCode(motif.windowMasks + motif.windowOffset, shape.offsets.data(), shape.size, 0,
                       enter);
   }
   std::stable_sort(coded.begin(), coded.end(),
@@ -192,7 +205,8 @@ void MotifIndex::BuildTable(Table& table, std::span<const Placed> placed) {
 
 std::uint64_t MotifIndex::MemoryBytes() const {
   std::uint64_t bytes = motifs_.capacity() * sizeof(IndexedMotif) + residual_.capacity() * 4 +
-                        anchored_.capacity() * 4 + filterMasks_.capacity() * 4;
+                        anchored_.capacity() * 4 +
+                        (filterMasks_.capacity() + paddedMasks_.capacity()) * 4;
   for (const Table& table : tables_) {
     bytes += table.entries.capacity() * sizeof(IndexEntry) +
              table.runs.capacity() * sizeof(IndexRun) + table.runTests.capacity() * 8 +

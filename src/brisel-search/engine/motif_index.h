@@ -37,7 +37,9 @@
 //
 // Motifs outside the tables:
 // - residual motifs, with no window within the limits of window_choice.h: the
-//   engine walks them motif by motif, as the reference does;
+//   engine walks them motif by motif, as the reference does (a motif narrower
+//   than kMaxWindow is seen as followed by x for its window: the residues after
+//   its placement, or the padding after the sequence's end, always match);
 // - motifs with a position that allows no letter: they match no residue, so
 //   they never have a hit on a sequence the index serves;
 // - anchored motifs: each has at most one placement per sequence, which the
@@ -78,6 +80,7 @@ enum class MotifRoute : std::uint8_t {
 struct IndexedMotif {
   MotifView view;                    // as stored, for the motif-by-motif walks
   const std::uint32_t* filterMasks;  // homing letters folded in (indexed search), letters only
+  const std::uint32_t* windowMasks;  // the same, followed by x up to kMaxWindow positions
   std::uint32_t windowOffset;        // the motif position of its window's first position
   std::uint32_t table;               // its window's table (kNoTable when not indexed)
   MotifRoute route;
@@ -187,6 +190,7 @@ class MotifIndex {
   void BuildTable(Table& table, std::span<const Placed> placed);
 
   std::vector<std::uint32_t> filterMasks_;
+  std::vector<std::uint32_t> paddedMasks_;  // motifs narrower than kMaxWindow, then x
   std::vector<IndexedMotif> motifs_;
   std::vector<Table> tables_;
   std::vector<std::uint32_t> residual_;

@@ -198,72 +198,47 @@ WindowPlan ChooseWindows(std::span<const WindowCandidate> motifs) {
   WindowPlan plan;
   plan.windows.assign(count, MotifWindow{});
 
-  // Tables 0 to kMaxWindow: contiguous of each size (narrow ones and the
-  // full one), numbered by size for now.
-  std::vector<MotifWindow> contiguous(count);
+  // Each motif's best contiguous window, and the gapped ones of motifs whose
+  // contiguous window is poor or missing.
+  const WindowShape contiguous = ContiguousShape(kMaxWindow);
   std::vector<double> cost(count, 0.0);
-  std::uint32_t perSize[kMaxWindow + 1] = {};
   std::vector<GappedOption> options;
   Positions positions;
+  bool anyContiguous = false;
   for (std::uint32_t m = 0; m < count; ++m) {
     const WindowCandidate& motif = motifs[m];
-    if (motif.masks == nullptr) continue;
+    if (motif.masks == nullptr || motif.width < kMaxWindow) continue;
     positions.Fill(odds, motif);
-    const std::uint32_t size = std::min(motif.width, kMaxWindow);
-    contiguous[m] = BestWindowOfShape(positions, ContiguousShape(size), size);
-    if (contiguous[m].probability > kMaxWindowProbability) contiguous[m] = MotifWindow{};
-    if (contiguous[m].table != kNoTable) ++perSize[size];
-    cost[m] = contiguous[m].table != kNoTable ? contiguous[m].probability
-                                              : positions.probability[motif.walkOffset];
+    const MotifWindow window = BestWindowOfShape(positions, contiguous, 0);
+    const bool usable = window.probability <= kMaxWindowProbability;
+    anyContiguous = anyContiguous || usable;
+    cost[m] = usable ? window.probability : positions.probability[motif.walkOffset];
     if (motif.width > kMaxWindow && cost[m] > kGappedWorthProbability) {
       AddGappedOptions(positions, m, options);
     }
   }
-  // Narrow tables that too few motifs share are not kept: those motifs are walked.
-  std::uint32_t tables = 0;
-  for (std::uint32_t size = 1; size <= kMaxWindow; ++size) {
-    if (size < kMaxWindow && perSize[size] < kMinMotifsPerNarrowTable) perSize[size] = 0;
-    tables += perSize[size] != 0;
-  }
-  for (std::uint32_t m = 0; m < count; ++m) {
-    if (contiguous[m].table != kNoTable && perSize[contiguous[m].table] == 0) {
-      contiguous[m] = MotifWindow{};
-    }
-  }
-  const std::vector<WindowShape> gapped = ChooseGappedShapes(std::move(options), cost, tables);
-
-  // The shapes, then every motif's best window among them.
   std::vector<WindowShape> shapes;
-  std::vector<std::uint32_t> used;
-  for (std::uint32_t size = 1; size <= kMaxWindow; ++size) {
-    if (perSize[size] != 0) shapes.push_back(ContiguousShape(size));
-  }
+  if (anyContiguous) shapes.push_back(contiguous);
+  const std::vector<WindowShape> gapped =
+      ChooseGappedShapes(std::move(options), cost, static_cast<std::uint32_t>(shapes.size()));
   shapes.insert(shapes.end(), gapped.begin(), gapped.end());
-  used.assign(shapes.size(), 0);
+
+  // Every motif's best window among the shapes; only the shapes some motif
+  // uses become tables.
+  std::vector<std::uint32_t> used(shapes.size(), 0);
   for (std::uint32_t m = 0; m < count; ++m) {
     const WindowCandidate& motif = motifs[m];
-    if (motif.masks == nullptr) continue;
+    if (motif.masks == nullptr || motif.width < kMaxWindow) continue;
+    positions.Fill(odds, motif);
     MotifWindow best;
-    if (motif.width < kMaxWindow) {
-      if (contiguous[m].table != kNoTable) {
-        best = contiguous[m];
-        best.table = static_cast<std::uint32_t>(
-            std::find(shapes.begin(), shapes.end(), ContiguousShape(motif.width)) - shapes.begin());
-      }
-    } else {
-      positions.Fill(odds, motif);
-      for (std::uint32_t t = 0; t < shapes.size(); ++t) {
-        if (shapes[t].size != kMaxWindow) continue;
-        const MotifWindow window = BestWindowOfShape(positions, shapes[t], t);
-        if (window.probability < best.probability) best = window;
-      }
-      if (best.probability > kMaxWindowProbability) best = MotifWindow{};
+    for (std::uint32_t t = 0; t < shapes.size(); ++t) {
+      const MotifWindow window = BestWindowOfShape(positions, shapes[t], t);
+      if (window.probability < best.probability) best = window;
     }
+    if (best.probability > kMaxWindowProbability) best = MotifWindow{};
     if (best.table != kNoTable) ++used[best.table];
     plan.windows[m] = best;
   }
-
-  // Only the shapes some motif uses become tables.
   std::vector<std::uint32_t> renumbered(shapes.size(), kNoTable);
   for (std::uint32_t t = 0; t < shapes.size(); ++t) {
     if (used[t] == 0) continue;

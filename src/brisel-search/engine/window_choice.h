@@ -14,15 +14,15 @@
 //
 // Each table costs a look-up at every residue of every sequence, whatever its
 // motifs, so shapes are few. The contiguous shape of kMaxWindow positions
-// serves most motifs. Motifs narrower than that get a contiguous table of
-// their own width when at least kMinMotifsPerNarrowTable share it. For motifs
-// whose contiguous windows are poor or missing (patterns rich in `x`, and the
-// many motifs of one pattern's ranges), gapped shapes of span up to
-// kMaxShapeSpan are chosen greedily: each round adds the shape that saves the
-// most expected candidates per residue (a residual motif counted as the
-// placements its walk tries), as long as that saving exceeds what a table
-// costs, up to kMaxTables tables in all. Then every motif takes its best window
-// among the chosen shapes.
+// serves most motifs (a motif narrower than that is seen as followed by x,
+// which the residues after it, or the padding after the sequence, always
+// match: motif_index.h). For motifs whose contiguous windows are poor or
+// missing (patterns rich in `x`, and the many motifs of one pattern's ranges),
+// gapped shapes of span up to kMaxShapeSpan are chosen greedily: each round
+// adds the shape that saves the most expected candidates per residue (a
+// residual motif counted as the placements its walk tries), as long as that
+// saving exceeds what a table costs, up to kMaxTables tables in all. Then
+// every motif takes its best window among the chosen shapes.
 //
 // The choice reads only the motifs' filter masks (homing letters folded in for
 // the indexed search) and depends on nothing else, so it is deterministic.
@@ -46,15 +46,12 @@ inline constexpr std::uint64_t kMaxWindowCombinations = 4096;
 // ...and a motif whose best window matches a larger share of random residues
 // is walked motif by motif.
 inline constexpr double kMaxWindowProbability = 0.05;
-// Motifs narrower than kMaxWindow get a table of their width only when at
-// least this many share it; fewer are walked motif by motif.
-inline constexpr std::uint32_t kMinMotifsPerNarrowTable = 16;
 // What a table's look-up at every residue costs, in candidates per residue: a
 // gapped shape is added only when it saves more.
 inline constexpr double kTableCost = 0.2;
 
 struct WindowShape {
-  std::uint32_t size = 0;                          // positions, 1 to kMaxWindow
+  std::uint32_t size = 0;                          // positions, kMaxWindow but in the tests
   std::array<std::uint8_t, kMaxWindow> offsets{};  // ascending from 0
 
   std::uint32_t span() const { return size == 0 ? 0 : offsets[size - 1] + 1u; }
@@ -64,8 +61,9 @@ struct WindowShape {
 // The contiguous shape of `size` positions.
 WindowShape ContiguousShape(std::uint32_t size);
 
-// One motif as the choice sees it: its filter masks, or none when it is not to
-// be indexed at all (anchored motifs, motifs that match nothing).
+// One motif as the choice sees it: its filter masks, at least kMaxWindow of
+// them, or none when it is not to be indexed at all (anchored motifs, motifs
+// that match nothing).
 struct WindowCandidate {
   const std::uint32_t* masks = nullptr;
   std::uint32_t width = 0;
