@@ -153,7 +153,7 @@ int main(int argc, char* argv[]) {
     const ListedSequence listed = ListedOf(sequences, n);
     if (!codes.FromListedSequence(listed, engine.kernels().codesFromMasks)) continue;
     const PassInput input{
-        engine.kernels().gatherBlock, codes.codes(), codes.classes(), listed.length, 0, true};
+        engine.kernels().gather, codes.codes(), codes.classes(), listed.length, 0, true};
     WindowRef* refs = windows.Reserve(listed.length);
     for (std::uint32_t t = 0; t < index.tableCount(); ++t)
       gathered += GatherWindows(index, input, t, 0, listed.length, refs);
@@ -168,8 +168,7 @@ int main(int argc, char* argv[]) {
     const std::uint32_t stop = engine.memo().ForLength(listed.length)->stop();
     hits.clear();
     FindIndexedHits(
-        index,
-        {engine.kernels().gatherBlock, codes.codes(), codes.classes(), listed.length, stop, true},
+        index, {engine.kernels().gather, codes.codes(), codes.classes(), listed.length, stop, true},
         windows, hits, passCounters);
   }
   const double passSeconds = SecondsSince(start);

@@ -16,16 +16,21 @@ namespace {
 constexpr std::uint32_t kLetters = 26;
 constexpr std::uint32_t kWindows = 64;
 
-std::size_t GatherBlockScalar(const std::uint8_t* first, std::uint64_t base, std::uint64_t inside,
-                              const TableLookup& table, WindowRef* out) {
-  std::size_t count = 0;
-  for (std::uint32_t i = 0; i < kWindows; ++i) {
+std::size_t GatherScalar(const std::uint8_t* first, std::uint64_t base, std::uint64_t count,
+                         const TableLookup& table, WindowRef* out) {
+  std::size_t found = 0;
+  for (std::uint64_t i = 0; i < count; ++i) {
     const std::uint32_t code = WindowCode(first + i, table.terms);
-    if ((inside >> i & 1) != 0 && (table.used[code / 32] >> (code % 32) & 1) != 0) {
-      out[count++] = MakeWindowRef(base + i, BucketOfCode(table, code));
+    if ((table.used[code / 32] >> (code % 32) & 1) != 0) {
+      out[found++] = MakeWindowRef(base + i, BucketOfCode(table, code));
     }
   }
-  return count;
+  return found;
+}
+
+// The bits of the first `count` of 64 windows.
+inline std::uint64_t FirstWindows(std::uint64_t count) {
+  return count >= kWindows ? ~std::uint64_t{0} : (std::uint64_t{1} << count) - 1;
 }
 
 // The references of the windows whose bits are set in `found`, from their codes.
@@ -113,13 +118,21 @@ std::uint32_t UsedWindows16Sse2(const std::uint8_t* first, const CodeTerms& term
   return ~static_cast<std::uint32_t>(_mm_movemask_epi8(bytes)) & 0xFFFF;
 }
 
-std::size_t GatherBlockSse2(const std::uint8_t* first, std::uint64_t base, std::uint64_t inside,
-                            const TableLookup& table, WindowRef* out) {
+std::size_t GatherSse2(const std::uint8_t* first, std::uint64_t base, std::uint64_t count,
+                       const TableLookup& table, WindowRef* out) {
   std::uint32_t codes[kWindows];
-  std::uint64_t found = 0;
-  for (std::uint32_t i = 0; i < kWindows; i += 16)
-    found |= std::uint64_t{UsedWindows16Sse2(first + i, table.terms, table.used, codes + i)} << i;
-  return RefsOfFound(found & inside, base, codes, table, out);
+  std::size_t windows = 0;
+  for (std::uint64_t block = 0; block < count; block += kWindows) {
+    std::uint64_t found = 0;
+    for (std::uint32_t i = 0; i < kWindows; i += 16) {
+      found |=
+          std::uint64_t{UsedWindows16Sse2(first + block + i, table.terms, table.used, codes + i)}
+          << i;
+    }
+    windows +=
+        RefsOfFound(found & FirstWindows(count - block), base + block, codes, table, out + windows);
+  }
+  return windows;
 }
 
 // 16 letter codes from `at` on, widened to 16 bits.
@@ -127,11 +140,11 @@ __attribute__((target("avx2,bmi2,popcnt"))) inline __m256i Widened16(const std::
   return _mm256_cvtepu8_epi16(_mm_loadu_si128(reinterpret_cast<const __m128i*>(at)));
 }
 
-__attribute__((target("avx2,bmi2,popcnt"))) std::size_t GatherBlockAvx2(const std::uint8_t* first,
-                                                                        std::uint64_t base,
-                                                                        std::uint64_t inside,
-                                                                        const TableLookup& table,
-                                                                        WindowRef* out) {
+__attribute__((target("avx2,bmi2,popcnt"))) std::size_t GatherAvx2(const std::uint8_t* first,
+                                                                   std::uint64_t base,
+                                                                   std::uint64_t count,
+                                                                   const TableLookup& table,
+                                                                   WindowRef* out) {
   const CodeTerms& terms = table.terms;
   const std::uint32_t* bitmap = table.used;
   std::uint32_t codes[kWindows];
@@ -141,39 +154,43 @@ __attribute__((target("avx2,bmi2,popcnt"))) std::size_t GatherBlockAvx2(const st
   const __m256i pair = _mm256_set1_epi32(441 | 1 << 16);
   const __m256i thirtyOne = _mm256_set1_epi32(31);
   const auto gather = reinterpret_cast<const int*>(bitmap);
-  std::uint64_t found = 0;
-  for (std::uint32_t i = 0; i < kWindows; i += 16) {
-    const __m256i c0 = Widened16(first + i + terms.offsets[0]);
-    const __m256i c1 = Widened16(first + i + terms.offsets[1]);
-    const __m256i c2 = Widened16(first + i + terms.offsets[2]);
-    const __m256i c3 = Widened16(first + i + terms.offsets[3]);
-    // Windows 0-3 and 8-11 in the low lane, 4-7 and 12-15 in the high one,
-    // so that the in-lane unpacks give windows 0-7, then 8-15.
-    const __m256i high = _mm256_permute4x64_epi64(
-        _mm256_add_epi16(_mm256_mullo_epi16(c0, w0), _mm256_mullo_epi16(c1, w1)), 0xD8);
-    const __m256i low =
-        _mm256_permute4x64_epi64(_mm256_add_epi16(_mm256_mullo_epi16(c2, w2), c3), 0xD8);
-    for (std::uint32_t k = 0; k < 2; ++k) {
-      const __m256i code = _mm256_madd_epi16(
-          k == 0 ? _mm256_unpacklo_epi16(high, low) : _mm256_unpackhi_epi16(high, low), pair);
-      _mm256_storeu_si256(reinterpret_cast<__m256i*>(codes + i + 8 * k), code);
-      const __m256i word = _mm256_i32gather_epi32(gather, _mm256_srli_epi32(code, 5), 4);
-      const __m256i bit = _mm256_srlv_epi32(word, _mm256_and_si256(code, thirtyOne));
-      const auto bits = static_cast<std::uint32_t>(
-          _mm256_movemask_ps(_mm256_castsi256_ps(_mm256_slli_epi32(bit, 31))));
-      found |= std::uint64_t{bits} << (i + 8 * k);
+  std::size_t windows = 0;
+  for (std::uint64_t block = 0; block < count; block += kWindows) {
+    const std::uint8_t* at = first + block;
+    std::uint64_t found = 0;
+    for (std::uint32_t i = 0; i < kWindows; i += 16) {
+      const __m256i c0 = Widened16(at + i + terms.offsets[0]);
+      const __m256i c1 = Widened16(at + i + terms.offsets[1]);
+      const __m256i c2 = Widened16(at + i + terms.offsets[2]);
+      const __m256i c3 = Widened16(at + i + terms.offsets[3]);
+      // Windows 0-3 and 8-11 in the low lane, 4-7 and 12-15 in the high one,
+      // so that the in-lane unpacks give windows 0-7, then 8-15.
+      const __m256i high = _mm256_permute4x64_epi64(
+          _mm256_add_epi16(_mm256_mullo_epi16(c0, w0), _mm256_mullo_epi16(c1, w1)), 0xD8);
+      const __m256i low =
+          _mm256_permute4x64_epi64(_mm256_add_epi16(_mm256_mullo_epi16(c2, w2), c3), 0xD8);
+      for (std::uint32_t k = 0; k < 2; ++k) {
+        const __m256i code = _mm256_madd_epi16(
+            k == 0 ? _mm256_unpacklo_epi16(high, low) : _mm256_unpackhi_epi16(high, low), pair);
+        _mm256_storeu_si256(reinterpret_cast<__m256i*>(codes + i + 8 * k), code);
+        const __m256i word = _mm256_i32gather_epi32(gather, _mm256_srli_epi32(code, 5), 4);
+        const __m256i bit = _mm256_srlv_epi32(word, _mm256_and_si256(code, thirtyOne));
+        const auto bits = static_cast<std::uint32_t>(
+            _mm256_movemask_ps(_mm256_castsi256_ps(_mm256_slli_epi32(bit, 31))));
+        found |= std::uint64_t{bits} << (i + 8 * k);
+      }
+    }
+    // With a population count instruction the buckets take a few operations.
+    for (found &= FirstWindows(count - block); found != 0; found &= found - 1) {
+      const auto i = static_cast<std::uint32_t>(std::countr_zero(found));
+      const std::uint32_t code = codes[i];
+      const std::uint32_t below = bitmap[code / 32] & ((std::uint32_t{1} << (code % 32)) - 1);
+      out[windows++] = MakeWindowRef(
+          base + block + i,
+          table.ranks[code / 32] + static_cast<std::uint32_t>(__builtin_popcount(below)));
     }
   }
-  // With a population count instruction the buckets take a few operations.
-  std::size_t count = 0;
-  for (found &= inside; found != 0; found &= found - 1) {
-    const auto i = static_cast<std::uint32_t>(std::countr_zero(found));
-    const std::uint32_t code = codes[i];
-    const std::uint32_t below = bitmap[code / 32] & ((std::uint32_t{1} << (code % 32)) - 1);
-    out[count++] = MakeWindowRef(
-        base + i, table.ranks[code / 32] + static_cast<std::uint32_t>(__builtin_popcount(below)));
-  }
-  return count;
+  return windows;
 }
 
 __attribute__((target("avx2,bmi2,popcnt"))) std::uint32_t CodesFromMasksAvx2(
@@ -260,9 +277,9 @@ KernelLevel BestKernelLevel() {
 
 PassKernels KernelsOf(KernelLevel level) {
 #if defined(__x86_64__)
-  if (level == KernelLevel::kAvx2) return {GatherBlockAvx2, CodesFromMasksAvx2};
-  if (level == KernelLevel::kSse2) return {GatherBlockSse2, CodesFromMasksScalar};
+  if (level == KernelLevel::kAvx2) return {GatherAvx2, CodesFromMasksAvx2};
+  if (level == KernelLevel::kSse2) return {GatherSse2, CodesFromMasksScalar};
 #endif
   (void)level;
-  return {GatherBlockScalar, CodesFromMasksScalar};
+  return {GatherScalar, CodesFromMasksScalar};
 }

@@ -5,9 +5,9 @@
 // - Codes from masks: a database sequence's residue masks become letter codes
 //   and their classes (residue_codes.h), with the count of masks of 0 and
 //   whether any mask is neither one letter nor 0.
-// - Gathered windows: of 64 consecutive window starts and one table, the
+// - Gathered windows: of consecutive window starts and one table, the
 //   windows whose codes have their bit set in the table's bitmap of used
-//   buckets, with their buckets.
+//   buckets, with their buckets (64 windows at a time).
 //
 // Each has a scalar form, which defines it and serves every platform; on
 // x86-64 an SSE2 form (the baseline of the architecture) and an AVX2 form,
@@ -77,12 +77,11 @@ inline std::uint32_t BucketOfCode(const TableLookup& table, std::uint32_t code) 
 }
 
 // Writes, in order, a reference to each window that starts at first[i] (i
-// from 0 to 63, residue base + i; `first` points to letter classes) whose bit
-// i of `inside` is set and whose code's bit is set in the table; returns how
-// many. Reads first[0] to first[63 + the shape's span - 1].
-using GatherBlockKernel = std::size_t (*)(const std::uint8_t* first, std::uint64_t base,
-                                          std::uint64_t inside, const TableLookup& table,
-                                          WindowRef* out);
+// from 0 to count - 1, residue base + i; `first` points to letter classes)
+// whose code's bit is set in the table; returns how many. Reads first[0] to
+// first[count rounded up to a multiple of 64, plus the shape's span, less 1].
+using GatherKernel = std::size_t (*)(const std::uint8_t* first, std::uint64_t base,
+                                     std::uint64_t count, const TableLookup& table, WindowRef* out);
 
 // CodesFromMasksKernel (residue_codes.h) writes the letter code of each of
 // `count` masks (a single bit k below 26 is k, 0 is 26, any other mask some
@@ -97,7 +96,7 @@ KernelLevel BestKernelLevel();
 bool KernelLevelAvailable(KernelLevel level);
 
 struct PassKernels {
-  GatherBlockKernel gatherBlock;
+  GatherKernel gather;
   CodesFromMasksKernel codesFromMasks;
 };
 

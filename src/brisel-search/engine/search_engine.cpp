@@ -64,9 +64,9 @@ void SearchEngine::Worker::SearchDatabaseSequence(const sequenceMappedMemoryCDT&
       }
     }
   } else {
-    FindIndexedHits(
-        index, {engine_.kernels_.gatherBlock, codes_.codes(), codes_.classes(), length, stop, true},
-        windows_, hits_, counters_);
+    FindIndexedHits(index,
+                    {engine_.kernels_.gather, codes_.codes(), codes_.classes(), length, stop, true},
+                    windows_, hits_, counters_);
     for (const std::uint32_t m : index.residualMotifs()) {
       if (m >= stop) break;
       walk(m);
@@ -98,9 +98,9 @@ void SearchEngine::Worker::SearchText(std::string_view name, std::string_view te
   codes_.FromText(text, masks_);
   const MotifIndex& index = engine_.index_;
   hits_.clear();
-  FindIndexedHits(
-      index, {engine_.kernels_.gatherBlock, codes_.codes(), codes_.classes(), length, stop, false},
-      windows_, hits_, counters_);
+  FindIndexedHits(index,
+                  {engine_.kernels_.gather, codes_.codes(), codes_.classes(), length, stop, false},
+                  windows_, hits_, counters_);
   bool bitmapsBuilt = false;
   for (const std::uint32_t m : index.residualMotifs()) {
     if (m >= stop) break;

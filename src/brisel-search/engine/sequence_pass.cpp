@@ -24,7 +24,6 @@ static_assert(kWindowCodes[kMaxWindow] <= (1u << 20));
 // Residues are taken this many at a time, so that the windows of a sequence
 // of any length take bounded memory.
 constexpr std::uint64_t kSegmentResidues = 8192;
-constexpr std::uint64_t kBlock = 64;
 // Runs that passed their first check are verified once about this many are
 // noted.
 constexpr std::uint64_t kPassedRuns = 4096;
@@ -148,15 +147,7 @@ void Pass(const MotifIndex& index, const PassInput& input, WindowBuffer& buffer,
 
 std::size_t GatherWindows(const MotifIndex& index, const PassInput& input, std::uint32_t t,
                           std::uint64_t from, std::uint64_t to, WindowRef* windows) {
-  std::size_t count = 0;
-  const TableLookup table = index.Lookup(t);
-  for (std::uint64_t base = from; base < to; base += kBlock) {
-    const std::uint64_t block = to - base < kBlock ? to - base : kBlock;
-    const std::uint64_t inside =
-        block == kBlock ? ~std::uint64_t{0} : (std::uint64_t{1} << block) - 1;
-    count += input.gatherBlock(input.classes + base, base, inside, table, windows + count);
-  }
-  return count;
+  return input.gather(input.classes + from, from, to - from, index.Lookup(t), windows);
 }
 
 void FindIndexedHits(const MotifIndex& index, const PassInput& input, WindowBuffer& windows,

@@ -44,9 +44,9 @@ struct EngineHit {
 };
 
 struct PassInput {
-  GatherBlockKernel gatherBlock;  // pass_kernels.h
-  const std::uint8_t* codes;      // padded letter codes (residue_codes.h)
-  const std::uint8_t* classes;    // and their classes
+  GatherKernel gather;          // pass_kernels.h
+  const std::uint8_t* codes;    // padded letter codes (residue_codes.h)
+  const std::uint8_t* classes;  // and their classes
   std::uint64_t length;
   std::uint32_t stop;  // motifs from here on are past the cut-off
   bool homing;
