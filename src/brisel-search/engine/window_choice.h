@@ -2,8 +2,8 @@
 // window_choice.h: which window of its positions each motif is found through,
 // and the few window shapes that the motif index keeps a table for.
 //
-// A window is up to kMaxWindow positions of a motif, not necessarily next to
-// each other: a shape gives their offsets from the first. Every letter
+// A window is three or four (kMaxWindow) positions of a motif, not
+// necessarily next to each other: a shape gives their offsets from the first. Every letter
 // combination that the window admits is a bucket of its shape's table, so a
 // window is usable only when its letter sets allow at most
 // kMaxWindowCombinations combinations; it is worth using when it matches few
@@ -19,10 +19,14 @@
 // match: motif_index.h). For motifs whose contiguous windows are poor or
 // missing (patterns rich in `x`, and the many motifs of one pattern's ranges),
 // gapped shapes of span up to kMaxShapeSpan are chosen greedily: each round
-// adds the shape that saves the most expected candidates per residue (a
-// residual motif counted as the placements its walk tries), as long as that
-// saving exceeds what a table costs, up to kMaxTables tables in all. Then
-// every motif takes its best window among the chosen shapes.
+// adds the shape that saves the most cost per residue (a residual motif
+// counted as the placements its walk tries), as long as that saving exceeds
+// what a table costs, up to kMaxTables tables in all. Then every motif takes
+// its cheapest window among the chosen shapes. A window's cost counts the
+// motifs whose windows of the same shape have the same letters: they share
+// their buckets, so the motifs of one pattern that differ only in the lengths
+// of its ranges can share one window on the part of the pattern between two
+// ranges, for the price of a window and a test each (kMotifInBucketCost).
 //
 // The choice reads only the motifs' filter masks (homing letters folded in for
 // the indexed search) and depends on nothing else, so it is deterministic.
@@ -46,9 +50,12 @@ inline constexpr std::uint64_t kMaxWindowCombinations = 4096;
 // ...and a motif whose best window matches a larger share of random residues
 // is walked motif by motif.
 inline constexpr double kMaxWindowProbability = 0.05;
-// What a table's look-up at every residue costs, in candidates per residue: a
+// What a table's look-up at every residue costs, in windows per residue: a
 // gapped shape is added only when it saves more.
-inline constexpr double kTableCost = 0.2;
+inline constexpr double kTableCost = 0.1;
+// What a motif in a bucket costs at each window of the bucket (its first test,
+// or its second within a run that passed), as a share of the window's own.
+inline constexpr double kMotifInBucketCost = 0.3;
 
 struct WindowShape {
   std::uint32_t size = 0;                          // positions, kMaxWindow but in the tests
