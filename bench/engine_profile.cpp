@@ -144,14 +144,14 @@ int main(int argc, char* argv[]) {
   std::uint64_t served = 0;
   start = ThreadSeconds();
   for (std::uint32_t n = 0; n < numSequences; ++n)
-    served += codes.FromListedSequence(ListedOf(sequences, n), engine.kernels().codesFromMasks);
+    served += codes.FromListedSequence(ListedOf(sequences, n), engine.kernels().residues);
   const double prepareSeconds = SecondsSince(start);
   WindowBuffer windows;
   std::uint64_t gathered = 0;
   start = ThreadSeconds();
   for (std::uint32_t n = 0; n < numSequences; ++n) {
     const ListedSequence listed = ListedOf(sequences, n);
-    if (!codes.FromListedSequence(listed, engine.kernels().codesFromMasks)) continue;
+    if (!codes.FromListedSequence(listed, engine.kernels().residues)) continue;
     const PassInput input{
         engine.kernels().gather, codes.codes(), codes.classes(), listed.length, 0, true};
     WindowRef* refs = windows.Reserve(listed.length);
@@ -164,7 +164,7 @@ int main(int argc, char* argv[]) {
   start = ThreadSeconds();
   for (std::uint32_t n = 0; n < numSequences; ++n) {
     const ListedSequence listed = ListedOf(sequences, n);
-    if (!codes.FromListedSequence(listed, engine.kernels().codesFromMasks)) continue;
+    if (!codes.FromListedSequence(listed, engine.kernels().residues)) continue;
     const std::uint32_t stop = engine.memo().ForLength(listed.length)->stop();
     hits.clear();
     FindIndexedHits(

@@ -44,6 +44,20 @@ inline std::size_t RefsOfFound(std::uint64_t found, std::uint64_t base, const st
   return count;
 }
 
+std::uint32_t ListsDisagreeScalar(const std::uint32_t* positions, const std::uint8_t* letters,
+                                  std::uint64_t count, const std::uint8_t* codes,
+                                  std::uint64_t length) {
+  std::uint32_t bad = 0;
+  std::uint64_t previous = 0;
+  for (std::uint64_t i = 0; i < count; ++i) {
+    const std::uint64_t p = positions[i];
+    bad |= codes[p < length ? p : length] ^ letters[i];
+    bad |= i > 0 && letters[i] == letters[i - 1] && p <= previous ? 1u : 0u;
+    previous = p;
+  }
+  return bad;
+}
+
 std::uint32_t CodesFromMasksScalar(const std::uint32_t* masks, std::uint64_t count,
                                    std::uint8_t* codes, std::uint8_t* classes,
                                    std::uint64_t& blanks) {
@@ -238,6 +252,42 @@ __attribute__((target("avx2,bmi2,popcnt"))) std::uint32_t CodesFromMasksAvx2(
   return oddLanes | CodesFromMasksScalar(masks + p, count - p, codes + p, classes + p, blanks);
 }
 
+// Eight entries at a time: each one's code by a gather (the codes are padded,
+// so four bytes can be read at any position up to the length), and the entry
+// before each, for the order within a list.
+__attribute__((target("avx2,bmi2,popcnt"))) std::uint32_t ListsDisagreeAvx2(
+    const std::uint32_t* positions, const std::uint8_t* letters, std::uint64_t count,
+    const std::uint8_t* codes, std::uint64_t length) {
+  if (count < 9) return ListsDisagreeScalar(positions, letters, count, codes, length);
+  const __m256i limit = _mm256_set1_epi32(static_cast<int>(length));
+  const __m256i lowByte = _mm256_set1_epi32(0xFF);
+  const __m256i bias = _mm256_set1_epi32(static_cast<int>(0x80000000u));
+  const auto gather = reinterpret_cast<const int*>(codes);
+  __m256i bad = _mm256_setzero_si256();
+  std::uint64_t i = 1;  // entry 0 has none before it
+  for (; i + 8 <= count; i += 8) {
+    const __m256i p = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(positions + i));
+    const __m256i before = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(positions + i - 1));
+    const __m256i letter =
+        _mm256_cvtepu8_epi32(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(letters + i)));
+    const __m256i letterBefore =
+        _mm256_cvtepu8_epi32(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(letters + i - 1)));
+    // Above the entry before, unsigned: both shifted by 2^31, then signed.
+    const __m256i above =
+        _mm256_cmpgt_epi32(_mm256_xor_si256(p, bias), _mm256_xor_si256(before, bias));
+    const __m256i sameList = _mm256_cmpeq_epi32(letter, letterBefore);
+    const __m256i code =
+        _mm256_and_si256(_mm256_i32gather_epi32(gather, _mm256_min_epu32(p, limit), 1), lowByte);
+    bad = _mm256_or_si256(bad, _mm256_andnot_si256(above, sameList));
+    bad = _mm256_or_si256(bad, _mm256_xor_si256(code, letter));
+  }
+  std::uint32_t rest = static_cast<std::uint32_t>(!_mm256_testz_si256(bad, bad));
+  // Entry 0, and the last few with the ones before them.
+  rest |= codes[positions[0] < length ? positions[0] : length] ^ letters[0];
+  return rest |
+         ListsDisagreeScalar(positions + i - 1, letters + i - 1, count - i + 1, codes, length);
+}
+
 bool HasAvx2() {
   return __builtin_cpu_supports("avx2") && __builtin_cpu_supports("bmi2") &&
          __builtin_cpu_supports("popcnt");
@@ -277,9 +327,9 @@ KernelLevel BestKernelLevel() {
 
 PassKernels KernelsOf(KernelLevel level) {
 #if defined(__x86_64__)
-  if (level == KernelLevel::kAvx2) return {GatherAvx2, CodesFromMasksAvx2};
-  if (level == KernelLevel::kSse2) return {GatherSse2, CodesFromMasksScalar};
+  if (level == KernelLevel::kAvx2) return {GatherAvx2, {CodesFromMasksAvx2, ListsDisagreeAvx2}};
+  if (level == KernelLevel::kSse2) return {GatherSse2, {CodesFromMasksScalar, ListsDisagreeScalar}};
 #endif
   (void)level;
-  return {GatherScalar, CodesFromMasksScalar};
+  return {GatherScalar, {CodesFromMasksScalar, ListsDisagreeScalar}};
 }

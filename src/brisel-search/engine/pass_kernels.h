@@ -5,6 +5,8 @@
 // - Codes from masks: a database sequence's residue masks become letter codes
 //   and their classes (residue_codes.h), with the count of masks of 0 and
 //   whether any mask is neither one letter nor 0.
+// - Lists against codes: whether every letter position list entry holds a
+//   position of its letter, above the entry before it in its list.
 // - Gathered windows: of consecutive window starts and one table, the
 //   windows whose codes have their bit set in the table's bitmap of used
 //   buckets, with their buckets (64 windows at a time).
@@ -86,7 +88,9 @@ using GatherKernel = std::size_t (*)(const std::uint8_t* first, std::uint64_t ba
 // CodesFromMasksKernel (residue_codes.h) writes the letter code of each of
 // `count` masks (a single bit k below 26 is k, 0 is 26, any other mask some
 // code) and its class, and adds the masks of 0 to `blanks`; it returns
-// non-zero when some mask is neither one letter nor 0.
+// non-zero when some mask is neither one letter nor 0. ListsDisagreeKernel
+// (residue_codes.h) checks a sequence's letter position lists against its
+// codes.
 
 enum class KernelLevel { kScalar, kSse2, kAvx2 };
 
@@ -97,7 +101,7 @@ bool KernelLevelAvailable(KernelLevel level);
 
 struct PassKernels {
   GatherKernel gather;
-  CodesFromMasksKernel codesFromMasks;
+  ResidueKernels residues;
 };
 
 // The kernels of an available level.

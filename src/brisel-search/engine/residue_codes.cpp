@@ -50,52 +50,31 @@ std::uint8_t* ResidueCodes::Resize(std::uint64_t length) {
 }
 
 bool ResidueCodes::FromListedSequence(const ListedSequence& sequence,
-                                      CodesFromMasksKernel codesFromMasks) {
+                                      const ResidueKernels& kernels) {
   const std::uint64_t length = sequence.length;
   std::uint8_t* const codes = Resize(length);
   std::uint64_t blanks = 0;
-  const std::uint32_t odd = codesFromMasks(sequence.residues, length, codes, Classes(), blanks);
-  const std::uint64_t letters = length - blanks;
+  const std::uint32_t odd =
+      kernels.codesFromMasks(sequence.residues, length, codes, Classes(), blanks);
   if (odd != 0) return false;
-  if (length == 0) return sequence.letterLists[kLetters] == sequence.letterLists[0];
 
-  // Each list must ascend and end below the length; then it writes its letter
-  // at each of its positions. When every residue then holds its own code
-  // (letters their letter, the others still kNoLetter) and the lists hold as
-  // many entries as there are letters, each letter's list is exactly its
-  // positions: every letter position was written by an entry of its own list,
-  // those are as many entries as there are, and no list repeats a position.
-  //
-  // The lists lie one after the other (the database check saw to that), so
-  // they ascend when the only places where an entry is not above the one
-  // before are where a list starts: the descents of all entries are counted
-  // in one pass that the vectoriser takes, then those at list starts.
+  // When every list entry holds a position whose code is its list's letter,
+  // each list ascends, and the lists hold as many entries as there are
+  // letters, each letter's list is exactly its positions: a list's entries are
+  // distinct positions of its letter, and together as many as there are.
+  // The lists lie one after the other (the database check saw to that); each
+  // entry's letter is written out for the kernel.
   const std::uint32_t* const lists = sequence.letterLists;
   const std::uint64_t entries = lists[kLetters] - lists[0];
-  if (entries != letters) return false;
-  const std::uint32_t* const positions = sequence.positions + lists[0];
-  std::uint32_t descents = 0;  // a sequence's length fits 32 bits
-  for (std::uint64_t i = 1; i < entries; ++i)
-    descents += positions[i] <= positions[i - 1] ? 1u : 0u;
+  if (entries != length - blanks) return false;
+  if (letters_.size() < entries + 8) letters_.resize(entries + 8);
   for (std::uint32_t k = 0; k < kLetters; ++k) {
-    const std::uint64_t begin = lists[k] - lists[0], end = lists[k + 1] - lists[0];
-    if (begin == end) continue;
-    if (begin > 0 && positions[begin] <= positions[begin - 1]) --descents;
-    if (positions[end - 1] >= length) return false;
+    if (lists[k + 1] < lists[k]) return false;
+    std::memset(letters_.data() + (lists[k] - lists[0]), static_cast<int>(k),
+                lists[k + 1] - lists[k]);
   }
-  if (descents != 0) return false;
-
-  if (claimed_.size() < length) claimed_.resize(length);
-  std::uint8_t* const claimed = claimed_.data();
-  std::memset(claimed, kNoLetter, length);
-  for (std::uint32_t k = 0; k < kLetters; ++k) {
-    // Bytes written may alias anything: the bounds are held in locals.
-    const std::uint32_t* const end = positions + (lists[k + 1] - lists[0]);
-    const auto letter = static_cast<std::uint8_t>(k);
-    for (const std::uint32_t* p = positions + (lists[k] - lists[0]); p < end; ++p)
-      claimed[*p] = letter;
-  }
-  return std::memcmp(claimed, codes, length) == 0;
+  return kernels.listsDisagree(sequence.positions + lists[0], letters_.data(), entries, codes,
+                               length) == 0;
 }
 
 void ResidueCodes::FromText(std::string_view text, std::vector<std::uint32_t>& masks) {

@@ -14,11 +14,11 @@
 // positions of its letter, the conditions under which the engine's homing test
 // (the residue at the homing position is a homing letter) is the letter
 // position lists' own. FromListedSequence checks both at about the speed at
-// which the masks and lists are read: the masks become codes in one pass that
-// the vectoriser takes; each list is checked to ascend (again vectorised) and
-// then scatters its letter into a second array, which must come out equal to
-// the codes. Together with the number of list entries being the number of
-// letters, that proves every list exact (see the .cpp).
+// which the masks and lists are read: the masks become codes in one pass, and
+// the lists (one after the other) in another, in which each entry's position
+// must hold its list's letter and be above the entry before it in its list.
+// Together with the number of list entries being the number of letters, that
+// proves every list exact (see the .cpp).
 //
 // Ownership: a ResidueCodes owns its buffers and reuses them from one sequence
 // to the next (a worker holds one); the view it returns is valid until the
@@ -70,18 +70,30 @@ std::uint32_t ClassMask(std::uint32_t letters);
 inline constexpr std::uint64_t kCodePaddingBefore = 128;
 inline constexpr std::uint64_t kCodePaddingAfter = 256;
 
-// The kernel that forms codes and classes from residue masks (pass_kernels.h).
+// The kernels that prepare a database sequence (pass_kernels.h): codes and
+// classes from residue masks, and the check of the letter position lists:
+// non-zero when some of `count` list entries (in list order, entry i in the
+// list of letters[i]) holds a position whose code (codes[position], or
+// kNoLetter from `length` on) is not its list's letter, or is not above the
+// one before it in the same list.
 using CodesFromMasksKernel = std::uint32_t (*)(const std::uint32_t* masks, std::uint64_t count,
                                                std::uint8_t* codes, std::uint8_t* classes,
                                                std::uint64_t& blanks);
+using ListsDisagreeKernel = std::uint32_t (*)(const std::uint32_t* positions,
+                                              const std::uint8_t* letters, std::uint64_t count,
+                                              const std::uint8_t* codes, std::uint64_t length);
+struct ResidueKernels {
+  CodesFromMasksKernel codesFromMasks;
+  ListsDisagreeKernel listsDisagree;
+};
 
 class ResidueCodes {
  public:
-  // The codes of a database sequence, from its residue masks through
-  // `codesFromMasks` (pass_kernels.h); false when the index cannot serve it (a
-  // mask that is neither one letter nor 0, or letter position lists that are
-  // not exactly the residues' own).
-  bool FromListedSequence(const ListedSequence& sequence, CodesFromMasksKernel codesFromMasks);
+  // The codes of a database sequence, from its residue masks, through
+  // `kernels`; false when the index cannot serve it (a mask that is neither
+  // one letter nor 0, or letter position lists that are not exactly the
+  // residues' own).
+  bool FromListedSequence(const ListedSequence& sequence, const ResidueKernels& kernels);
 
   // The codes of a text ('A' to 'Z' and 'a' to 'z' are letters, every other
   // byte none), and its letter masks in `masks`.
@@ -100,7 +112,7 @@ class ResidueCodes {
 
   std::vector<std::uint8_t> buffer_;
   std::vector<std::uint8_t> classes_;
-  std::vector<std::uint8_t> claimed_;
+  std::vector<std::uint8_t> letters_;  // of each list entry
   std::uint64_t length_ = 0;
 };
 

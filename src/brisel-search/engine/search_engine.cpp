@@ -53,7 +53,7 @@ void SearchEngine::Worker::SearchDatabaseSequence(const sequenceMappedMemoryCDT&
     });
   };
 
-  if (!codes_.FromListedSequence(listed, engine_.kernels_.codesFromMasks)) {
+  if (!codes_.FromListedSequence(listed, engine_.kernels_.residues)) {
     // Motif by motif, in the reference's own order.
     ++counters_.fallbackSequences;
     for (std::uint32_t m = 0; m < stop; ++m) {
