@@ -44,8 +44,9 @@ inline std::uint32_t WindowCode(const std::uint8_t* first, const CodeTerms& term
   return high * 441 + low;
 }
 
-// A window of one table to look up: its first residue (bits 20 and up) and
-// its bucket (bits 0 to 19).
+// A window of one table to look up: its first residue (bits 20 and up; the
+// pass counts them from the start of the segment it has reached) and its
+// bucket (bits 0 to 19).
 using WindowRef = std::uint64_t;
 constexpr WindowRef MakeWindowRef(std::uint64_t start, std::uint32_t bucket) {
   return start << 20 | bucket;

@@ -69,8 +69,9 @@ void VerifyRun(const MotifIndex& index, const PassInput& input, RunTest test, co
   }
 }
 
-// A run whose first check passed at a window: the window's first residue
-// (bits 32 and up) and the run (bits 0 to 31).
+// A run whose first check passed at a window: the window's first residue,
+// counted from the start of the segment (bits 32 and up), and the run (bits 0
+// to 31).
 using PassedRun = std::uint64_t;
 
 // Verifies the candidates of the windows of table t, in the order given, in
@@ -81,14 +82,14 @@ using PassedRun = std::uint64_t;
 // runs stay in the cache).
 template <bool kHoming>
 void VerifyWindows(const MotifIndex& index, const PassInput& input, std::uint32_t t,
-                   const WindowRef* windows, std::size_t count, PassedRun* passed,
-                   std::vector<EngineHit>& hits, EngineCounters& counters) {
+                   std::uint64_t segment, const WindowRef* windows, std::size_t count,
+                   PassedRun* passed, std::vector<EngineHit>& hits, EngineCounters& counters) {
   const std::uint32_t* const bucketRuns = index.BucketRuns(t);
   const RunTest* const tests = index.RunTests(t);
   const IndexRun* const runs = index.Runs(t);
   const IndexEntry* const entries = index.Entries(t);
   const std::uint32_t stop = input.stop;
-  const std::uint8_t* const classes = input.classes;
+  const std::uint8_t* const classes = input.classes + segment;
   std::uint64_t visited = 0;
   const std::uint32_t largest = index.LargestBucketRuns();
   std::size_t noted = 0;
@@ -96,7 +97,8 @@ void VerifyWindows(const MotifIndex& index, const PassInput& input, std::uint32_
     for (std::size_t n = 0; n < noted; ++n) {
       const auto r = static_cast<std::uint32_t>(passed[n]);
       VerifyRun<kHoming>(index, input, tests[r], runs[r], entries + runs[r].entries,
-                         entries + runs[r + 1].entries, passed[n] >> 32, hits, counters);
+                         entries + runs[r + 1].entries, segment + (passed[n] >> 32), hits,
+                         counters);
     }
     noted = 0;
   };
@@ -138,7 +140,7 @@ void Pass(const MotifIndex& index, const PassInput& input, WindowBuffer& buffer,
         input.length - from < kSegmentResidues ? input.length : from + kSegmentResidues;
     for (std::uint32_t t = 0; t < tables; ++t) {
       const std::size_t count = GatherWindows(index, input, t, from, to, windows);
-      VerifyWindows<kHoming>(index, input, t, windows, count, passed, hits, counters);
+      VerifyWindows<kHoming>(index, input, t, from, windows, count, passed, hits, counters);
     }
   }
 }
@@ -147,7 +149,7 @@ void Pass(const MotifIndex& index, const PassInput& input, WindowBuffer& buffer,
 
 std::size_t GatherWindows(const MotifIndex& index, const PassInput& input, std::uint32_t t,
                           std::uint64_t from, std::uint64_t to, WindowRef* windows) {
-  return input.gather(input.classes + from, from, to - from, index.Lookup(t), windows);
+  return input.gather(input.classes + from, 0, to - from, index.Lookup(t), windows);
 }
 
 void FindIndexedHits(const MotifIndex& index, const PassInput& input, WindowBuffer& windows,

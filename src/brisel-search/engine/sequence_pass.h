@@ -76,9 +76,9 @@ class WindowBuffer {
 };
 
 // The windows of table t that start at residues `from` to `to` and whose
-// bucket holds any motif, in order; `windows` must hold to - from. Returns how
-// many. (The first half of the pass, on its own for the tests and the
-// profile.)
+// bucket holds any motif, in order, their starts counted from `from`;
+// `windows` must hold to - from. Returns how many. (The first half of the
+// pass, on its own for the profile.)
 std::size_t GatherWindows(const MotifIndex& index, const PassInput& input, std::uint32_t t,
                           std::uint64_t from, std::uint64_t to, WindowRef* windows);
 
