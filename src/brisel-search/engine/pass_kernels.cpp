@@ -47,13 +47,13 @@ inline std::size_t RefsOfFound(std::uint64_t found, std::uint64_t base, const st
 std::uint32_t ListsDisagreeScalar(const std::uint32_t* positions, const std::uint8_t* letters,
                                   std::uint64_t count, const std::uint8_t* codes,
                                   std::uint64_t length) {
-  std::uint32_t bad = 0;
-  std::uint64_t previous = 0;
-  for (std::uint64_t i = 0; i < count; ++i) {
+  if (count == 0) return 0;
+  std::uint32_t bad = codes[positions[0] < length ? positions[0] : length] ^ letters[0];
+  for (std::uint64_t i = 1; i < count; ++i) {
     const std::uint64_t p = positions[i];
-    bad |= codes[p < length ? p : length] ^ letters[i];
-    bad |= i > 0 && letters[i] == letters[i - 1] && p <= previous ? 1u : 0u;
-    previous = p;
+    const std::uint32_t sameList = letters[i] == letters[i - 1] ? 1u : 0u;
+    const std::uint32_t notAbove = p <= positions[i - 1] ? 1u : 0u;
+    bad |= (codes[p < length ? p : length] ^ letters[i]) | (sameList & notAbove);
   }
   return bad;
 }
