@@ -8,7 +8,7 @@
 //             that share it
 //   tested    motifs of passing runs (below the cut-off) whose second check
 //             was made
-//   checked   of those, entries that pass it: candidates
+//   checked   of those, motifs that pass it: candidates
 //   fitting   of those, placements inside the sequence
 //   hits      of those, placements that match in full (the homing letters
 //             included, in the indexed search)
@@ -16,7 +16,8 @@
 //   residualWalks / residualHits  motifs walked on their own, and their hits
 //   anchoredChecks / anchoredHits anchored motifs checked at their placement
 //   fallbackSequences             database sequences searched motif by motif
-// Each thread keeps its own counters; they are added up at the end.
+// and the windows and runs of each table. Each thread keeps its own counters;
+// they are added up at the end.
 #ifndef BRISEL_ENGINE_ENGINE_COUNTERS_H
 #define BRISEL_ENGINE_ENGINE_COUNTERS_H
 

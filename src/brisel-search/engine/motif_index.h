@@ -2,14 +2,13 @@
 // motif_index.h: the in-memory index of all motifs that lets one pass over a
 // sequence's residues find the candidate placements of every motif at once.
 //
-// Each indexed motif has one window (window_choice.h): up to kMaxWindow of its
+// Each indexed motif has one window (window_choice.h): three or four of its
 // positions, in one of a few shapes. Each shape has a table: code of the
 // letter classes under the shape (classes 0 to 20 of residue_codes.h, radix
-// 21, first position most significant) -> the motifs whose window admits
-// them. A
-// placement of motif m at start s can match only where the letters under m's
-// shape at s + windowOffset(m) are in its window, so the windows that start at
-// a residue name every candidate whose window starts there.
+// 21, first position most significant) -> the motifs whose window admits them.
+// A placement of motif m at start s can match only where the letters under
+// m's shape at s + windowOffset(m) are in its window, so the windows that
+// start at a residue name every candidate whose window starts there.
 //
 // A window is a filter, never a verdict: every candidate is verified in full.
 // The index assumes that each residue is one letter (or no letter, which
@@ -23,17 +22,18 @@
 // A bitmap of the codes whose bucket holds any motif, small enough to stay in
 // the cache, spares the pass the random read of most empty buckets; only the
 // buckets that hold motifs are stored, numbered by the bits set before their
-// code's, so that the starts of the buckets stay in the cache too. Each entry
-// carries the first tests of its candidate, so that most candidates are
+// code's, so that the buckets' places stay in the cache too. Each motif in a
+// bucket carries the first tests of its candidate, so that most candidates are
 // rejected without touching the motif: the motif's two most selective
 // positions outside the window within kCheckReach of the window's start, as
-// offsets from that start and the letters they allow. A bucket's entries are
-// kept in runs that share their first test (offset and letters): the motifs of
-// one pattern that differ in the length of a range share their windows and,
-// mostly, their nearest positions, so one load and one test reject a whole
-// run. Runs are ordered by their first motif and each run by motif, so a pass
-// whose cut-off stops at motif `stop` leaves a bucket at the first run that
-// starts at or after it.
+// offsets from that start and the letters they allow. A bucket's motifs form
+// runs that share their first test (offset, and letters as classes): the
+// motifs of one pattern that differ in the length of a range share their
+// windows and, mostly, their nearest positions, so one test rejects a whole
+// run. The pass reads a run's test (8 bytes, RunTest of pass_kernels.h) and
+// only for a run that passes its rest: its first motif with that motif's
+// second test, then its other motifs (entries), each with its second test.
+// Runs are ordered by their first motif and each run by motif.
 //
 // Motifs outside the tables:
 // - residual motifs, with no window within the limits of window_choice.h: the

@@ -3,16 +3,17 @@
 // every indexed motif.
 //
 // The pass takes the residues in segments, and each segment table by table.
-// It first gathers the windows whose bucket holds any motif (the codes of 64
-// windows at a time, then their bits in the table's bitmap), and then verifies
-// the candidates of those windows in order, prefetching the buckets ahead:
-// each run of a bucket is rejected or passed by its first check, each entry of
-// a passing run by its second, and what passes both is verified in full, where
-// its placement fits the sequence and its motif is below the cut-off.
+// It first gathers the windows whose bucket holds any motif (a kernel of
+// pass_kernels.h: the codes of 64 windows at a time, then their bits in the
+// table's bitmap), then tests every run of those windows' buckets by its
+// first test, without a branch, prefetching the buckets' runs ahead and
+// noting the runs that pass (below the cut-off), and then verifies the noted
+// runs' motifs: each by its second test, and what passes both in full, where
+// its placement fits the sequence.
 //
-// The input is the padded letter codes of residue_codes.h: every code is a
-// letter (0 to 25) or kNoLetter, which matches nothing, and the padding lets
-// windows and checks read past either end of the sequence.
+// The input is the padded letter codes of residue_codes.h and their classes:
+// every code is a letter (0 to 25) or kNoLetter, which matches nothing, and
+// the padding lets windows and checks read past either end of the sequence.
 //
 // With `homing` (the indexed search) a placement counts only when the residue
 // at the motif's homing position is one of its homing letters, the condition

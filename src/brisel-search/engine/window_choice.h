@@ -3,14 +3,13 @@
 // and the few window shapes that the motif index keeps a table for.
 //
 // A window is three or four (kMaxWindow) positions of a motif, not
-// necessarily next to each other: a shape gives their offsets from the first. Every letter
-// combination that the window admits is a bucket of its shape's table, so a
-// window is usable only when its letter sets allow at most
-// kMaxWindowCombinations combinations; it is worth using when it matches few
-// random residues (its probability, the product of its positions' background
-// frequencies). A motif is walked on its own instead when its best window still
-// matches more than kMaxWindowProbability of random residues, or when it has
-// none.
+// necessarily next to each other: a shape gives their offsets from the first.
+// Every combination of letter classes (residue_codes.h) that the window admits
+// is a bucket of its shape's table, so a window is usable only when its
+// letter sets allow at most kMaxWindowCombinations combinations; it is worth
+// using when it matches few random residues (its probability, the product of
+// its positions' background frequencies). A motif is walked on its own instead when its best window
+// still matches more than kMaxWindowProbability of random residues, or when it has none.
 //
 // Each table costs a look-up at every residue of every sequence, whatever its
 // motifs, so shapes are few. The contiguous shape of kMaxWindow positions
@@ -41,7 +40,7 @@
 // The most positions in a window, and the widest a gapped shape may span.
 inline constexpr std::uint32_t kMaxWindow = 4;
 inline constexpr std::uint32_t kMaxShapeSpan = 32;
-// At most this many tables (shapes), narrow ones included.
+// At most this many tables (shapes).
 inline constexpr std::uint32_t kMaxTables = 8;
 
 // Thresholds of the choice, set by measurement (bench/README.md). A window is
@@ -58,7 +57,7 @@ inline constexpr double kTableCost = 0.1;
 inline constexpr double kMotifInBucketCost = 0.3;
 
 struct WindowShape {
-  std::uint32_t size = 0;                          // positions, kMaxWindow but in the tests
+  std::uint32_t size = 0;                          // positions: 3 or 4 (any up to 4 in tests)
   std::array<std::uint8_t, kMaxWindow> offsets{};  // ascending from 0
 
   std::uint32_t span() const { return size == 0 ? 0 : offsets[size - 1] + 1u; }
