@@ -1,6 +1,7 @@
 # SPDX-License-Identifier: MIT
 # Convenience front end over CMake. `make test` builds everything from a clean
-# clone and runs every test; `make demo` searches the sample data.
+# clone, sets up the Python environment and runs every test; `make demo`
+# searches the sample data.
 BUILD ?= build
 ASAN_BUILD ?= build-asan
 TSAN_BUILD ?= build-tsan
@@ -13,7 +14,14 @@ DEMO := $(BUILD)/demo
 MAKEDB := $(BUILD)/src/brisel-makedb/brisel-makedb
 SEARCH := $(BUILD)/src/brisel-search/brisel-search
 
-.PHONY: all build test test-sanitizers test-tsan fuzz check demo package test-package clean
+# The project's Python environment, .venv at the top of the tree (the tests
+# look for it there): created once with python3's venv module, and brought up
+# to date whenever one of the requirements files named here changes.
+VENV := .venv
+VENV_REQUIREMENTS := requirements-workflow.txt
+VENV_STAMP := $(VENV)/.installed-requirements
+
+.PHONY: all build venv test test-sanitizers test-tsan fuzz check demo package test-package clean
 
 all: build
 
@@ -23,19 +31,28 @@ $(BUILD)/CMakeCache.txt:
 build: $(BUILD)/CMakeCache.txt
 	cmake --build $(BUILD) -j $(JOBS)
 
-test: build
+venv: $(VENV_STAMP)
+
+$(VENV_STAMP): $(VENV_REQUIREMENTS)
+	test -x $(VENV)/bin/python || python3 -m venv $(VENV)
+	$(VENV)/bin/python -m pip install --quiet $(addprefix -r ,$(VENV_REQUIREMENTS))
+	touch $@
+
+test: build venv
 	ctest --test-dir $(BUILD) --output-on-failure -j $(JOBS)
 
-# Every test once more, built with AddressSanitizer and UndefinedBehaviorSanitizer.
-test-sanitizers:
+# Every test once more, built with AddressSanitizer and UndefinedBehaviorSanitizer;
+# the workflow on a Slurm cluster (label slurm) runs in `make test` only.
+test-sanitizers: venv
 	cmake -S . -B $(ASAN_BUILD) -DBRISEL_SANITIZE=ON -DCMAKE_BUILD_TYPE=RelWithDebInfo
 	cmake --build $(ASAN_BUILD) -j $(JOBS)
-	ctest --test-dir $(ASAN_BUILD) --output-on-failure -j $(JOBS)
+	ctest --test-dir $(ASAN_BUILD) --output-on-failure -j $(JOBS) -LE slurm
 
 # The tests that run searches on several threads, built with ThreadSanitizer;
 # any report fails the test (exit status 66, and a stream that differs).
-TSAN_TARGETS := parallel_search_test parallel_search_e2e_test engine_equivalence_test
-TSAN_TESTS := ^(ParallelSearch|ParallelSearchLarge|ParallelSearchLoops|EngineEquivalence)\.
+TSAN_TARGETS := parallel_search_test parallel_search_e2e_test engine_equivalence_test \
+                ordered_output_test
+TSAN_TESTS := ^(ParallelSearch|ParallelSearchLarge|ParallelSearchLoops|EngineEquivalence|OrderedOutput)\.
 
 test-tsan:
 	cmake -S . -B $(TSAN_BUILD) -DBRISEL_TSAN=ON -DCMAKE_BUILD_TYPE=RelWithDebInfo

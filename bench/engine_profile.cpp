@@ -15,20 +15,22 @@
 #include <cstdio>
 #include <cstdlib>
 #include <ctime>
+#include <memory>
 #include <string>
 #include <vector>
 
-#include "database_check.h"
+#include "database/database_check.h"
+#include "database/motif_database.h"
+#include "database/sequence_database.h"
 #include "engine/search_engine.h"
-#include "motif_database.h"
-#include "sequence_database.h"
+#include "output/hit_lines.h"
 
 namespace {
 
 ListedSequence ListedOf(const sequenceMappedMemoryCDT& sequences, std::uint32_t n) {
   const std::uint32_t begin = sequences.sequenceIndices[n];
   return {sequences.sequenceIndices[n + 1] - begin, sequences.bitSequences + begin,
-          sequences.offsetIndices + std::uint64_t{26} * n, sequences.offsets};
+          sequences.offsetIndices + std::uint64_t{kLetterCount} * n, sequences.offsets};
 }
 
 // CPU time of this thread, so that other work on a shared machine does not
@@ -67,8 +69,9 @@ int main(int argc, char* argv[]) {
   const KernelLevel level = option == "scalar" ? KernelLevel::kScalar
                             : option == "sse2" ? KernelLevel::kSse2
                                                : BestKernelLevel();
+  const std::unique_ptr<HitLineFormatter> rows = MakePipeRows(motifs);
   double start = ThreadSeconds();
-  SearchEngine engine(motifs, cutoff, SearchKind::kIndexed, OutputFormat::kPipe, level);
+  SearchEngine engine(motifs, cutoff, SearchKind::kIndexed, *rows, level);
   const double buildSeconds = SecondsSince(start);
   const MotifIndex& index = engine.index();
   std::uint64_t routes[4] = {0, 0, 0, 0};

@@ -12,10 +12,10 @@
 #include <vector>
 
 #include "brisel.h"
-#include "hit_report.h"
-#include "motif_matching.h"
-#include "number_format.h"
+#include "engine/motif_matching.h"
+#include "output/number_format.h"
 #include "scanner.h"
+#include "statistics/hit_statistics.h"
 
 namespace {
 
@@ -58,7 +58,7 @@ void BM_ProbabilityFactor(benchmark::State& state) {
   for (auto _ : state) {
     HitStatistics statistics;
     for (double v : s)
-      MultiplyProbabilityOfNoRandomHit(statistics, kLength, 12, v);
+      MultiplyProbabilityOfNoRandomHit(statistics, v, kLength - 12 + 1);
     benchmark::DoNotOptimize(statistics.probabilityOfNoRandomHit);
   }
   state.SetItemsProcessed(state.iterations() * static_cast<std::int64_t>(s.size()));

@@ -1,7 +1,8 @@
 // SPDX-License-Identifier: MIT
 // databases_fuzz.cpp: arbitrary bytes as the files of a motif database, a
-// sequence database and a FASTA file, through mapping, the database check and
-// both searches.
+// sequence database and a FASTA file, through opening (mapping and the
+// database check) and both searches of the library API. A fault must come out
+// as a brisel::Error, never as a crash.
 //
 // Input: byte 0 picks the search options (bit 0: FASTA input for the scan
 // search; the rest: the cut-off exponent, -16 to 15); then 19 pieces, each a
@@ -15,15 +16,15 @@
 #include <string>
 #include <vector>
 
-#include "brisel.h"
-#include "database_check.h"
+#include "api/databases.h"
+#include "api/search.h"
+#include "database/motif_database.h"
+#include "database/sequence_database.h"
+#include "error.h"
 #include "fuzz_bodies.h"
 #include "fuzz_files.h"
-#include "indexed_search.h"
-#include "motif_database.h"
-#include "scan_search.h"
+#include "input/line_reader.h"
 #include "scanner.h"
-#include "sequence_database.h"
 
 namespace {
 
@@ -63,27 +64,26 @@ void WritePieces(const std::uint8_t* data, std::size_t size) {
   }
 }
 
-void RunIndexedSearch(motifMappedMemoryCDT& motifs, double cutoff) {
-  const std::string root = ScratchPath("s");
-  sequenceMappedMemoryCDT sequences{};
-  MapSequenceBlocksToMemory(1, &sequences, root.c_str());
-  if (!CheckSequenceDatabase(sequences, root)) {
-    SilencedOutput silenced;
-    SmartSearch(&motifs, &sequences, cutoff);
+void RunIndexedSearch(const brisel::MotifDatabase& motifs, const brisel::SearchOptions& options,
+                      const brisel::SearchOutput& output) {
+  try {
+    const brisel::SequenceDatabase sequences = brisel::SequenceDatabase::Open(ScratchPath("s"));
+    brisel::SearchDatabase(motifs, sequences, options, output);
+  } catch (const brisel::Error&) {
   }
-  UnmapSequenceBlocksFromMemory(&sequences);
 }
 
-void RunScanSearch(motifMappedMemoryCDT& motifs, double cutoff, bool fasta) {
+void RunScanSearch(const brisel::MotifDatabase& motifs, const brisel::SearchOptions& options,
+                   const brisel::SearchOutput& output, bool fasta) {
   ScannerPtr scanner(NewScannerFromFilename(ScratchPath("input.fa").c_str(), "\n", 1));
   FUZZ_CHECK(scanner != nullptr);
-  std::uint32_t charToBitMap[kCharToBitMapLength];
-  InitializeCharToBitMap(charToBitMap, kCharToBitMapLength);
-  SilencedOutput silenced;
   if (fasta) {
-    RunSearchOnFastaSequences(scanner.get(), charToBitMap, &motifs, cutoff);
+    FastaLineRecords records(scanner.get());
+    brisel::ScanRecords(motifs, records, options, output);
   } else {
-    RunSearchOnSequence(scanner.get(), charToBitMap, &motifs, cutoff);
+    std::string sequence;
+    ReadWholeLine(scanner.get(), sequence);
+    brisel::ScanSequence(motifs, sequence, options, output);
   }
 }
 
@@ -95,13 +95,14 @@ int FuzzDatabases(const std::uint8_t* data, std::size_t size) {
   const double cutoff = std::pow(10.0, static_cast<double>((data[0] >> 1) % 32) - 16.0);
   WritePieces(data + 1, size - 1);
 
-  const std::string root = ScratchPath("m");
-  motifMappedMemoryCDT motifs{};
-  MapMotifBlocksToMemory(1, &motifs, root.c_str());
-  if (!CheckMotifDatabase(motifs, root)) {
-    RunIndexedSearch(motifs, cutoff);
-    RunScanSearch(motifs, cutoff, fasta);
+  const brisel::SearchOptions options{cutoff, 1, nullptr};
+  NullStream out, err;
+  const brisel::SearchOutput output{out, &err};
+  try {
+    const brisel::MotifDatabase motifs = brisel::MotifDatabase::Open(ScratchPath("m"));
+    RunIndexedSearch(motifs, options, output);
+    RunScanSearch(motifs, options, output, fasta);
+  } catch (const brisel::Error&) {
   }
-  UnmapMotifBlocksFromMemory(&motifs);
   return 0;
 }

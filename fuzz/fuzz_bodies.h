@@ -23,13 +23,21 @@ int FuzzScanner(const std::uint8_t* data, std::size_t size);
 // reader over arbitrary bytes.
 int FuzzStatsFile(const std::uint8_t* data, std::size_t size);
 
-// brisel-makedb's FASTA reader: the records it yields must be those of an
-// independent model, and text before the first '>' must be refused; gzip input
-// must end in records or a clean error.
+// The FASTA record reader, alone and through brisel-makedb's sink: the records
+// it yields must be those of an independent model, and what the model refuses
+// (text before the first '>', a NUL byte, a name too long, an empty sequence
+// where refused) must be refused; compressed input must end in records or a
+// clean error.
 int FuzzFastaReader(const std::uint8_t* data, std::size_t size);
 
-// The PROSITE pattern parser and the expansion and statistics of what it
-// accepts.
+// Text compressed in each format, in one or several streams, read back by
+// lines or by pieces: whole it must read as the text; cut short it must be
+// refused with the line reached, unless it was cut between streams; damaged
+// otherwise it must end cleanly.
+int FuzzCompressedInput(const std::uint8_t* data, std::size_t size);
+
+// The PROSITE pattern parser, and the distinct motifs (against a plain
+// expansion of every choice) and statistics of what it accepts.
 int FuzzPatternParser(const std::uint8_t* data, std::size_t size);
 
 // Arbitrary bytes taken as the stats file and block files of a motif and a

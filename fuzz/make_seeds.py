@@ -8,8 +8,10 @@ BUILD_DIR holds a built brisel-makedb, which makes the database seeds from the
 sample data. Seeds are named by the SHA-1 of their content, as libFuzzer names
 the inputs it adds.
 """
+import bz2
 import gzip
 import hashlib
+import lzma
 import pathlib
 import struct
 import subprocess
@@ -46,6 +48,11 @@ def stats_seeds():
         write("stats_file", text)
 
 
+def zstd_compress(data):
+    return subprocess.run(["zstd", "-q", "-c", "-"], input=data, check=True,
+                          stdout=subprocess.PIPE).stdout
+
+
 def fasta_seeds():
     sample = (ROOT / "data" / "swissprot-100.fasta").read_bytes()
     records = sample.split(b"\n>")
@@ -53,8 +60,29 @@ def fasta_seeds():
     write("fasta_reader", b">a desc\r\nAC D\tE\r\n\nac\n>\n>b\nXZ*\n")
     write("fasta_reader", b"\n\nMKV\n>a\nAC\n")
     write("fasta_reader", b">only a name")
+    write("fasta_reader", b">a\nMK\x00V\n")
+    write("fasta_reader", b">a\x00b\nMKV\n")
+    write("fasta_reader", b"\x7fELF\x02\x01\x01\x00\n>a\nMKV\n")
+    write("fasta_reader", b">a\n>b\nMKV\n>c\n")
+    write("fasta_reader", b">a long name line\r\nMKV\n>b\nW\n")
     write("fasta_reader", gzip.compress(b">x\nMKVLAA\nGG\n>y\nWW\n"))
     write("fasta_reader", gzip.compress(b">x\nMKVLAA\n" * 20)[:-9])
+    write("fasta_reader", bz2.compress(b">x\nMKVLAA\nGG\n>y\nWW\n"))
+    write("fasta_reader", lzma.compress(b">x\nMKVLAA\nGG\n>y\nWW\n"))
+    write("fasta_reader", zstd_compress(b">x\nMKVLAA\nGG\n>y\nWW\n"))
+
+
+def compressed_seeds():
+    """The mode byte (format, streams, pieces, damage), where, value, then the text."""
+    sample = (ROOT / "data" / "swissprot-100.fasta").read_bytes()
+    text = sample[:3000]
+    for fmt in range(4):
+        for streams, pieces, damage, where in [(0, 0, 0, 0), (2, 1, 0, 0), (1, 0, 1, 700),
+                                               (0, 1, 1, 40), (0, 0, 2, 300), (1, 1, 3, 5)]:
+            mode = fmt | streams << 2 | pieces << 4 | damage << 5
+            write("compressed_input", bytes([mode, where & 0xff, where >> 8, 0x20]) + text)
+    write("compressed_input", bytes([0x10, 0, 0, 0]) + b">long\n" + b"ACDEFGHIKL" * 700)
+    write("compressed_input", bytes([0x01, 0, 0, 0]) + b"")
 
 
 def pattern_seeds():
@@ -126,6 +154,7 @@ def main():
     scanner_seeds()
     stats_seeds()
     fasta_seeds()
+    compressed_seeds()
     pattern_seeds()
     database_seeds(sys.argv[1])
 

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
-// pattern_parser_fuzz.cpp: the PROSITE pattern parser, and the expansion and
-// statistics of the patterns it accepts.
+// pattern_parser_fuzz.cpp: the PROSITE pattern parser, and the distinct
+// motifs and statistics of the patterns it accepts.
+#include <algorithm>
 #include <string_view>
 #include <variant>
 #include <vector>
@@ -8,7 +9,39 @@
 #include "brisel.h"
 #include "fuzz_bodies.h"
 #include "motif_statistics.h"
+#include "pattern_expansion.h"
 #include "pattern_parser.h"
+
+namespace {
+
+// Every choice of repeat counts of every form, in expansion order, duplicates
+// and all; stops after `cap` + 1 motifs.
+std::vector<ExpandedMotif> ExpandEveryChoice(const std::vector<PatternForm>& forms,
+                                             std::size_t cap) {
+  std::vector<ExpandedMotif> motifs;
+  for (const PatternForm& form : forms) {
+    std::vector<std::uint32_t> repeats;
+    for (const PatternElement& e : form.elements)
+      repeats.push_back(e.minRepeats);
+    for (;;) {
+      if (motifs.size() > cap) return motifs;
+      ExpandedMotif& motif = motifs.emplace_back(ExpandedMotif{{}, form.anchor});
+      for (std::size_t i = 0; i < form.elements.size(); ++i) {
+        motif.positions.insert(motif.positions.end(), repeats[i], form.elements[i].mask);
+      }
+      std::size_t i = form.elements.size();
+      while (i > 0 && repeats[i - 1] == form.elements[i - 1].maxRepeats) {
+        repeats[i - 1] = form.elements[i - 1].minRepeats;
+        --i;
+      }
+      if (i == 0) break;
+      ++repeats[i - 1];
+    }
+  }
+  return motifs;
+}
+
+}  // namespace
 
 int FuzzPatternParser(const std::uint8_t* data, std::size_t size) {
   const std::string_view text(reinterpret_cast<const char*>(data), size);
@@ -40,16 +73,33 @@ int FuzzPatternParser(const std::uint8_t* data, std::size_t size) {
     FUZZ_CHECK(minimumWidth >= 1);
     FUZZ_CHECK(((form.anchor & kAnchoredAtStart) != 0) == pattern.startAnchored);
   }
-  const std::uint64_t count = CountExpansions(pattern, 1000);
-  // Very wide motifs are only slow, not different: leave them out.
-  if (count > 1000 || count * maximumWidth > 1000000) return 0;
+  // The distinct motifs against a plain expansion of every choice, on patterns
+  // of few choices: very wide motifs are only slow, not different.
+  std::uint64_t choices = 0;
+  for (const PatternForm& form : forms) {
+    std::uint64_t product = 1;
+    for (const PatternElement& e : form.elements)
+      product = std::min<std::uint64_t>(product * (e.maxRepeats - e.minRepeats + 1), 1001);
+    choices += product;
+  }
+  if (choices > 1000 || choices * maximumWidth > 1000000) return 0;
+  const std::vector<ExpandedMotif> naive = ExpandEveryChoice(forms, 1000);
+  std::vector<ExpandedMotif> distinct;
+  for (const ExpandedMotif& motif : naive) {
+    if (std::find(distinct.begin(), distinct.end(), motif) == distinct.end()) {
+      distinct.push_back(motif);
+    }
+  }
+  const DistinctMotifs expansion = ExpandDistinctMotifs(pattern, 1000, 1000000);
+  FUZZ_CHECK(expansion.outcome() == DistinctMotifs::Outcome::kComplete);
+  FUZZ_CHECK(expansion.size() == distinct.size());
 
   double frequencies[123];
   InitializeCharToPercentageMap(frequencies);
-  const std::vector<ExpandedMotif> motifs = ExpandPattern(pattern);
-  FUZZ_CHECK(motifs.size() == count);
   std::uint64_t positions = 0;
-  for (const ExpandedMotif& motif : motifs) {
+  for (std::size_t i = 0; i < distinct.size(); ++i) {
+    const ExpandedMotif motif = expansion.Motif(i);
+    FUZZ_CHECK(motif == distinct[i]);
     FUZZ_CHECK(!motif.positions.empty());
     FUZZ_CHECK(motif.anchor <= kAnchoredAtBothEnds);
     positions += motif.positions.size();
@@ -58,6 +108,6 @@ int FuzzPatternParser(const std::uint8_t* data, std::size_t size) {
     FUZZ_CHECK(statistics.homingPosition < motif.positions.size());
     FUZZ_CHECK(statistics.homingMask == motif.positions[statistics.homingPosition]);
   }
-  FUZZ_CHECK(CountExpandedPositions(pattern, 1000000000) == positions);
+  FUZZ_CHECK(expansion.positions() == positions);
   return 0;
 }

@@ -16,7 +16,7 @@ scratch=$(mktemp -d)
 trap 'rm -rf "$scratch"' EXIT
 
 failed=0
-for target in scanner stats_file fasta_reader pattern_parser databases; do
+for target in scanner stats_file fasta_reader pattern_parser databases compressed_input; do
   mkdir -p "$scratch/$target"
   log=$scratch/$target.log
   "$build/fuzz/fuzz-$target" -max_total_time="$seconds" -print_final_stats=1 -timeout=10 \
@@ -25,9 +25,9 @@ for target in scanner stats_file fasta_reader pattern_parser databases; do
   status=$?
   runs=$(grep -o 'stat::number_of_executed_units: [0-9]*' "$log" | grep -o '[0-9]*$')
   if [ "$status" -eq 0 ]; then
-    printf '%-15s %9s executions, no crash\n' "$target" "${runs:-?}"
+    printf '%-17s %9s executions, no crash\n' "$target" "${runs:-?}"
   else
-    printf '%-15s FAILED after %s executions:\n' "$target" "${runs:-?}"
+    printf '%-17s FAILED after %s executions:\n' "$target" "${runs:-?}"
     grep -E 'ERROR|invariant failed|SUMMARY|Test unit written' "$log" | head -5
     failed=1
   fi

@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "command_line.h"
+#include "cli/command_line.h"
 #include "support/motif_db.h"
 #include "support/process.h"
 #include "support/temp_dir.h"
@@ -32,7 +32,7 @@ TEST_F(CommandLine, HelpPrintsTheUsageAndSearchesNothing) {
   for (const auto& args : {std::vector<std::string>{"--help"},
                            std::vector<std::string>{"-l", "-b", "-e", "-3", "x", "--help"}}) {
     const ProcessResult r = RunSearch(args);
-    EXPECT_EQ(r.out, kUsageText);
+    EXPECT_EQ(r.out, UsageText());
     EXPECT_EQ(r.err, "");
     EXPECT_EQ(r.status, 0);
   }

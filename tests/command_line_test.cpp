@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: MIT
 // --help and --version detection and the reading of -e.
-#include "command_line.h"
+#include "cli/command_line.h"
 
 #include <gtest/gtest.h>
 
@@ -53,7 +53,7 @@ TEST(ThreadCount, OnlyDigitsGivingOneTo4096) {
        {"0", "4097", "99999999999999999999", "-1", "+3", " 3", "3 ", "2x", "abc", "", "1.5"}) {
     EXPECT_EQ(ParseThreadCount(bad), 0u) << "'" << bad << "'";
   }
-  EXPECT_GE(AvailableCpuCount(), 1u);
+  EXPECT_GE(brisel::AvailableCpuCount(), 1u);
 }
 
 TEST(CutoffExponent, FollowsStrtolRulesClampedTo32Bits) {

@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: MIT
 // Root paths of databases, with and without -l.
-#include "database_paths.h"
+#include "database/database_paths.h"
 
 #include <gtest/gtest.h>
 

@@ -25,19 +25,20 @@
 #include <cstdlib>
 #include <filesystem>
 #include <functional>
+#include <memory>
 #include <random>
 #include <string>
 #include <utility>
 #include <vector>
 
 #include "brisel.h"
-#include "command_line.h"
+#include "cli/command_line.h"
+#include "database/motif_database.h"
+#include "database/sequence_database.h"
 #include "engine/pass_kernels.h"
 #include "engine/search_engine.h"
-#include "motif_database.h"
-#include "output_format.h"
+#include "output/output_formats.h"
 #include "reference/reference_searches.h"
-#include "sequence_database.h"
 #include "support/memory_stream.h"
 #include "support/motif_db.h"
 #include "support/process.h"
@@ -474,20 +475,22 @@ TEST(EngineEquivalence, EveryKernelLevelWritesWhatTheReferenceWrites) {
                             format);
       scanned.push_back(out.Take());
     }
+    const std::unique_ptr<HitLineFormatter> rows = OutputFormatOf(format).makeRows(motifDb);
     for (const KernelLevel level : levels) {
       SCOPED_TRACE("kernel level " + std::to_string(static_cast<int>(level)));
-      SearchEngine engine(motifDb, cutoff, SearchKind::kIndexed, format, level);
+      SearchEngine engine(motifDb, cutoff, SearchKind::kIndexed, *rows, level);
       SearchEngine::Worker worker(engine);
       std::string out(OutputHeaderLine(format));
       for (std::uint32_t n = 0; n < numSequences; ++n)
         worker.SearchDatabaseSequence(sequenceDb, n, out);
       ASSERT_EQ(out, indexed.out);
 
-      SearchEngine scanEngine(motifDb, cutoff, SearchKind::kScan, format, level);
+      SearchEngine scanEngine(motifDb, cutoff, SearchKind::kScan, *rows, level);
       SearchEngine::Worker scanWorker(scanEngine);
       for (std::size_t i = 0; i < sequences.size(); ++i) {
         std::string text;
-        scanWorker.SearchText(">" + sequences[i].name, sequences[i].text, true, text);
+        scanWorker.SearchText(i, ">" + sequences[i].name, NameKind::kFastaLine, sequences[i].text,
+                              text);
         ASSERT_EQ(text, scanned[i]) << "text " << i;
       }
 

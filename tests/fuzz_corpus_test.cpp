@@ -50,7 +50,8 @@ INSTANTIATE_TEST_SUITE_P(Targets, FuzzCorpus,
                                            Target{"stats_file", FuzzStatsFile},
                                            Target{"fasta_reader", FuzzFastaReader},
                                            Target{"pattern_parser", FuzzPatternParser},
-                                           Target{"databases", FuzzDatabases}),
+                                           Target{"databases", FuzzDatabases},
+                                           Target{"compressed_input", FuzzCompressedInput}),
                          [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace

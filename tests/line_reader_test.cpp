@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: MIT
 // Whole lines of any length, joined from the scanner's tokens.
-#include "line_reader.h"
+#include "input/line_reader.h"
 
 #include <gtest/gtest.h>
 

@@ -138,11 +138,12 @@ TEST_F(Makedb, ATruncatedGzipFileIsAnError) {
   gzFile gz = gzopen((dir_ / "input.gz").c_str(), "wb");
   gzwrite(gz, fasta.data(), static_cast<unsigned>(fasta.size()));
   gzclose(gz);
+  // Without its trailer (CRC and length) every line is read; the end is missing.
   std::filesystem::resize_file(dir_ / "input.gz",
-                               std::filesystem::file_size(dir_ / "input.gz") - 12);
+                               std::filesystem::file_size(dir_ / "input.gz") - 8);
   const ProcessResult r = RunMakedb({"sequences", dir_ / "input.gz", root_});
-  EXPECT_EQ(r.err,
-            "brisel-makedb: " + (dir_ / "input.gz") + ": read error: unexpected end of file\n");
+  EXPECT_EQ(r.err, "brisel-makedb: " + (dir_ / "input.gz") +
+                       ":2002: the gzip data is cut short; reading stopped in this line\n");
   EXPECT_EQ(r.status, 1);
 }
 
@@ -237,6 +238,58 @@ TEST_F(MakedbShards, GzipInputIsReadTwice) {
   const ProcessResult r = RunMakedb({"sequences", "-q", "--shards", "2", dir_ / "input.gz", root_});
   ASSERT_EQ(r.status, 0) << r.err;
   CheckShards(2);
+}
+
+// The shell loop over a manifest that the README gives, run as written there.
+std::string ReadmeShardLoop() {
+  const std::string readme = ReadFile(BRISEL_DATA_DIR "/../README.md");
+  const std::string build = "brisel-makedb sequences --shard-size 4G uniprot.fasta.gz db/uniprot\n";
+  const std::size_t start = readme.find(build);
+  if (start == std::string::npos) return "";
+  const std::size_t loop = start + build.size();
+  return readme.substr(loop, readme.find("```", loop) - loop);
+}
+
+TEST_F(MakedbShards, TheReadmeLoopStopsAndFailsAtAFailedShard) {
+  const std::string loop = ReadmeShardLoop();
+  ASSERT_NE(loop.find("brisel-search"), std::string::npos) << "the README's loop is gone";
+  std::filesystem::create_directory(dir_ / "db");
+  ASSERT_EQ(
+      RunMakedb({"motifs", "-q", BRISEL_DATA_DIR "/site-patterns.txt", dir_ / "db/prosite"}).status,
+      0);
+  ASSERT_EQ(RunMakedb({"sequences", "-q", "--shards", "3", kSample, dir_ / "db/uniprot"}).status,
+            0);
+  const std::string searchDirectory = std::filesystem::path(BRISEL_SEARCH_PATH).parent_path();
+  RunOptions options;
+  options.workingDirectory = dir_.path().string();
+  const auto runLoop = [&] {
+    return RunProgram("/bin/bash", "bash", {"-c", "PATH=" + searchDirectory + ":$PATH\n" + loop},
+                      options);
+  };
+  const std::string all = RunSearch({"-l", "-m", dir_ / "db/prosite", "-s", dir_ / "whole"}).out;
+
+  ProcessResult r = runLoop();
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_TRUE(ReadFile(dir_ / "hits.txt") == all);
+
+  WriteFile(dir_ / "db/uniprot.shards", "uniprot.1\r\nuniprot.2\r\nuniprot.3\r\n");
+  r = runLoop();
+  EXPECT_EQ(r.status, 0) << r.err << " (a manifest with CRLF line ends)";
+  EXPECT_TRUE(ReadFile(dir_ / "hits.txt") == all);
+
+  std::filesystem::remove(dir_ / "db/uniprot.2-stats");
+  r = runLoop();
+  EXPECT_EQ(r.status, 1);
+  EXPECT_TRUE(
+      r.err.ends_with("brisel-search: cannot open stats file 'db/uniprot.2-stats': No "
+                      "such file or directory\n"))
+      << r.err;
+  EXPECT_TRUE(ReadFile(dir_ / "hits.txt") ==
+              RunSearch({"-l", "-m", dir_ / "db/prosite", "-s", dir_ / "db/uniprot.1"}).out)
+      << "the third shard is not searched";
+
+  std::filesystem::remove(dir_ / "db/uniprot.shards");
+  EXPECT_NE(runLoop().status, 0) << "a missing manifest";
 }
 
 TEST_F(MakedbShards, FaultsWriteNothing) {
@@ -353,19 +406,39 @@ TEST_F(Makedb, MalformedPatternsAreReportedWithLineAndColumn) {
 }
 
 TEST_F(Makedb, LargeExpansionsAreKeptWithAWarningAndHugeOnesSkipped) {
-  const ProcessResult r =
-      Motifs("x(1,10)-A-x(1,10)-x(1,11)\twide\nR-G-D\nx(1,50)-A-x(1,50)-x(1,50)\nC-x(1,1000)-C\n");
+  const ProcessResult r = Motifs(
+      "x(1,10)-A-x(1,10)-C-x(1,11)\twide\nR-G-D\nx(1,50)-A-x(1,50)-C-x(1,50)\nC-x(1,1000)-C\n");
   ASSERT_EQ(r.status, 0);
   EXPECT_EQ(r.err, "brisel-makedb: " + input_ +
                        ":1: warning: pattern 'wide' expands into 1100 motifs\n"
                        "brisel-makedb: " +
                        input_ +
-                       ":3: warning: skipping pattern 'x(1,50)-A-x(1,50)-x(1,50)': it expands "
+                       ":3: warning: skipping pattern 'x(1,50)-A-x(1,50)-C-x(1,50)': it expands "
                        "into more than 100000 motifs\n"
                        "2101 motifs from 4 patterns (1 skipped) written to " +
                        root_ + "\n");
   EXPECT_EQ(Block("-stats").substr(0, 5), "2101\n");
   EXPECT_FALSE(std::filesystem::exists(root_ + "-anchors.bin")) << "no motif is anchored";
+}
+
+TEST_F(Makedb, ChoicesThatGiveIdenticalMotifsAreStoredOnce) {
+  // A-x(0,1)-x(0,1)-C gives A-x-C twice; x(1,2) twenty times has 2^20 choices
+  // but 21 distinct motifs, and the limits count distinct motifs.
+  std::string twenty = "x(1,2)";
+  for (int i = 1; i < 20; ++i)
+    twenty += "-x(1,2)";
+  ASSERT_EQ(Motifs("A-x(0,1)-x(0,1)-C\tdup\n" + twenty + "\ttwenty\n", {"--keep-order"}).status, 0);
+  EXPECT_EQ(Block("-stats"), std::to_string(3 + 21) + "\n" +
+                                 std::to_string(2 + 3 + 4 + (20 + 40) * 21 / 2) + "\n" +
+                                 std::to_string(3 * 3 + 21 * 6) + "\n");
+  EXPECT_EQ(Unsigned("-bitIndices.bin")[3], 2u + 3 + 4);
+
+  // The hit AGC is reported, and its expectation counted, once.
+  ASSERT_EQ(Motifs("A-x(0,1)-x(0,1)-C\tdup\n").status, 0);
+  WriteFile(dir_ / "agc", "AGC\n");
+  const ProcessResult search = RunSearch({"-l", "-m", root_, "-b", "-s", dir_ / "agc", "-e", "2"});
+  ASSERT_EQ(search.status, 0) << search.err;
+  EXPECT_EQ(search.out, "1.24e-03|0.999|1.239e-03|dup|AGC|1|3\n");
 }
 
 TEST_F(Makedb, AnchoredPatternsGiveAnAnchorsBlock) {
@@ -418,6 +491,40 @@ TEST_F(Makedb, ARebuildWithoutAnchoredMotifsRemovesTheAnchorsBlock) {
   const ProcessResult failed = Motifs("E-L>\nW-[W\n");
   ASSERT_EQ(failed.status, 1);
   EXPECT_FALSE(std::filesystem::exists(root_ + "-anchors.bin")) << "a failed build adds nothing";
+}
+
+TEST_F(Makedb, APrositeFileCutShort) {
+  const std::string entry =
+      "ID   RGD; PATTERN.\nAC   PS00016;\nDE   Cell attachment sequence.\nPA   R-G-D.\n";
+  // Cut before its first "//": still a data file, and its entry is unfinished.
+  ProcessResult r = Motifs("CC   header\n\n" + entry);
+  EXPECT_EQ(r.err, "brisel-makedb: " + input_ +
+                       ":1: the entry that starts on this line is not ended by a '//' line\n");
+  EXPECT_EQ(r.status, 1);
+  EXPECT_EQ(ListDirectory(dir_.path()), std::vector<std::string>{"input"});
+  r = Motifs(entry + "//\r\n" + entry + "CC   /TAXO-RANGE=??E?V;\n");
+  EXPECT_EQ(r.err, "brisel-makedb: " + input_ +
+                       ":6: the entry that starts on this line is not ended by a '//' line\n");
+  // Complete files, with CRLF line ends or '#' lines, are read as before.
+  r = Motifs("# an excerpt\n" + entry + "//\r\n\n" + entry + "//\n");
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(Block("-records.bin"), "PS00016 RGDPS00016 RGD");
+}
+
+TEST_F(Makedb, ControlBytesInMessagesAreEscaped) {
+  ProcessResult r = Motifs(std::string("R-G-D\tPS\0REC\n", 13));
+  EXPECT_EQ(r.err, "brisel-makedb: " + input_ +
+                       ":1: the record 'PS\\x00REC' contains a NUL byte, which would cut it "
+                       "short\n");
+  EXPECT_EQ(r.status, 1);
+  r = Motifs(std::string("R-G\0\x1b-D\tRGD\n", 12));
+  EXPECT_EQ(r.err, "brisel-makedb: " + input_ +
+                       ":1:4: unexpected byte 0x00 in pattern 'R-G\\x00\\x1B-D'\n");
+  WriteFile(input_, "R-G-D\n");
+  const ProcessResult root = RunMakedb({"motifs", "-q", input_, dir_ / "no\ndir/db"});
+  EXPECT_EQ(root.err, "brisel-makedb: " + dir_.path().string() +
+                          "/no\\ndir/db-logSpecificities.bin: cannot create: No such file or "
+                          "directory\n");
 }
 
 TEST_F(Makedb, RecordsThatWouldBreakTheHitLine) {

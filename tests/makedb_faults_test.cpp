@@ -124,6 +124,32 @@ TEST_F(MakedbFaults, ABuildKilledMidWayLeavesTheOldDatabaseIntact) {
   std::erase_if(after,
                 [](const auto& file) { return file.first.find(".tmp-") != std::string::npos; });
   EXPECT_EQ(after, before_) << "only the killed build's temporary files may be added";
+  // The next build of the root clears them away.
+  EXPECT_EQ(RunMakedb({"sequences", "-q", dir_ / "old.fa", root_}).status, 0);
+  EXPECT_EQ(Snapshot(dbDir_), before_);
+}
+
+TEST_F(MakedbFaults, ABuildRemovesOnlyItsRootsStaleTemporaryFiles) {
+  const std::vector<std::string> stale = {
+      "sprot-names.bin.tmp-a1B2c3",      "sprot-stats.tmp-XXXXXX",  "sprot-anchors.bin.tmp-000000",
+      "sprot.12-offsets.bin.tmp-zzzzzz", "sprot.shards.tmp-Q9q9Q9", "sprot-replacing.tmp-abcdef"};
+  const std::vector<std::string> kept = {
+      "other-names.bin.tmp-a1B2c3",  // another root
+      "sprotx-stats.tmp-a1B2c3",     // another root
+      "sprot-names.bin.tmp-a1B2",    // not a temporary name of the builder
+      "sprot-notes.txt.tmp-a1B2c3",  // not a file of a database
+      "sprot.x-stats.tmp-a1B2c3",    // not a shard
+      "sprot-names.bin.tmp-a1B2c3.bak"};
+  for (const auto& names : {stale, kept})
+    for (const std::string& name : names)
+      WriteFile(dbDir_ / name, "x");
+  ASSERT_EQ(RunMakedb({"motifs", "-q", std::string(BRISEL_DATA_DIR) + "/site-patterns.txt", root_})
+                .status,
+            0);
+  for (const std::string& name : stale)
+    EXPECT_FALSE(std::filesystem::exists(dbDir_ / name)) << name;
+  for (const std::string& name : kept)
+    EXPECT_TRUE(std::filesystem::exists(dbDir_ / name)) << name;
 }
 
 TEST_F(MakedbFaults, ABuildInterruptedBySigtermCleansUp) {

@@ -2,7 +2,7 @@
 // The hit-line numbers must be byte for byte what snprintf writes: every value
 // of a large generated set goes through both and the first difference is
 // reported with the value's bits.
-#include "number_format.h"
+#include "output/number_format.h"
 
 #include <gtest/gtest.h>
 

@@ -2,7 +2,7 @@
 // The escaping of the tsv and gff3 fields, byte by byte against the rules
 // written out independently: every one of the 256 byte values, alone and
 // between plain text, and the cut at the first NUL byte.
-#include "output_format.h"
+#include "output/output_formats.h"
 
 #include <gtest/gtest.h>
 

@@ -4,21 +4,25 @@
 // sequence counts and on residues, reports are spilled in the middle of a
 // sequence and workers wait on their chunk's bound and on the open-chunk
 // limit: both streams must still be byte for byte those of one thread. And a
-// failed write must end every thread count's search.
+// failed write, or the caller's cancel flag, must end every thread count's
+// search.
 #include "parallel/parallel_search.h"
 
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <random>
 #include <string>
 #include <vector>
 
-#include "motif_database.h"
+#include "database/motif_database.h"
+#include "database/sequence_database.h"
+#include "input/line_reader.h"
+#include "output/hit_lines.h"
 #include "scanner.h"
-#include "sequence_database.h"
-#include "support/memory_stream.h"
 #include "support/motif_db.h"
 #include "support/sequence_db.h"
 #include "support/temp_dir.h"
@@ -52,32 +56,38 @@ class ParallelSearchLoops : public ::testing::Test {
                                          MakeMotif({"A", "A"}, 0.01, 0.0, "AA")});
     MapMotifBlocksToMemory(1, &motifs_, (dir_ / "motifs").c_str());
     MapSequenceBlocksToMemory(1, &sequences_, (dir_ / "sequences").c_str());
+    rows_ = MakePipeRows(motifs_);
   }
   void TearDown() override {
     UnmapSequenceBlocksFromMemory(&sequences_);
     UnmapMotifBlocksFromMemory(&motifs_);
   }
 
-  Streams Indexed(unsigned threads, const ParallelLimits& limits, std::FILE* out = nullptr) {
-    SearchEngine engine(motifs_, 1e9, SearchKind::kIndexed);
-    MemoryStream outStream, errStream;
+  // Both searches with their hits in `out`, or in memory.
+  Streams Indexed(unsigned threads, const ParallelLimits& limits, OutputStream* out = nullptr,
+                  const std::atomic<bool>* cancel = nullptr) {
+    SearchEngine engine(motifs_, 1e9, SearchKind::kIndexed, *rows_);
+    StringStream outStream, errStream;
     SearchDatabaseSequences(engine, sequences_, numSequences, threads,
-                            out != nullptr ? out : outStream.file(), errStream.file(), limits);
-    return {outStream.Take(), errStream.Take()};
+                            {out != nullptr ? *out : outStream, errStream, cancel}, limits);
+    return {std::move(outStream.text()), std::move(errStream.text())};
   }
 
-  Streams Scan(unsigned threads, const ParallelLimits& limits, std::FILE* out = nullptr) {
-    SearchEngine engine(motifs_, 1e9, SearchKind::kScan);
+  Streams Scan(unsigned threads, const ParallelLimits& limits, OutputStream* out = nullptr,
+               const std::atomic<bool>* cancel = nullptr) {
+    SearchEngine engine(motifs_, 1e9, SearchKind::kScan, *rows_);
     const ScannerPtr scanner(NewScannerFromFilename((dir_ / "sequences.fa").c_str(), "\n", 1));
-    MemoryStream outStream, errStream;
-    SearchFastaRecords(engine, scanner.get(), threads, out != nullptr ? out : outStream.file(),
-                       errStream.file(), limits);
-    return {outStream.Take(), errStream.Take()};
+    FastaLineRecords records(scanner.get());
+    StringStream outStream, errStream;
+    SearchRecords(engine, records, threads, {out != nullptr ? *out : outStream, errStream, cancel},
+                  limits);
+    return {std::move(outStream.text()), std::move(errStream.text())};
   }
 
   TempDir dir_;
   motifMappedMemoryCDT motifs_{};
   sequenceMappedMemoryCDT sequences_{};
+  std::unique_ptr<HitLineFormatter> rows_;
 };
 
 TEST_F(ParallelSearchLoops, TinyChunksAndPiecesKeepBothStreams) {
@@ -105,14 +115,47 @@ TEST_F(ParallelSearchLoops, AFailedWriteEndsTheSearch) {
     std::FILE* full = std::fopen("/dev/full", "w");
     ASSERT_NE(full, nullptr);
     std::setvbuf(full, nullptr, _IONBF, 0);
-    const Streams indexed = Indexed(threads, kTinyLimits, full);
-    EXPECT_NE(std::ferror(full), 0);
+    FileStream indexedOut(full);
+    const Streams indexed = Indexed(threads, kTinyLimits, &indexedOut);
+    EXPECT_EQ(indexedOut.error(), ENOSPC);
     EXPECT_LT(indexed.err.size(), all.err.size()) << "the progress lines stop early";
     std::clearerr(full);
-    const Streams scan = Scan(threads, kTinyLimits, full);
-    EXPECT_NE(std::ferror(full), 0);
+    FileStream scanOut(full);
+    const Streams scan = Scan(threads, kTinyLimits, &scanOut);
+    EXPECT_EQ(scanOut.error(), ENOSPC);
     EXPECT_LT(scan.err.size(), all.err.size());
     std::fclose(full);
+  }
+}
+
+TEST_F(ParallelSearchLoops, ARaisedCancelFlagEndsTheSearch) {
+  const Streams all = Indexed(1, {});
+  // A stream that raises the flag once it has taken a few pieces.
+  class CancellingStream final : public OutputStream {
+   public:
+    explicit CancellingStream(std::atomic<bool>& cancel) : cancel_(cancel) {}
+    bool Write(std::string_view bytes) override {
+      text += bytes;
+      if (++writes_ == 3) cancel_ = true;
+      return true;
+    }
+    std::string text;
+
+   private:
+    std::atomic<bool>& cancel_;
+    int writes_ = 0;
+  };
+  for (unsigned threads : {1u, 2u, 7u}) {
+    SCOPED_TRACE(threads);
+    std::atomic<bool> cancel{false};
+    CancellingStream out(cancel);
+    const Streams indexed = Indexed(threads, kTinyLimits, &out, &cancel);
+    EXPECT_LT(indexed.err.size(), all.err.size()) << "the progress lines stop early";
+    EXPECT_EQ(all.out.substr(0, out.text.size()), out.text) << "what was written is a prefix";
+    cancel = false;
+    CancellingStream scanOut(cancel);
+    const Streams scan = Scan(threads, kTinyLimits, &scanOut, &cancel);
+    EXPECT_LT(scan.err.size(), all.err.size());
   }
 }
 

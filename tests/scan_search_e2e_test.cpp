@@ -3,8 +3,10 @@
 // Standard output, standard error and the exit status are compared byte for
 // byte.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <cmath>
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -276,6 +278,60 @@ TEST_F(ScanSearch, AMissingSequenceFile) {
   EXPECT_EQ(r.out, "");
   EXPECT_EQ(r.err, "\nbrisel-search: cannot open sequence file '" + (dir_ / "absent.fa") +
                        "': No such file or directory\n");
+  EXPECT_EQ(r.status, 1);
+}
+
+TEST_F(ScanSearch, ADirectoryOrAFailedReadIsNotAnEmptyInput) {
+  WriteMotifDatabase(root_, WorkedExample());
+  const ProcessResult directory = RunSearch({"-l", "-b", "-m", root_, "-s", dir_.path()});
+  EXPECT_EQ(directory.out, "");
+  EXPECT_EQ(directory.err, "\nbrisel-search: cannot open sequence file '" + dir_.path().string() +
+                               "': Is a directory\n");
+  EXPECT_EQ(directory.status, 1);
+  // Reading this process's memory from address 0 fails with EIO.
+  const ProcessResult failed = RunSearch({"-l", "-bf", "-m", root_, "-s", "/proc/self/mem"});
+  EXPECT_EQ(failed.err,
+            "\n\nbrisel-search: cannot read sequence file '/proc/self/mem': Input/output error\n");
+  EXPECT_EQ(failed.status, 1);
+}
+
+TEST_F(ScanSearch, APipeIsReadLikeAFile) {
+  WriteMotifDatabase(root_, WorkedExample());
+  const ProcessResult r = RunProgram("/bin/bash", "bash",
+                                     {"-c", std::string(BRISEL_SEARCH_PATH) + " -l -bf -m " +
+                                                root_ + " -s <(printf '>first\\nGAKLMAKIM\\n')"});
+  EXPECT_EQ(r.out, std::string(">first\n") + kWorkedHits);
+  EXPECT_EQ(r.status, 0) << r.err;
+}
+
+TEST_F(ScanSearch, AStatsFileThatHoldsNoCountsOrIsNoFile) {
+  WriteMotifDatabase(root_, WorkedExample());
+  WriteFile(input_, "GAKLMAKIM\n");
+  const std::string stats = root_ + "-stats";
+  const auto search = [&] { return RunSearch({"-l", "-b", "-m", root_, "-s", input_}); };
+  WriteFile(stats, "");
+  ProcessResult r = search();
+  EXPECT_EQ(r.out, "");
+  EXPECT_EQ(r.err, "brisel-search: " + stats + ": file is empty\n");
+  EXPECT_EQ(r.status, 1);
+  WriteFile(stats, "2\r\n-1\r\n5\r\n");
+  r = search();
+  EXPECT_EQ(r.err,
+            "brisel-search: " + stats + ":2: count '-1' is out of range (0 to 4294967295)\n");
+  EXPECT_EQ(r.status, 1);
+  // A FIFO is refused at once: the search never waits for a writer.
+  std::filesystem::remove(stats);
+  ASSERT_EQ(::mkfifo(stats.c_str(), 0600), 0);
+  r = search();
+  EXPECT_EQ(r.err, "brisel-search: " + stats + ": not a regular file\n");
+  EXPECT_EQ(r.status, 1);
+}
+
+TEST_F(ScanSearch, ControlCharactersInAQuotedPathAreEscaped) {
+  // A shard name read from a manifest with CRLF line ends.
+  const ProcessResult r = RunSearch({"-l", "-b", "-m", root_ + "\r", "-s", input_});
+  EXPECT_EQ(r.err, "brisel-search: cannot open stats file '" + root_ +
+                       "\\r-stats': No such file or directory\n");
   EXPECT_EQ(r.status, 1);
 }
 

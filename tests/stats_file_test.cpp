@@ -1,66 +1,89 @@
 // SPDX-License-Identifier: MIT
-// The stats file reader: token rules, strtoul rules and 32-bit clamping.
-#include "stats_file.h"
+// The stats file reader: the counts of valid files, and a one-line fault for
+// every file that does not hold three counts.
+#include "database/stats_file.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
-#include <cerrno>
+#include <string>
 
 #include "support/temp_dir.h"
 
 namespace {
 
-StatsCounts CountsOf(std::string_view text) {
-  TempDir dir;
-  WriteFile(dir / "db-stats", text);
-  StatsCounts counts{7, 7, 7};
-  EXPECT_TRUE(ReadStatsFile((dir / "db-stats").c_str(), counts));
-  return counts;
-}
+class StatsFile : public ::testing::Test {
+ protected:
+  StatsCounts CountsOf(std::string_view text) {
+    WriteFile(path_, text);
+    StatsCounts counts{7, 7, 7};
+    const auto fault = ReadStatsFile(path_.c_str(), counts);
+    EXPECT_FALSE(fault) << *fault;
+    return counts;
+  }
+  std::string FaultOf(std::string_view text) {
+    WriteFile(path_, text);
+    return FaultAt(path_);
+  }
+  static std::string FaultAt(const std::string& path) {
+    StatsCounts counts{};
+    const auto fault = ReadStatsFile(path.c_str(), counts);
+    EXPECT_TRUE(fault) << path << " read as " << counts[0] << ", " << counts[1] << ", "
+                       << counts[2];
+    return fault.value_or("");
+  }
 
-TEST(StatsNumber, FollowsStrtoulRules) {
-  EXPECT_EQ(ParseStatsNumber("42"), 42u);
-  EXPECT_EQ(ParseStatsNumber("  +42"), 42u);
-  EXPECT_EQ(ParseStatsNumber("42 motifs"), 42u);
-  EXPECT_EQ(ParseStatsNumber("42\r"), 42u);
-  EXPECT_EQ(ParseStatsNumber("abc"), 0u);
-  EXPECT_EQ(ParseStatsNumber(""), 0u);
-  EXPECT_EQ(ParseStatsNumber("- 5"), 0u) << "digits must follow the sign";
-  EXPECT_EQ(ParseStatsNumber("+-5"), 0u);
-}
+  TempDir dir_;
+  std::string path_ = dir_ / "db-stats";
+};
 
-TEST(StatsNumber, ClampsAndWrapsLikeA32BitStrtoul) {
-  EXPECT_EQ(ParseStatsNumber("4294967295"), 4294967295u);
-  EXPECT_EQ(ParseStatsNumber("4294967296"), 4294967295u);
-  EXPECT_EQ(ParseStatsNumber("99999999999999999999999"), 4294967295u);
-  EXPECT_EQ(ParseStatsNumber("-1"), 4294967295u);
-  EXPECT_EQ(ParseStatsNumber("-5"), 4294967291u);
-  EXPECT_EQ(ParseStatsNumber("-4294967296"), 4294967295u);
-}
-
-TEST(StatsFile, ReadsThreeCounts) {
+TEST_F(StatsFile, ReadsThreeCounts) {
   EXPECT_EQ(CountsOf("3\n12\n40\n"), (StatsCounts{3, 12, 40}));
   EXPECT_EQ(CountsOf("\n\n3\n\n12\n\n\n40"), (StatsCounts{3, 12, 40})) << "blank lines";
-  EXPECT_EQ(CountsOf("3\r\n12 bits\r\nforty\n"), (StatsCounts{3, 12, 0}));
-  EXPECT_EQ(CountsOf("3\n12\n40\n99\n"), (StatsCounts{3, 12, 40})) << "the rest is unread";
+  EXPECT_EQ(CountsOf("3\r\n12 bits\r\n  +40\tresidues\n"), (StatsCounts{3, 12, 40}));
+  EXPECT_EQ(CountsOf("3\r\n\r\n12\r\n \t\r\n40\r\n"), (StatsCounts{3, 12, 40}))
+      << "a line of white space is blank";
+  EXPECT_EQ(CountsOf("3\n12\n40\n99\nanything\n"), (StatsCounts{3, 12, 40}))
+      << "the rest is unread";
+  EXPECT_EQ(CountsOf("0\n0\n0\n"), (StatsCounts{0, 0, 0})) << "an empty database";
 }
 
-TEST(StatsFile, MissingCountsReadAsZero) {
-  EXPECT_EQ(CountsOf("3\n12\n"), (StatsCounts{3, 12, 0}));
-  EXPECT_EQ(CountsOf(""), (StatsCounts{0, 0, 0}));
+TEST_F(StatsFile, ACountMayHaveAnyNumberOfDigits) {
+  EXPECT_EQ(CountsOf("4294967295\r\n4294967295 ok\n00000000000000000000042\n"),
+            (StatsCounts{4294967295u, 4294967295u, 42}));
+  EXPECT_EQ(CountsOf("-0\n+0\n1" + std::string(100000, ' ') + "x\n"), (StatsCounts{0, 0, 1}));
 }
 
-TEST(StatsFile, ANumberOfMoreThanTenCharactersIsSplit) {
-  EXPECT_EQ(CountsOf("123456789012\n5\n"), (StatsCounts{1234567890, 12, 5}));
-  EXPECT_EQ(CountsOf("00000000001\n2\n3\n"), (StatsCounts{0, 1, 2}));
+TEST_F(StatsFile, ACountOutOfRangeIsQuotedAsWritten) {
+  EXPECT_EQ(FaultOf("3\n-1\n4\n"), path_ + ":2: count '-1' is out of range (0 to 4294967295)");
+  EXPECT_EQ(FaultOf("\n\n4294967296\n1\n1\n"),
+            path_ + ":3: count '4294967296' is out of range (0 to 4294967295)");
+  EXPECT_EQ(FaultOf("1\n2\n" + std::string(40, '9') + "\n"),
+            path_ + ":3: count '999999999999999999999999...' is out of range (0 to 4294967295)");
 }
 
-TEST(StatsFile, AMissingFileIsReportedToTheCaller) {
-  TempDir dir;
-  StatsCounts counts{};
-  errno = 0;
-  EXPECT_FALSE(ReadStatsFile((dir / "none-stats").c_str(), counts));
-  EXPECT_EQ(errno, ENOENT);
+TEST_F(StatsFile, LinesThatHoldNoCount) {
+  EXPECT_EQ(FaultOf("3\nabc\n4\n"), path_ + ":2: 'abc' is not a count");
+  EXPECT_EQ(FaultOf("3\n - 5\n4\n"), path_ + ":2: ' - 5' is not a count");
+  EXPECT_EQ(FaultOf(std::string("3\n\0 1\r\n4\n", 10)), path_ + ":2: '\\x00 1\\r' is not a count")
+      << "one line, not cut at the NUL";
+}
+
+TEST_F(StatsFile, EmptyAndShortFiles) {
+  EXPECT_EQ(FaultOf(""), path_ + ": file is empty");
+  EXPECT_EQ(FaultOf("\n\r\n"), path_ + ": file ends after 0 of its 3 counts");
+  EXPECT_EQ(FaultOf("3\n12\n"), path_ + ": file ends after 2 of its 3 counts");
+}
+
+TEST_F(StatsFile, OnlyARegularFileIsRead) {
+  EXPECT_EQ(FaultAt(dir_.path().string()), dir_.path().string() + ": is a directory");
+  // A FIFO without a writer: opened without waiting and refused at once.
+  const std::string fifo = dir_ / "fifo-stats";
+  ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+  EXPECT_EQ(FaultAt(fifo), fifo + ": not a regular file");
+  EXPECT_EQ(FaultAt("/dev/null"), "/dev/null: not a regular file");
+  EXPECT_EQ(FaultAt(dir_ / "none-stats"),
+            "cannot open stats file '" + (dir_ / "none-stats") + "': No such file or directory");
 }
 
 }  // namespace

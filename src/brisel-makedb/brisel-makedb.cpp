@@ -4,21 +4,20 @@
 //
 // Every failure is one line on standard error, "brisel-makedb: " followed by
 // the input or output file and the problem, and exit status 1; a failed build
-// changes no file of an existing database and leaves no temporary file.
+// changes no file of an existing database and leaves no temporary file. Paths,
+// records and patterns in messages have their control bytes escaped
+// (message_text.h).
 #include <cstdint>
 #include <cstdio>
 #include <new>
 #include <string>
 #include <vector>
 
-#include "build_error.h"
-#include "input_file.h"
+#include "api/builds.h"
+#include "error.h"
 #include "makedb_command_line.h"
-#include "motif_builder.h"
-#include "pattern_sources.h"
-#include "progress_line.h"
-#include "sequence_build.h"
-#include "staged_files.h"
+#include "output/message_text.h"
+#include "output/output_streams.h"
 
 namespace {
 
@@ -27,39 +26,41 @@ std::string Count(std::uint64_t n, const char* noun) {
   return std::to_string(n) + " " + noun + (n == 1 ? "" : "s");
 }
 
-void BuildSequenceDatabase(const MakedbOptions& options) {
-  const SequenceBuildSummary summary = BuildSequenceDatabases(options);
+void BuildSequenceDatabase(const MakedbOptions& options, OutputStream& messages) {
+  const brisel::SequenceBuild summary = brisel::BuildSequenceDatabase(
+      options.input, options.root, {options.shards, options.shardSize, &messages, options.quiet});
   if (options.quiet) return;
   std::fprintf(stderr, "%s, %s written to ", Count(summary.sequences, "sequence").c_str(),
                Count(summary.residues, "residue").c_str());
   if (summary.shards == 0) {
-    std::fprintf(stderr, "%s\n", options.root.c_str());
+    std::fprintf(stderr, "%s\n", EscapedText(options.root).c_str());
   } else {
     std::fprintf(stderr, "%s listed in %s.shards\n", Count(summary.shards, "shard").c_str(),
-                 options.root.c_str());
+                 EscapedText(options.root).c_str());
   }
 }
 
-void BuildMotifDatabase(const MakedbOptions& options) {
-  InputFile input(options.input);
-  std::vector<PatternSource> sources;
-  {
-    ProgressLine progress(options.quiet, input);
-    sources = ReadPatternSources(input, progress);
-  }
-  MotifDatabaseBuilder builder(options.keepOrder);
-  builder.AddPatterns(input, sources);
-  StagedDatabase database(options.root);
-  builder.Write(database);
-  database.Commit();
-  builder.RemoveStaleAnchors(database);
+void SplitSequenceInput(const MakedbOptions& options, OutputStream& messages) {
+  const brisel::SequenceBuild summary = brisel::SplitSequenceFile(
+      options.input, options.root, {options.shards, options.shardSize, &messages, options.quiet});
+  if (options.quiet) return;
+  std::string pieces = brisel::SplitPiecePath(options.root, 1);
+  if (summary.shards > 1) pieces += " to " + brisel::SplitPiecePath(options.root, summary.shards);
+  std::fprintf(stderr, "%s, %s split into %s, %s\n", Count(summary.sequences, "sequence").c_str(),
+               Count(summary.residues, "residue").c_str(),
+               Count(summary.shards, "FASTA file").c_str(), pieces.c_str());
+}
+
+void BuildMotifDatabase(const MakedbOptions& options, OutputStream& messages) {
+  const brisel::MotifBuild summary = brisel::BuildMotifDatabase(
+      options.input, options.root, {options.keepOrder, &messages, options.quiet});
   if (!options.quiet) {
-    std::fprintf(stderr, "%s from %s", Count(builder.motifs(), "motif").c_str(),
-                 Count(builder.patterns(), "pattern").c_str());
-    if (builder.skipped() > 0) {
-      std::fprintf(stderr, " (%llu skipped)", static_cast<unsigned long long>(builder.skipped()));
+    std::fprintf(stderr, "%s from %s", Count(summary.motifs, "motif").c_str(),
+                 Count(summary.patterns, "pattern").c_str());
+    if (summary.skipped > 0) {
+      std::fprintf(stderr, " (%llu skipped)", static_cast<unsigned long long>(summary.skipped));
     }
-    std::fprintf(stderr, " written to %s\n", options.root.c_str());
+    std::fprintf(stderr, " written to %s\n", EscapedText(options.root).c_str());
   }
 }
 
@@ -69,6 +70,7 @@ int main(int argc, char* argv[]) {
   try {
     const MakedbOptions options =
         ParseMakedbOptions(std::vector<std::string>(argv + 1, argv + argc));
+    FileStream messages(stderr);
     switch (options.command) {
       case MakedbCommand::kHelp:
         std::fputs(kMakedbUsage, stdout);
@@ -77,13 +79,16 @@ int main(int argc, char* argv[]) {
         std::fputs("brisel-makedb " BRISEL_VERSION "\n", stdout);
         break;
       case MakedbCommand::kSequences:
-        BuildSequenceDatabase(options);
+        BuildSequenceDatabase(options, messages);
+        break;
+      case MakedbCommand::kSplit:
+        SplitSequenceInput(options, messages);
         break;
       case MakedbCommand::kMotifs:
-        BuildMotifDatabase(options);
+        BuildMotifDatabase(options, messages);
         break;
     }
-  } catch (const BuildError& error) {
+  } catch (const brisel::Error& error) {
     std::fprintf(stderr, "brisel-makedb: %s\n", error.what());
     return 1;
   } catch (const std::bad_alloc&) {

@@ -7,15 +7,24 @@
 // line". It unwinds to the entry point, which prints it after "brisel-makedb: "
 // and exits with status 1; on the way the staged output files remove
 // themselves, so a failed build leaves no file behind and changes none.
+//
+// The message quotes the user's text (paths, records, patterns, names) as it
+// is; the error stores it with its control bytes escaped (message_text.h), so
+// that it stays one line and a NUL in a record cannot cut it short.
 #ifndef BRISEL_MAKEDB_BUILD_ERROR_H
 #define BRISEL_MAKEDB_BUILD_ERROR_H
 
-#include <stdexcept>
-#include <string>
+#include <string_view>
 
-class BuildError : public std::runtime_error {
+#include "error.h"
+#include "output/message_text.h"
+
+// A fault of the input (or a missing input, kNotFound) or of the output
+// files, as the library reports it.
+class BuildError : public brisel::Error {
  public:
-  using std::runtime_error::runtime_error;
+  explicit BuildError(std::string_view message, Kind kind = Kind::kDamaged, int systemError = 0)
+      : brisel::Error(kind, EscapedText(message), systemError) {}
 };
 
 #endif  // BRISEL_MAKEDB_BUILD_ERROR_H

@@ -19,18 +19,18 @@ namespace {
 }  // namespace
 
 void WriteStagedBlock(StagedDatabase& database, std::string_view suffix, DArray array,
-                      BlockKind kind) {
+                      BlockElement element) {
   const std::string path = database.Stage(suffix);
   errno = 0;
   bool written = false;
-  switch (kind) {
-    case BlockKind::kChars:
+  switch (element) {
+    case BlockElement::kChars:
       written = WriteCharsBlockToBinaryFile(array, path.c_str());
       break;
-    case BlockKind::kDoubles:
+    case BlockElement::kDoubles:
       written = WriteDoublesBlockToBinaryFile(array, path.c_str());
       break;
-    case BlockKind::kUnsignedLongs:
+    case BlockElement::kUnsignedLongs:
       written = WriteUnsignedLongsBlockToBinaryFile(array, path.c_str());
       break;
   }

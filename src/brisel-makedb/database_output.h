@@ -9,14 +9,13 @@
 #include <string_view>
 
 #include "darray.h"
+#include "database/block_files.h"
 #include "staged_files.h"
 
-enum class BlockKind { kChars, kDoubles, kUnsignedLongs };
-
-// Writes `array` as the block "<root><suffix>". Throws BuildError naming the
-// block file when it cannot be written.
+// Writes `array` as the block "<root><suffix>" of `element`s. Throws BuildError
+// naming the block file when it cannot be written.
 void WriteStagedBlock(StagedDatabase& database, std::string_view suffix, DArray array,
-                      BlockKind kind);
+                      BlockElement element);
 
 // Writes `text` into the staged file `path`, which will become `finalPath`.
 // Throws BuildError naming the final file when it cannot be written.

@@ -1,11 +1,9 @@
 // SPDX-License-Identifier: MIT
-// fasta_reader.h: splits FASTA text into records.
+// fasta_reader.h: hands the records of a FASTA input to a builder.
 //
-// A line that begins with '>' starts a record; its name is the rest of the line
-// without the '>' and without a final carriage return. The record's sequence is
-// the following lines joined, with spaces, tabs and carriage returns removed and
-// every other byte kept as it stands (case too). Blank lines are passed over;
-// any other text before the first '>' line is an error.
+// The records are read by the rules of FastaRecordReader
+// (input/fasta_record_reader.h), with records of empty sequences taken: a
+// sequence database may hold sequences of length 0.
 #ifndef BRISEL_MAKEDB_FASTA_READER_H
 #define BRISEL_MAKEDB_FASTA_READER_H
 
@@ -25,7 +23,7 @@ class FastaSink {
 };
 
 // Reads every record of `input` into `sink`, a long sequence line in several
-// calls of AddResidues. Throws BuildError.
+// calls of AddResidues, counting the records on `progress`. Throws BuildError.
 void ReadFastaRecords(InputFile& input, FastaSink& sink, ProgressLine& progress);
 
 #endif  // BRISEL_MAKEDB_FASTA_READER_H

@@ -59,12 +59,17 @@ bool IsShardOption(const std::string& word) {
 
 const char kMakedbUsage[] =
     "Usage: brisel-makedb sequences [-q] [--shards N | --shard-size SIZE] INPUT ROOT\n"
+    "       brisel-makedb split [-q] --shards N | --shard-size SIZE INPUT PREFIX\n"
     "       brisel-makedb motifs [-q] [--keep-order] INPUT ROOT\n"
     "       brisel-makedb --help | --version\n"
     "Build a database for brisel-search.\n"
     "\n"
-    "  sequences     INPUT is FASTA (plain or gzip-compressed); builds a sequence\n"
-    "                database\n"
+    "  sequences     INPUT is FASTA; builds a sequence database\n"
+    "  split         writes the records of each shard that sequences would build\n"
+    "                with the same options as a plain FASTA file, PREFIX.1.fasta,\n"
+    "                PREFIX.2.fasta, ...; sequences PREFIX.K.fasta ROOT.K then\n"
+    "                builds shard K byte for byte, so the shards can be built\n"
+    "                at the same time\n"
     "  motifs        INPUT is a PROSITE data file or a list of PROSITE patterns, one\n"
     "                per line followed by its record text; builds a motif database\n"
     "  -q            no progress line and no summary\n"
@@ -75,13 +80,14 @@ const char kMakedbUsage[] =
     "                the same, each shard holding at most SIZE residues (suffixes\n"
     "                K, M, G: thousands, millions, billions)\n"
     "\n"
-    "INPUT - reads standard input. ROOT is the database's root path, as\n"
-    "brisel-search -l takes it: brisel-makedb sequences proteins.fa db/sprot\n"
-    "writes db/sprot-stats and db/sprot-*.bin. An existing database at ROOT is\n"
-    "replaced only once the new one has been written in full. A database holds at\n"
-    "most 4294967295 residues and 165191049 sequences; split larger inputs into\n"
-    "shards (INPUT must then be a file, plain or gzip, as it is read twice) and\n"
-    "search each shard in the order ROOT.shards lists them.\n";
+    "INPUT - reads standard input. INPUT may be plain or compressed with gzip,\n"
+    "bzip2, xz or zstd, recognised by its first bytes (on standard input too). ROOT\n"
+    "is the database's root path, as brisel-search -l takes it: brisel-makedb\n"
+    "sequences proteins.fa db/sprot writes db/sprot-stats and db/sprot-*.bin. An\n"
+    "existing database at ROOT is replaced only once the new one has been written\n"
+    "in full. A database holds at most 4294967295 residues and 165191049 sequences;\n"
+    "split larger inputs into shards (INPUT must then be a file, not a pipe, as it\n"
+    "is read twice) and search each shard in the order ROOT.shards lists them.\n";
 
 MakedbOptions ParseMakedbOptions(const std::vector<std::string>& words) {
   MakedbOptions options;
@@ -94,6 +100,8 @@ MakedbOptions ParseMakedbOptions(const std::vector<std::string>& words) {
   }
   if (command == "sequences") {
     options.command = MakedbCommand::kSequences;
+  } else if (command == "split") {
+    options.command = MakedbCommand::kSplit;
   } else if (command == "motifs") {
     options.command = MakedbCommand::kMotifs;
   } else {
@@ -112,7 +120,7 @@ MakedbOptions ParseMakedbOptions(const std::vector<std::string>& words) {
       options.quiet = true;
     } else if (word == "--keep-order" && options.command == MakedbCommand::kMotifs) {
       options.keepOrder = true;
-    } else if (options.command == MakedbCommand::kSequences && IsShardOption(word)) {
+    } else if (options.command != MakedbCommand::kMotifs && IsShardOption(word)) {
       const std::size_t equals = word.find('=');
       const std::string option = word.substr(0, equals);
       std::string value;
@@ -135,12 +143,16 @@ MakedbOptions ParseMakedbOptions(const std::vector<std::string>& words) {
       throw BuildError("unknown option '" + word + "' (see brisel-makedb --help)");
     }
   }
+  const char* const output = options.command == MakedbCommand::kSplit ? "PREFIX" : "ROOT";
   if (operands.size() != 2) {
-    throw BuildError(command + " takes INPUT and ROOT (see brisel-makedb --help)");
+    throw BuildError(command + " takes INPUT and " + output + " (see brisel-makedb --help)");
   }
-  if (operands[1].empty()) throw BuildError("the ROOT path is empty");
+  if (operands[1].empty()) throw BuildError(std::string("the ") + output + " path is empty");
   if (options.shards > 0 && options.shardSize > 0) {
     throw BuildError("--shards and --shard-size exclude each other");
+  }
+  if (options.command == MakedbCommand::kSplit && options.shards == 0 && options.shardSize == 0) {
+    throw BuildError("split needs --shards N or --shard-size SIZE (see brisel-makedb --help)");
   }
   if (options.shardSize > kMaxShardSize) {
     throw BuildError("--shard-size is at most " + std::to_string(kMaxShardSize) +

@@ -12,24 +12,20 @@
 #include "brisel.h"
 #include "build_error.h"
 #include "darray.h"
+#include "database/motif_database.h"
 #include "database_output.h"
-#include "motif_database.h"
+#include "output/message_text.h"
+#include "pattern_expansion.h"
 #include "pattern_parser.h"
 
 namespace {
 
-constexpr std::uint64_t kMaxBlockLength = 4294967295u;
-
-void WarnSkipped(const InputFile& input, const PatternSource& source, const char* reason) {
-  std::fprintf(stderr, "brisel-makedb: %s:%llu: warning: skipping pattern '%s': %s\n",
-               input.name().c_str(), static_cast<unsigned long long>(source.line()),
-               source.pattern.c_str(), reason);
-}
-
-void WarnLarge(const InputFile& input, const PatternSource& source, std::uint64_t motifs) {
-  std::fprintf(stderr, "brisel-makedb: %s:%llu: warning: pattern '%s' expands into %llu motifs\n",
-               input.name().c_str(), static_cast<unsigned long long>(source.line()),
-               source.record.c_str(), static_cast<unsigned long long>(motifs));
+// "brisel-makedb: <input>:<line>: warning: <what>".
+void Warn(OutputStream* messages, const InputFile& input, const PatternSource& source,
+          const std::string& what) {
+  if (messages == nullptr) return;
+  messages->Write("brisel-makedb: " + EscapedText(input.name()) + ":" +
+                  std::to_string(source.line()) + ": warning: " + what + "\n");
 }
 
 [[noreturn]] void FailBlockLimits(const InputFile& input, const PatternSource& source) {
@@ -44,7 +40,8 @@ void Append(DArray array, const T& value) {
 
 }  // namespace
 
-MotifDatabaseBuilder::MotifDatabaseBuilder(bool keepOrder) : keepOrder_(keepOrder) {
+MotifDatabaseBuilder::MotifDatabaseBuilder(bool keepOrder, OutputStream* messages)
+    : keepOrder_(keepOrder), messages_(messages) {
   InitializeCharToPercentageMap(charToPercentageMap_);
 }
 
@@ -58,21 +55,30 @@ void MotifDatabaseBuilder::AddPatterns(const InputFile& input,
                        " in pattern '" + source.pattern + "'");
     }
     const Pattern& pattern = std::get<Pattern>(parsed);
-    const std::uint64_t expansions = CountExpansions(pattern, kMaxExpansions);
-    if (expansions > kMaxExpansions) {
-      WarnSkipped(input, source, "it expands into more than 100000 motifs");
+    const DistinctMotifs expansion =
+        ExpandDistinctMotifs(pattern, kMaxExpansions, kMaxExpansionSteps);
+    if (expansion.outcome() != DistinctMotifs::Outcome::kComplete) {
+      Warn(messages_, input, source,
+           "skipping pattern '" + EscapedText(source.pattern) + "': " +
+               (expansion.outcome() == DistinctMotifs::Outcome::kTooManyMotifs
+                    ? "it expands into more than " + std::to_string(kMaxExpansions) + " motifs"
+                    : "its expansion takes more than " + std::to_string(kMaxExpansionSteps) +
+                          " steps"));
       ++skipped_;
       continue;
     }
-    if (expansions > kQuietExpansions) WarnLarge(input, source, expansions);
+    if (expansion.size() > kQuietExpansions) {
+      Warn(messages_, input, source,
+           "pattern '" + EscapedText(source.record) + "' expands into " +
+               std::to_string(expansion.size()) + " motifs");
+    }
     // Refused before the motifs are made: a pattern of many wide motifs could
     // otherwise take more memory than the blocks could ever hold.
-    if (positions_ + CountExpandedPositions(pattern, kMaxBlockLength) > kMaxBlockLength) {
-      FailBlockLimits(input, source);
-    }
+    if (positions_ + expansion.positions() > kMaxBlockLength) FailBlockLimits(input, source);
     const std::size_t record = records_.size();
     records_.push_back(source.record);
-    for (ExpandedMotif& motif : ExpandPattern(pattern)) {
+    for (std::size_t m = 0; m < expansion.size(); ++m) {
+      ExpandedMotif motif = expansion.Motif(m);
       positions_ += motif.positions.size();
       recordChars_ += source.record.size();
       if (motifs_.size() + 1 > kMaxBlockLength - 1 || positions_ > kMaxBlockLength ||
@@ -87,72 +93,93 @@ void MotifDatabaseBuilder::AddPatterns(const InputFile& input,
   }
 }
 
-void MotifDatabaseBuilder::Write(StagedDatabase& database) {
+namespace {
+
+// The view of a block that holds no element.
+alignas(8) const unsigned char kEmptyArray[8] = {};
+
+const void* ArrayView(DArray array) {
+  return ArrayLength(array) == 0 ? kEmptyArray : ArrayNth(array, 0);
+}
+
+}  // namespace
+
+// The nine blocks, and the anchors block when some motif is anchored, as
+// dynamic arrays.
+struct MotifDatabaseBuilder::Blocks {
+  std::array<ArrayPtr, kMotifBlocks.size()> owned;
+  motifMemoryBlockCDT arrays{};
+  ArrayPtr anchors;
+  std::array<std::uint32_t, 3> counts{};
+};
+
+std::shared_ptr<const MotifDatabaseBuilder::Blocks> MotifDatabaseBuilder::MakeBlocks() {
   if (!keepOrder_) {
     std::stable_sort(motifs_.begin(), motifs_.end(), [](const Motif& a, const Motif& b) {
       return a.statistics.specificity < b.statistics.specificity;
     });
   }
-  const unsigned long count = std::max<std::uint64_t>(motifs_.size(), 1);
-  const auto doubles = [&] { return ArrayPtr(ArrayNew(sizeof(double), count, nullptr)); };
-  const auto unsigneds = [&](std::uint64_t n) {
-    return ArrayPtr(ArrayNew(sizeof(std::uint32_t), std::max<std::uint64_t>(n, 1), nullptr));
-  };
-  const ArrayPtr logSpecificities = doubles(), specificities = doubles(),
-                 lengthCorrections = doubles();
-  const ArrayPtr bitMotifs = unsigneds(positions_), bitIndices = unsigneds(count + 1),
-                 homingBitLetters = unsigneds(count), offsets = unsigneds(count),
-                 recordIndices = unsigneds(count + 1);
-  const ArrayPtr records(ArrayNew(1, std::max<std::uint64_t>(recordChars_, 1), nullptr));
-
-  Append(bitIndices.get(), std::uint32_t{0});
-  Append(recordIndices.get(), std::uint32_t{0});
+  auto made = std::make_shared<Blocks>();
+  Blocks& blocks = *made;
+  blocks.counts = {static_cast<std::uint32_t>(motifs_.size()),
+                   static_cast<std::uint32_t>(positions_),
+                   static_cast<std::uint32_t>(recordChars_)};
+  for (std::size_t b = 0; b < kMotifBlocks.size(); ++b) {
+    const MotifBlock& block = kMotifBlocks[b];
+    blocks.owned[b].reset(
+        ArrayNew(block.width(), std::max<std::uint64_t>(block.Length(blocks.counts), 1), nullptr));
+    blocks.arrays.*block.array = blocks.owned[b].get();
+  }
+  const motifMemoryBlockCDT& a = blocks.arrays;
+  Append(a.bitIndicesArray, std::uint32_t{0});
+  Append(a.recordIndicesArray, std::uint32_t{0});
   for (const Motif& motif : motifs_) {
-    Append(logSpecificities.get(), motif.statistics.logSpecificity);
-    Append(specificities.get(), motif.statistics.specificity);
-    Append(lengthCorrections.get(), motif.statistics.lengthCorrection);
-    ArrayAppendMany(bitMotifs.get(), motif.positions.data(), motif.positions.size());
-    Append(bitIndices.get(), static_cast<std::uint32_t>(ArrayLength(bitMotifs.get())));
-    Append(homingBitLetters.get(), motif.statistics.homingMask);
-    Append(offsets.get(), motif.statistics.homingPosition);
+    Append(a.logSpecificitiesArray, motif.statistics.logSpecificity);
+    Append(a.specificitiesArray, motif.statistics.specificity);
+    Append(a.lengthCorrectionsArray, motif.statistics.lengthCorrection);
+    ArrayAppendMany(a.bitMotifsArray, motif.positions.data(), motif.positions.size());
+    Append(a.bitIndicesArray, static_cast<std::uint32_t>(ArrayLength(a.bitMotifsArray)));
+    Append(a.homingBitLettersArray, motif.statistics.homingMask);
+    Append(a.offsetsArray, motif.statistics.homingPosition);
     const std::string& record = records_[motif.record];
-    ArrayAppendMany(records.get(), record.data(), record.size());
-    Append(recordIndices.get(), static_cast<std::uint32_t>(ArrayLength(records.get())));
+    ArrayAppendMany(a.recordsArray, record.data(), record.size());
+    Append(a.recordIndicesArray, static_cast<std::uint32_t>(ArrayLength(a.recordsArray)));
   }
-
-  const motifMemoryBlockCDT blocks = {
-      logSpecificities.get(), specificities.get(), lengthCorrections.get(),
-      bitMotifs.get(),        bitIndices.get(),    homingBitLetters.get(),
-      offsets.get(),          records.get(),       recordIndices.get()};
-  WriteStagedBlock(database, "-logSpecificities.bin", blocks.logSpecificitiesArray,
-                   BlockKind::kDoubles);
-  WriteStagedBlock(database, "-specificities.bin", blocks.specificitiesArray, BlockKind::kDoubles);
-  WriteStagedBlock(database, "-lengthCorrections.bin", blocks.lengthCorrectionsArray,
-                   BlockKind::kDoubles);
-  WriteStagedBlock(database, "-bitMotifs.bin", blocks.bitMotifsArray, BlockKind::kUnsignedLongs);
-  WriteStagedBlock(database, "-bitIndices.bin", blocks.bitIndicesArray, BlockKind::kUnsignedLongs);
-  WriteStagedBlock(database, "-homingBitLetters.bin", blocks.homingBitLettersArray,
-                   BlockKind::kUnsignedLongs);
-  WriteStagedBlock(database, "-offsets.bin", blocks.offsetsArray, BlockKind::kUnsignedLongs);
-  WriteStagedBlock(database, "-records.bin", blocks.recordsArray, BlockKind::kChars);
-  WriteStagedBlock(database, "-recordIndices.bin", blocks.recordIndicesArray,
-                   BlockKind::kUnsignedLongs);
   if (anchored()) {
-    const ArrayPtr anchors(ArrayNew(1, count, nullptr));
+    blocks.anchors.reset(ArrayNew(1, std::max<std::uint64_t>(motifs_.size(), 1), nullptr));
     for (const Motif& motif : motifs_)
-      Append(anchors.get(), static_cast<std::uint8_t>(motif.anchor));
-    WriteStagedBlock(database, kAnchorsSuffix, anchors.get(), BlockKind::kChars);
+      Append(blocks.anchors.get(), static_cast<std::uint8_t>(motif.anchor));
   }
-  WriteStagedStats(database, motifs_.size(), positions_, recordChars_);
+  return made;
 }
 
-void MotifDatabaseBuilder::RemoveStaleAnchors(const StagedDatabase& database) const {
-  if (anchored()) return;
-  const std::string path = database.FinalPath(kAnchorsSuffix);
-  if (std::remove(path.c_str()) == 0) return;
-  const int error = errno;
-  if (error != ENOENT) {
-    throw BuildError(path +
-                     ": cannot remove the anchors of the previous build: " + std::strerror(error));
+void MotifDatabaseBuilder::Write(StagedDatabase& database) {
+  const std::shared_ptr<const Blocks> blocks = MakeBlocks();
+  for (const MotifBlock& block : kMotifBlocks)
+    WriteStagedBlock(database, block.suffix, blocks->arrays.*block.array, block.element);
+  if (blocks->anchors) {
+    WriteStagedBlock(database, kAnchorsSuffix, blocks->anchors.get(), BlockElement::kChars);
+  } else {
+    // An anchors block of an earlier build of this root would tie the new
+    // motifs to the old anchors.
+    database.StageRemoval(kAnchorsSuffix);
   }
+  WriteStagedStats(database, blocks->counts[kMotifsCount], blocks->counts[kMotifBitsCount],
+                   blocks->counts[kMotifCharsCount]);
+}
+
+brisel::MotifDatabase MotifDatabaseBuilder::InMemory() {
+  const std::shared_ptr<const Blocks> blocks = MakeBlocks();
+  motifMappedMemoryCDT views{};
+  views.counts = blocks->counts;
+  for (std::size_t b = 0; b < kMotifBlocks.size(); ++b) {
+    const DArray array = blocks->arrays.*kMotifBlocks[b].array;
+    kMotifBlocks[b].view.store(views, ArrayView(array));
+    views.blockFileBytes[b] = std::uint64_t{ArrayLength(array)} * kMotifBlocks[b].width();
+  }
+  if (blocks->anchors) {
+    views.anchors = static_cast<const std::uint8_t*>(ArrayView(blocks->anchors.get()));
+    views.anchorsFileBytes = ArrayLength(blocks->anchors.get());
+  }
+  return brisel::MotifDatabase::InMemory(views, blocks);
 }

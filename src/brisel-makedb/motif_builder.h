@@ -2,11 +2,12 @@
 // motif_builder.h: builds the nine blocks and the stats file of a motif
 // database from patterns.
 //
-// Each pattern is parsed and expanded into fixed-width motifs that share its
-// record and its anchors. A pattern that expands into more than
-// kQuietExpansions motifs is kept with a warning that names it and its motif
-// count; one that expands into more than kMaxExpansions motifs is skipped with
-// a warning naming it. The motifs are
+// Each pattern is parsed and expanded into its distinct fixed-width motifs
+// (pattern_expansion.h), which share its record. A pattern that expands into
+// more than kQuietExpansions distinct motifs is kept with a warning that names
+// it and its motif count; one that expands into more than kMaxExpansions, or
+// whose expansion takes more than kMaxExpansionSteps steps, is skipped with a
+// warning naming it. The motifs are
 // written most specific first (ascending specificity, equal ones in input
 // order) unless the input order is to be kept: a search stops trying a
 // sequence's motifs once its expectation of random hits passes the cut-off, so
@@ -19,33 +20,41 @@
 #define BRISEL_MAKEDB_MOTIF_BUILDER_H
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
+#include "api/databases.h"
 #include "brisel.h"
 #include "input_file.h"
 #include "motif_statistics.h"
+#include "output/output_streams.h"
 #include "pattern_sources.h"
 #include "staged_files.h"
 
 inline constexpr std::uint64_t kQuietExpansions = 1000;
 inline constexpr std::uint64_t kMaxExpansions = 100000;
+// The bound on the walk that finds the distinct motifs of a pattern whose
+// ranges overlap (pattern_expansion.h): twenty steps per motif allowed, where
+// such patterns take a few; a pattern built to defeat the walk stops here
+// within a second or two and about a hundred MiB.
+inline constexpr std::uint64_t kMaxExpansionSteps = 2000000;
 
 class MotifDatabaseBuilder {
  public:
-  explicit MotifDatabaseBuilder(bool keepOrder);
+  // Warnings go to `messages`, one line each; null drops them.
+  explicit MotifDatabaseBuilder(bool keepOrder, OutputStream* messages = nullptr);
 
   // Parses and expands the patterns. A malformed pattern throws BuildError with
   // its line and column; skipped patterns are reported on standard error.
   void AddPatterns(const InputFile& input, const std::vector<PatternSource>& sources);
 
-  // Writes the blocks and then the stats file as staged files of `database`.
+  // Writes the blocks and then the stats file as staged files of `database`;
+  // without anchored motifs, stages the removal of an old anchors block.
   void Write(StagedDatabase& database);
 
-  // After a commit of a database without anchored motifs: removes the anchors
-  // block that an earlier build of the same root may have left, which would
-  // otherwise tie the new motifs to the old anchors. Throws BuildError.
-  void RemoveStaleAnchors(const StagedDatabase& database) const;
+  // The database in memory, as Write would have written it.
+  brisel::MotifDatabase InMemory();
 
   // Whether some motif is anchored: the database then has an anchors block.
   bool anchored() const { return anchoredMotifs_ > 0; }
@@ -62,7 +71,13 @@ class MotifDatabaseBuilder {
     MotifAnchor anchor;
   };
 
+  struct Blocks;
+  // The blocks of the motifs added, most specific first unless the input order
+  // is kept.
+  std::shared_ptr<const Blocks> MakeBlocks();
+
   bool keepOrder_;
+  OutputStream* messages_;
   double charToPercentageMap_[123];
   std::vector<Motif> motifs_;
   std::vector<std::string> records_;

@@ -15,9 +15,7 @@
 //
 // A pattern therefore has one or two forms, each a list of elements with its
 // anchors; a form with ranges stands for one fixed-width motif per choice of
-// repeat counts. ExpandPattern lists the motifs form by form (the form with the
-// optional element first), each form's with the first range varying slowest and
-// each range's counts ascending. Every motif has at least one position.
+// repeat counts (pattern_expansion.h). Every motif has at least one position.
 #ifndef BRISEL_MAKEDB_PATTERN_PARSER_H
 #define BRISEL_MAKEDB_PATTERN_PARSER_H
 
@@ -53,11 +51,6 @@ struct PatternForm {
   MotifAnchor anchor;
 };
 
-struct ExpandedMotif {
-  std::vector<std::uint32_t> positions;  // one letter mask per position
-  MotifAnchor anchor;
-};
-
 // A malformed pattern: what is wrong and the 0-based offset of the character at
 // which it was found (the pattern's length for its end).
 struct PatternSyntaxError {
@@ -72,16 +65,5 @@ std::variant<Pattern, PatternSyntaxError> ParsePattern(std::string_view text);
 
 // The forms of a parsed pattern, in expansion order.
 std::vector<PatternForm> PatternForms(const Pattern& pattern);
-
-// The number of motifs the pattern expands into, or `cap` + 1 if it is more
-// than `cap`.
-std::uint64_t CountExpansions(const Pattern& pattern, std::uint64_t cap);
-
-// The number of positions of all those motifs together, or `cap` + 1 if it is
-// more than `cap`.
-std::uint64_t CountExpandedPositions(const Pattern& pattern, std::uint64_t cap);
-
-// Every fixed-width motif of the pattern with its anchor.
-std::vector<ExpandedMotif> ExpandPattern(const Pattern& pattern);
 
 #endif  // BRISEL_MAKEDB_PATTERN_PARSER_H

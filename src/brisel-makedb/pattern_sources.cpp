@@ -36,13 +36,35 @@ std::string FieldValue(std::string_view body) {
   return std::string(TrimRight(body.substr(0, body.find(';'))));
 }
 
+// Blank lines and '#' comments belong to neither format's content.
+bool IsBlankOrComment(std::string_view text) {
+  const std::size_t start = SkipSpaces(text, 0);
+  return start == text.size() || text[start] == '#';
+}
+
+bool IsLineCodeCharacter(char c) {
+  return (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9');
+}
+
+// "//", or a two-character line code such as ID, AC, DE, PA, CC, DR or 3D
+// followed by three spaces.
+bool IsPrositeLine(std::string_view text) {
+  if (text.starts_with("//")) return true;
+  return text.size() >= 5 && IsLineCodeCharacter(text[0]) && IsLineCodeCharacter(text[1]) &&
+         text.substr(2, 3) == "   ";
+}
+
 bool IsPrositeFile(const std::vector<Line>& lines) {
   bool hasId = false, hasEnd = false;
+  bool content = false, onlyPrositeLines = true;
   for (const Line& line : lines) {
     hasId |= line.text.starts_with("ID   ");
     hasEnd |= line.text.starts_with("//");
+    if (IsBlankOrComment(line.text)) continue;
+    content = true;
+    onlyPrositeLines &= IsPrositeLine(line.text);
   }
-  return hasId && hasEnd;
+  return (hasId && hasEnd) || (content && onlyPrositeLines);
 }
 
 void CheckRecord(const InputFile& input, const PatternSource& source) {
@@ -99,12 +121,15 @@ std::vector<PatternSource> ReadPrositeFile(const InputFile& input, const std::ve
     id.clear();
     accession.clear();
   };
+  std::uint64_t entryStart = 0;  // the line of the entry not yet ended by "//"; 0: none
   for (const Line& line : lines) {
     const std::string_view text = line.text;
     if (text.starts_with("//")) {
       finishEntry();
+      entryStart = 0;
       continue;
     }
+    if (entryStart == 0 && !IsBlankOrComment(text)) entryStart = line.number;
     const std::string_view body = text.size() > 2 ? text.substr(2) : std::string_view();
     if (text.starts_with("ID")) {
       id = FieldValue(body);
@@ -117,7 +142,12 @@ std::vector<PatternSource> ReadPrositeFile(const InputFile& input, const std::ve
       entry.pattern += piece;
     }
   }
-  finishEntry();
+  // A file cut short would otherwise lose its last entry, or worse, give it
+  // only the PA lines that were read.
+  if (entryStart != 0) {
+    throw BuildError(input.name() + ":" + std::to_string(entryStart) +
+                     ": the entry that starts on this line is not ended by a '//' line");
+  }
   return sources;
 }
 

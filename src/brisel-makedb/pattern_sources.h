@@ -3,9 +3,14 @@
 // where they stand in the input.
 //
 // Two formats are recognised by content:
-// - a PROSITE flat file (it holds an "ID   " line and a "//" line): entries of
-//   ID, AC, DE, PA and other lines ending with "//"; each entry with PA lines
-//   gives one pattern (its PA lines joined) with the record "<AC> <ID>";
+// - a PROSITE flat file: entries of ID, AC, DE, PA and other lines, each ended
+//   by a "//" line; each entry with PA lines gives one pattern (its PA lines
+//   joined) with the record "<AC> <ID>". A file is taken for one when it holds
+//   an "ID   " line and a "//" line, or when every line but blank lines and '#'
+//   comments is a PROSITE line: "//", or a two-character line code (letters
+//   A-Z, digits) and three spaces. So a flat file cut short before its first
+//   "//" is still read as one, and an entry that no "//" ends (the file was
+//   cut short) is an error naming the line where the entry starts;
 // - a pattern list: one pattern per line, then optional white space and the
 //   record text, which defaults to the pattern; blank lines and lines starting
 //   with '#' are ignored.

@@ -6,6 +6,8 @@
 
 #include <cstdio>
 
+#include "output/message_text.h"
+
 ProgressLine::ProgressLine(bool quiet, const InputFile& input)
     : input_(input), enabled_(!quiet && ::isatty(STDERR_FILENO) == 1) {}
 
@@ -14,7 +16,7 @@ void ProgressLine::Redraw(bool force) {
   if (!force && shown_ && now - lastDrawn_ < std::chrono::milliseconds(200)) return;
   lastDrawn_ = now;
   const std::uint64_t bytes = input_.bytesRead();
-  std::fprintf(stderr, "\r%s: %llu records, %.1f MiB", input_.name().c_str(),
+  std::fprintf(stderr, "\r%s: %llu records, %.1f MiB", EscapedText(input_.name()).c_str(),
                static_cast<unsigned long long>(records_), static_cast<double>(bytes) / (1 << 20));
   if (const auto total = input_.totalBytes(); total && *total > 0) {
     std::fprintf(stderr, " (%d%%)", static_cast<int>(100.0 * static_cast<double>(bytes) / *total));

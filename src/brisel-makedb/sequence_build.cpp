@@ -2,11 +2,16 @@
 // sequence_build.cpp: the passes over the input and the shards they fill.
 #include "sequence_build.h"
 
+#include <algorithm>
 #include <filesystem>
+#include <fstream>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "build_error.h"
+#include "database/database_paths.h"
+#include "database/sequence_database.h"
 #include "database_output.h"
 #include "fasta_reader.h"
 #include "progress_line.h"
@@ -84,7 +89,8 @@ class ShardRouter final : public FastaSink {
   std::uint64_t records_ = 0, residues_ = 0, shards_ = 0;
 };
 
-// Counts the input and plans its shards.
+}  // namespace
+
 ShardPlan PlanShards(const MakedbOptions& options, InputFile& input, SequenceLimits limits,
                      std::uint64_t& records, std::uint64_t& residues) {
   if (options.input == "-" || !input.totalBytes()) {
@@ -120,9 +126,42 @@ ShardPlan PlanShards(const MakedbOptions& options, InputFile& input, SequenceLim
   return ShardPlan::ByCuts(census.cuts());
 }
 
+namespace {
+
+// The shard numbers that the manifest at `path` lists (entries "<base>.<n>"),
+// if it exists; anything else in it is not this builder's and is left alone.
+std::vector<std::uint64_t> ListedShards(const std::string& path, const std::string& base) {
+  std::ifstream manifest(path);
+  std::vector<std::uint64_t> shards;
+  std::string line;
+  while (std::getline(manifest, line)) {
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    if (line.size() <= base.size() + 1 || line.compare(0, base.size(), base) != 0 ||
+        line[base.size()] != '.') {
+      continue;
+    }
+    const std::string digits = line.substr(base.size() + 1);
+    if (digits.size() > 18 ||
+        !std::all_of(digits.begin(), digits.end(), [](char c) { return c >= '0' && c <= '9'; })) {
+      continue;
+    }
+    shards.push_back(std::stoull(digits));
+  }
+  return shards;
+}
+
+// Stages the manifest, and the removal of the shards that the manifest it
+// replaces lists beyond the new ones: they belong to the old build.
 void WriteManifest(StagedFiles& files, const std::string& root, std::uint64_t shards) {
   const std::string final = root + ".shards";
   const std::string base = std::filesystem::path(root).filename().string();
+  for (const std::uint64_t old : ListedShards(final, base)) {
+    if (old >= 1 && old <= shards) continue;
+    const std::string oldRoot = ShardRoot(root, old);
+    files.StageRemoval(oldRoot + std::string(kStatsSuffix));  // a search meets it first
+    for (const SequenceBlock& block : kSequenceBlocks)
+      files.StageRemoval(oldRoot + std::string(block.suffix));
+  }
   std::string text;
   for (std::uint64_t k = 1; k <= shards; ++k)
     text += ShardRoot(base, k) + "\n";
@@ -142,7 +181,7 @@ SequenceBuildSummary BuildSequenceDatabases(const MakedbOptions& options, Sequen
   }
 
   InputFile input(options.input);
-  StagedFiles files;
+  StagedFiles files(options.root);
   ShardRouter router(files, options, std::move(plan), limits, heldResidues);
   {
     ProgressLine progress(options.quiet, input);

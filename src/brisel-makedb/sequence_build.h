@@ -3,7 +3,7 @@
 //
 // Without sharding the input is read once and streamed into the database at
 // ROOT. With --shards or --shard-size the input, which must then be a regular
-// file (plain or gzip) so that it can be read twice, is first counted (see
+// file (plain or compressed) so that it can be read twice, is first counted (see
 // shard_plan.h) and then streamed into the databases ROOT.1, ROOT.2, ...; the
 // manifest ROOT.shards lists their roots, relative to its own directory, one
 // per line in input order. Every file of every shard and the manifest are
@@ -14,14 +14,23 @@
 
 #include <cstdint>
 
+#include "input_file.h"
 #include "makedb_command_line.h"
 #include "sequence_builder.h"
+#include "shard_plan.h"
 
 struct SequenceBuildSummary {
   std::uint64_t sequences = 0;
   std::uint64_t residues = 0;
   std::uint64_t shards = 0;  // 0: one database, no manifest
 };
+
+// Counts `input` and plans the shards that `options` asks for (--shards or
+// --shard-size); `records` and `residues` receive the counts. Throws
+// BuildError when the input is a pipe, holds no record, or cannot be split as
+// asked.
+ShardPlan PlanShards(const MakedbOptions& options, InputFile& input, SequenceLimits limits,
+                     std::uint64_t& records, std::uint64_t& residues);
 
 // Builds what `options` asks for. Throws BuildError.
 SequenceBuildSummary BuildSequenceDatabases(const MakedbOptions& options,

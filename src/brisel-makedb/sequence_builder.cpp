@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <bit>
+#include <utility>
 
 #include "brisel.h"
 #include "build_error.h"
@@ -11,11 +12,22 @@
 
 namespace {
 
-// Buffers of the blocks, in bytes. The text and mask buffers hold the same
-// number of residues, so the two blocks go to disk in step.
+// Buffers of the blocks, in bytes, in the order of kSequenceBlocks. The text
+// and mask buffers hold the same number of residues, so the two blocks go to
+// disk in step.
 constexpr std::size_t kIndexBuffer = std::size_t{1} << 20;
 constexpr std::size_t kTextBuffer = std::size_t{1} << 20;
 constexpr std::size_t kWordBuffer = std::size_t{4} << 20;
+constexpr std::array<std::size_t, kSequenceBlocks.size()> kBufferBytes = {
+    kTextBuffer, kIndexBuffer, kTextBuffer, kWordBuffer, kIndexBuffer, kWordBuffer, kWordBuffer};
+
+template <std::size_t... kBlock>
+std::array<BlockFileWriter, sizeof...(kBlock)> StageBlocks(StagedDatabase& database,
+                                                           std::index_sequence<kBlock...>) {
+  return {BlockFileWriter(database.Stage(kSequenceBlocks[kBlock].suffix),
+                          database.FinalPath(kSequenceBlocks[kBlock].suffix),
+                          kBufferBytes[kBlock])...};
+}
 
 // Residues handled at a time: masks computed, text read back.
 constexpr std::size_t kMaskChunk = std::size_t{1} << 12;
@@ -23,7 +35,7 @@ constexpr std::size_t kReadBackChunk = std::size_t{1} << 20;
 // Positions buffered per letter while a long sequence's lists are sorted.
 constexpr std::size_t kLetterBuffer = std::size_t{1} << 14;
 
-constexpr std::uint8_t kNotALetter = 26;
+constexpr std::uint8_t kNotALetter = kLetterCount;
 
 // The residue mask and the letter index (kNotALetter for none) of every byte.
 struct ResidueTables {
@@ -58,18 +70,7 @@ SequenceDatabaseBuilder::SequenceDatabaseBuilder(StagedFiles& files, std::string
       limits_(limits),
       limitAdvice_(std::move(limitAdvice)),
       heldResidues_(heldResidues),
-      names_(database_.Stage("-names.bin"), database_.FinalPath("-names.bin"), kTextBuffer),
-      nameIndices_(database_.Stage("-nameIndices.bin"), database_.FinalPath("-nameIndices.bin"),
-                   kIndexBuffer),
-      texts_(database_.Stage("-textSequences.bin"), database_.FinalPath("-textSequences.bin"),
-             kTextBuffer),
-      masks_(database_.Stage("-bitSequences.bin"), database_.FinalPath("-bitSequences.bin"),
-             kWordBuffer),
-      sequenceIndices_(database_.Stage("-sequenceIndices.bin"),
-                       database_.FinalPath("-sequenceIndices.bin"), kIndexBuffer),
-      offsets_(database_.Stage("-offsets.bin"), database_.FinalPath("-offsets.bin"), kWordBuffer),
-      offsetIndices_(database_.Stage("-offsetIndices.bin"),
-                     database_.FinalPath("-offsetIndices.bin"), kWordBuffer) {
+      blocks_(StageBlocks(database_, std::make_index_sequence<kSequenceBlocks.size()>())) {
   letters_.reserve(heldResidues_);
   positions_.reserve(heldResidues_);
   nameIndices_.AppendUnsigned(0);
@@ -127,10 +128,10 @@ void SequenceDatabaseBuilder::AddResidues(std::string_view residues, const Input
 }
 
 void SequenceDatabaseBuilder::WriteHeldLetterLists() {
-  std::array<std::uint64_t, 27> next{};
-  for (std::size_t k = 0; k < 26; ++k)
+  std::array<std::uint64_t, kLetterCount + 1> next{};
+  for (std::size_t k = 0; k < kLetterCount; ++k)
     next[k + 1] = next[k] + letterCounts_[k];
-  positions_.resize(next[26]);
+  positions_.resize(next[kLetterCount]);
   for (std::size_t p = 0; p < letters_.size(); ++p) {
     const std::uint8_t k = letters_[p];
     if (k != kNotALetter) positions_[next[k]++] = static_cast<std::uint32_t>(p);
@@ -142,12 +143,12 @@ void SequenceDatabaseBuilder::WriteLetterListsFromText() {
   // Each letter's list has its place in the offsets block, known from the
   // counts; the text is read back once and each position buffered under its
   // letter until the buffer goes to its place.
-  std::array<std::uint64_t, 26> cursor{};  // the next entry of each list
+  std::array<std::uint64_t, kLetterCount> cursor{};  // the next entry of each list
   cursor[0] = listed_;
-  for (std::size_t k = 1; k < 26; ++k)
+  for (std::size_t k = 1; k < kLetterCount; ++k)
     cursor[k] = cursor[k - 1] + letterCounts_[k - 1];
-  std::vector<std::uint32_t> buffers(26 * kLetterBuffer);
-  std::array<std::size_t, 26> buffered{};
+  std::vector<std::uint32_t> buffers(kLetterCount * kLetterBuffer);
+  std::array<std::size_t, kLetterCount> buffered{};
   const auto flush = [&](std::size_t k) {
     offsets_.WriteAt(cursor[k] * 4, buffers.data() + k * kLetterBuffer, buffered[k] * 4);
     cursor[k] += buffered[k];
@@ -167,10 +168,10 @@ void SequenceDatabaseBuilder::WriteLetterListsFromText() {
     }
     done += n;
   }
-  for (std::size_t k = 0; k < 26; ++k) {
+  for (std::size_t k = 0; k < kLetterCount; ++k) {
     if (buffered[k] > 0) flush(k);
   }
-  offsets_.Extend(cursor[25] * 4);
+  offsets_.Extend(cursor[kLetterCount - 1] * 4);
 }
 
 void SequenceDatabaseBuilder::EndSequence() {
@@ -181,8 +182,8 @@ void SequenceDatabaseBuilder::EndSequence() {
   } else {
     WriteLetterListsFromText();
   }
-  std::uint32_t ends[26];
-  for (std::size_t k = 0; k < 26; ++k) {
+  std::uint32_t ends[kLetterCount];
+  for (std::size_t k = 0; k < kLetterCount; ++k) {
     listed_ += letterCounts_[k];
     ends[k] = static_cast<std::uint32_t>(listed_);
   }
@@ -195,9 +196,7 @@ void SequenceDatabaseBuilder::EndSequence() {
 
 void SequenceDatabaseBuilder::Finish() {
   EndSequence();
-  for (BlockFileWriter* block :
-       {&names_, &nameIndices_, &texts_, &masks_, &sequenceIndices_, &offsets_, &offsetIndices_}) {
-    block->Close();
-  }
+  for (BlockFileWriter& block : blocks_)
+    block.Close();
   WriteStagedStats(database_, sequences_, nameChars_, residues_);
 }

@@ -13,8 +13,9 @@
 // sequences' lengths. The stats file is staged last, when the database is
 // finished.
 //
-// Limits: at most 165191049 sequences (26 x numSequences + 1 must fit in 32
-// bits) and at most 4294967295 name characters and residues (32-bit indexes).
+// Limits: at most kMaxSequences sequences (26 x numSequences + 1 must fit in
+// 32 bits) and at most kMaxBlockLength name characters and residues (32-bit
+// indexes).
 // Passing a limit is an error, thrown with the limit and `limitAdvice` (how to
 // split the input) while the staged files are still temporary.
 #ifndef BRISEL_MAKEDB_SEQUENCE_BUILDER_H
@@ -27,12 +28,13 @@
 #include <vector>
 
 #include "block_file_writer.h"
+#include "database/sequence_database.h"
 #include "input_file.h"
 #include "staged_files.h"
 
 struct SequenceLimits {
-  std::uint64_t maxSequences = 165191049;
-  std::uint64_t maxBlockLength = 4294967295u;
+  std::uint64_t maxSequences = kMaxSequences;
+  std::uint64_t maxBlockLength = kMaxBlockLength;
 };
 
 inline constexpr std::size_t kDefaultHeldResidues = std::size_t{1} << 22;
@@ -64,7 +66,15 @@ class SequenceDatabaseBuilder {
   SequenceLimits limits_;
   std::string limitAdvice_;
   std::size_t heldResidues_;
-  BlockFileWriter names_, nameIndices_, texts_, masks_, sequenceIndices_, offsets_, offsetIndices_;
+  // The blocks in the order of kSequenceBlocks.
+  std::array<BlockFileWriter, kSequenceBlocks.size()> blocks_;
+  BlockFileWriter& names_ = blocks_[kNamesBlock];
+  BlockFileWriter& nameIndices_ = blocks_[kNameIndicesBlock];
+  BlockFileWriter& texts_ = blocks_[kTextSequencesBlock];
+  BlockFileWriter& masks_ = blocks_[kBitSequencesBlock];
+  BlockFileWriter& sequenceIndices_ = blocks_[kSequenceIndicesBlock];
+  BlockFileWriter& offsets_ = blocks_[kOffsetsBlock];
+  BlockFileWriter& offsetIndices_ = blocks_[kOffsetIndicesBlock];
 
   std::uint64_t sequences_ = 0;
   std::uint64_t nameChars_ = 0;
@@ -76,7 +86,7 @@ class SequenceDatabaseBuilder {
   // letter of each residue.
   bool open_ = false;
   std::uint64_t start_ = 0;
-  std::array<std::uint64_t, 27> letterCounts_{};
+  std::array<std::uint64_t, kLetterCount + 1> letterCounts_{};
   std::vector<std::uint8_t> letters_;
   bool held_ = true;
   std::vector<std::uint32_t> positions_;  // the held sequence's sorted lists

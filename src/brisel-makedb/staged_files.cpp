@@ -6,11 +6,14 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <csignal>
 #include <cstring>
 
 #include "build_error.h"
+#include "database/database_replacement.h"
+#include "replacement_journal.h"
 
 namespace {
 
@@ -68,10 +71,37 @@ std::string Describe(const std::string& path, const char* action, int error) {
   return path + ": " + action + ": " + std::strerror(error);
 }
 
+std::string BaseName(const std::string& path) {
+  const std::size_t slash = path.rfind('/');
+  return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+// A final name must be free for a file: renaming over a directory would fail
+// halfway through the replacement.
+void CheckReplaceable(const std::string& finalPath) {
+  struct stat status {};
+  if (::lstat(finalPath.c_str(), &status) == 0 && S_ISDIR(status.st_mode)) {
+    throw BuildError(finalPath + ": is a directory, not a file of a database");
+  }
+}
+
 }  // namespace
 
-StagedFiles::StagedFiles() {
+bool PrepareRoot(const std::string& rootPath) {
+  const DirectoryLock lock(DatabaseDirectory(rootPath), DirectoryLock::Mode::kExclusive);
+  const bool completed = CompleteInterruptedReplacement(rootPath);
+  RemoveStaleTemporaries(rootPath);
+  return completed;
+}
+
+StagedFiles::StagedFiles(std::string rootPath) : roots_{std::move(rootPath)} {
   InstallCleanupHandlers();
+}
+
+void StagedFiles::AddDatabaseRoot(const std::string& rootPath) {
+  if (std::find(roots_.begin(), roots_.end(), rootPath) == roots_.end()) {
+    roots_.push_back(rootPath);
+  }
 }
 
 StagedFiles::~StagedFiles() {
@@ -104,16 +134,36 @@ void StagedFiles::Commit() {
     if (::chmod(file.temporary.c_str(), mode) != 0) {
       throw BuildError(Describe(file.final, "cannot set permissions", errno));
     }
+    SyncToDisk(file.temporary, file.final);
   }
-  for (StagedFile& file : files_) {
-    if (::rename(file.temporary.c_str(), file.final.c_str()) != 0) {
-      throw BuildError(Describe(file.final, "cannot rename into place", errno));
-    }
-    // Renamed: no longer a temporary to remove. Clearing keeps the buffer that
-    // the signal table points to; it now holds the empty path.
-    file.temporary.clear();
+
+  Replacement replacement;
+  replacement.directory = DatabaseDirectory(roots_.front());
+  for (const std::string& root : roots_)
+    replacement.journals.push_back(BaseName(root) + std::string(kReplacingSuffix));
+  for (const StagedFile& file : files_) {
+    CheckReplaceable(file.final);
+    replacement.renames.push_back({BaseName(file.temporary), BaseName(file.final)});
   }
-  RemoveTemporaries();
+  for (const std::string& removal : removals_)
+    replacement.removals.push_back(BaseName(removal));
+
+  const DirectoryLock lock(replacement.directory, DirectoryLock::Mode::kExclusive);
+  // A replacement of these roots that an interrupted build left is completed
+  // first: its journal would otherwise be overwritten by this one.
+  for (const std::string& root : roots_)
+    CompleteInterruptedReplacement(root);
+
+  // From the first journal on, the replacement is carried through: the cleanup
+  // signals wait until it is complete, and the temporary files belong to it.
+  const CleanupSignalsBlocked blocked;
+  WriteJournals(replacement);
+  signalTemporaryCount = 0;
+  signalTemporaries = nullptr;
+  files_.clear();
+  signalTable_.clear();
+  removals_.clear();
+  Complete(replacement);
 }
 
 void StagedFiles::RemoveTemporaries() noexcept {
@@ -128,7 +178,11 @@ void StagedFiles::RemoveTemporaries() noexcept {
 }
 
 StagedDatabase::StagedDatabase(std::string rootPath)
-    : root_(std::move(rootPath)), owned_(std::make_unique<StagedFiles>()), files_(owned_.get()) {}
+    : root_(std::move(rootPath)),
+      owned_(std::make_unique<StagedFiles>(root_)),
+      files_(owned_.get()) {}
 
 StagedDatabase::StagedDatabase(StagedFiles& files, std::string rootPath)
-    : root_(std::move(rootPath)), files_(&files) {}
+    : root_(std::move(rootPath)), files_(&files) {
+  files_->AddDatabaseRoot(root_);
+}

@@ -5,12 +5,16 @@
 // search over a mapped sequence database or the scan search over a text file,
 // release what was mapped and exit. Hits go to standard output; standard error
 // carries a newline before the search, the progress lines, and a newline after
-// it. Any fault ends the run with one line on standard error and status 1; an
+// it. Any fault ends the run with one line on standard error and status 1 (the
+// user's text in it with its control bytes escaped, message_text.h); an
 // invalid option value (-j) with one line and status 2, before anything is
 // mapped (-j, --format). Both searches run on -j N threads with the same
 // output for every N. The tsv and gff3 formats open standard output with their
 // header line, written once the databases are mapped and checked (and the scan
-// search's file is open), right before the search.
+// search's file is open), right before the search. The scan search's file may be
+// a pipe (`-s <(zcat x.fa)`) or any file but a directory; a read that fails
+// during the search ends the run with status 1 once the search has finished
+// with what it read.
 #include <unistd.h>
 
 #include <cerrno>
@@ -18,79 +22,118 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <optional>
 #include <string>
 #include <string_view>
 
-#include "brisel.h"
-#include "command_line.h"
-#include "database_check.h"
-#include "database_paths.h"
-#include "indexed_search.h"
-#include "motif_database.h"
-#include "output_format.h"
-#include "scan_search.h"
+#include "api/databases.h"
+#include "api/search.h"
+#include "cli/command_line.h"
+#include "database/block_files.h"
+#include "database/database_paths.h"
+#include "error.h"
+#include "input/line_reader.h"
+#include "output/message_text.h"
+#include "output/output_streams.h"
 #include "scanner.h"
-#include "sequence_database.h"
-#include "stream_writes.h"
 
 namespace {
 
 [[noreturn]] void ExitWithFault(const std::string& fault) {
-  std::fprintf(stderr, "brisel-search: %s\n", fault.c_str());
+  std::fprintf(stderr, "brisel-search: %s\n", EscapedText(fault).c_str());
   std::exit(1);
 }
 
 // A usage fault in the options: one line, status 2, nothing mapped or searched.
 [[noreturn]] void ExitWithUsageFault(const std::string& fault) {
-  std::fprintf(stderr, "brisel-search: %s\n", fault.c_str());
+  std::fprintf(stderr, "brisel-search: %s\n", EscapedText(fault).c_str());
   std::exit(2);
 }
 
-void WriteOutputHeader(const RunSettings& settings) {
-  const std::string_view header = OutputHeaderLine(settings.format);
-  if (settings.writeHeader) WriteToStream(stdout, header.data(), header.size());
+brisel::MotifDatabase OpenMotifDatabase(const RunSettings& settings) {
+  try {
+    return brisel::MotifDatabase::Open(
+        DatabaseRootPath(settings.useLocalPath, DatabaseKind::kMotifs, settings.motifDatabase));
+  } catch (const brisel::Error& error) {
+    ExitWithDatabaseFault(error);
+  }
 }
 
-unsigned ThreadCount(const RunSettings& settings) {
-  return settings.threadCount != 0 ? settings.threadCount : AvailableCpuCount();
+brisel::SequenceDatabase OpenSequenceDatabase(const RunSettings& settings) {
+  try {
+    return brisel::SequenceDatabase::Open(DatabaseRootPath(
+        settings.useLocalPath, DatabaseKind::kSequences, settings.sequenceDatabase));
+  } catch (const brisel::Error& error) {
+    ExitWithDatabaseFault(error);
+  }
 }
 
-void MapAndCheckMotifDatabase(const RunSettings& settings, motifMappedMemoryCDT& motifs) {
-  MapMotifBlocksToMemory(settings.useLocalPath, &motifs, settings.motifDatabase.c_str());
-  const std::string root =
-      DatabaseRootPath(settings.useLocalPath, DatabaseKind::kMotifs, settings.motifDatabase);
-  if (auto fault = CheckMotifDatabase(motifs, root)) ExitWithFault(*fault);
+// Standard output is flushed and checked before the run reports success, so
+// that a full disk or a closed file is not reported as a completed search. The
+// cause named is that of the first write that failed, during the search or
+// here.
+int FinishOutput(FileStream& out) {
+  if (out.Flush()) return 0;
+  std::fprintf(stderr, "brisel-search: cannot write standard output: %s\n",
+               std::strerror(out.error()));
+  return 1;
 }
 
-void RunScanSearch(const RunSettings& settings, motifMappedMemoryCDT& motifs) {
+// The streams of the run and what its options say about the search.
+struct Run {
+  const RunSettings& settings;
+  FileStream out{stdout};
+  FileStream err{stderr};
+
+  brisel::SearchOptions options() const {
+    return {settings.cutoffExpectation, settings.threadCount, nullptr};
+  }
+  brisel::SearchOutput output() {
+    return {out, &err, settings.format, settings.writeHeader, false};
+  }
+
+  // Runs a search; a failed write of the hits ends it early and is reported
+  // once the run is over (Finish).
+  template <typename Search>
+  void Searching(Search search) {
+    try {
+      search();
+    } catch (const brisel::Error& error) {
+      if (error.kind() != brisel::Error::Kind::kOutput) ExitWithFault(error.what());
+    }
+  }
+};
+
+// Returns the fault of a read that failed during the search, which the search
+// took for the end of the input.
+std::optional<std::string> RunScanSearch(Run& run, const brisel::MotifDatabase& motifs) {
+  const RunSettings& settings = run.settings;
   const ScannerPtr scanner(NewScannerFromFilename(settings.sequenceDatabase.c_str(), "\n", 1));
   if (!scanner) {
     const int openError = errno;
     ExitWithFault("cannot open sequence file '" + settings.sequenceDatabase +
                   "': " + std::strerror(openError));
   }
-  std::uint32_t charToBitMap[kCharToBitMapLength];
-  InitializeCharToBitMap(charToBitMap, kCharToBitMapLength);
-  WriteOutputHeader(settings);
-  if (settings.isFasta != 0) {
-    RunSearchOnFastaSequences(scanner.get(), charToBitMap, &motifs, settings.cutoffExpectation,
-                              ThreadCount(settings), settings.format);
-  } else {
-    RunSearchOnSequence(scanner.get(), charToBitMap, &motifs, settings.cutoffExpectation,
-                        settings.format);
+  run.Searching([&] {
+    if (settings.isFasta != 0) {
+      FastaLineRecords records(scanner.get());
+      brisel::ScanRecords(motifs, records, run.options(), run.output());
+    } else {
+      std::string sequence;
+      ReadWholeLine(scanner.get(), sequence);
+      brisel::ScanSequence(motifs, sequence, run.options(), run.output());
+    }
+  });
+  if (const int readError = ScannerReadError(scanner.get())) {
+    return "cannot read sequence file '" + settings.sequenceDatabase +
+           "': " + std::strerror(readError);
   }
+  return std::nullopt;
 }
 
-void RunIndexedSearch(const RunSettings& settings, motifMappedMemoryCDT& motifs) {
-  sequenceMappedMemoryCDT sequences{};
-  MapSequenceBlocksToMemory(settings.useLocalPath, &sequences, settings.sequenceDatabase.c_str());
-  const std::string root =
-      DatabaseRootPath(settings.useLocalPath, DatabaseKind::kSequences, settings.sequenceDatabase);
-  if (auto fault = CheckSequenceDatabase(sequences, root)) ExitWithFault(*fault);
-  WriteOutputHeader(settings);
-  SmartSearch(&motifs, &sequences, settings.cutoffExpectation, ThreadCount(settings),
-              settings.format);
-  UnmapSequenceBlocksFromMemory(&sequences);
+void RunIndexedSearch(Run& run, const brisel::MotifDatabase& motifs) {
+  const brisel::SequenceDatabase sequences = OpenSequenceDatabase(run.settings);
+  run.Searching([&] { brisel::SearchDatabase(motifs, sequences, run.options(), run.output()); });
 }
 
 // Output to files and pipes goes through large buffers: a search writes a
@@ -105,18 +148,11 @@ void UseLargeOutputBuffers() {
   if (::isatty(STDERR_FILENO) == 0) std::setvbuf(stderr, errBuffer, _IOFBF, sizeof errBuffer);
 }
 
-// Standard output is flushed and checked before the run reports success, so
-// that a full disk or a closed file is not reported as a completed search. The
-// cause named is that of the first write that failed, during the search or here.
-int FinishOutput() {
-  errno = 0;
-  if (std::fflush(stdout) != 0 || std::ferror(stdout) != 0) {
-    const int writeError = FirstWriteError() != 0 ? FirstWriteError() : errno;
-    std::fprintf(stderr, "brisel-search: cannot write standard output: %s\n",
-                 writeError != 0 ? std::strerror(writeError) : "write error");
-    return 1;
-  }
-  return 0;
+// Writes the answer to --help or --version and reports how the write went.
+int Answer(std::string_view text) {
+  FileStream out(stdout);
+  out.Write(text);
+  return FinishOutput(out);
 }
 
 }  // namespace
@@ -129,11 +165,9 @@ int main(int argc, char* argv[]) {
 
   switch (FindInfoRequest(argc, argv)) {
     case InfoRequest::kHelp:
-      std::fputs(kUsageText, stdout);
-      return FinishOutput();
+      return Answer(UsageText());
     case InfoRequest::kVersion:
-      std::fputs("brisel-search " BRISEL_VERSION "\n", stdout);
-      return FinishOutput();
+      return Answer("brisel-search " BRISEL_VERSION "\n");
     case InfoRequest::kNone:
       break;
   }
@@ -142,17 +176,18 @@ int main(int argc, char* argv[]) {
   const RunSettings settings = ReadOptions(argc, argv);
   if (!settings.usageFault.empty()) ExitWithUsageFault(settings.usageFault);
 
-  motifMappedMemoryCDT motifs{};
-  MapAndCheckMotifDatabase(settings, motifs);
-  std::fputc('\n', stderr);
-
-  if (settings.searchByBruteForce != 0) {
-    RunScanSearch(settings, motifs);
-  } else {
-    RunIndexedSearch(settings, motifs);
+  Run run{settings};
+  std::optional<std::string> readFault;
+  {
+    const brisel::MotifDatabase motifs = OpenMotifDatabase(settings);
+    std::fputc('\n', stderr);
+    if (settings.searchByBruteForce != 0) {
+      readFault = RunScanSearch(run, motifs);
+    } else {
+      RunIndexedSearch(run, motifs);
+    }
+    std::fputc('\n', stderr);
+    if (readFault) ExitWithFault(*readFault);
   }
-
-  std::fputc('\n', stderr);
-  UnmapMotifBlocksFromMemory(&motifs);
-  return FinishOutput();
+  return FinishOutput(run.out);
 }

@@ -32,7 +32,8 @@
 
 // Entries of charToBitMap: character codes 0 to 122 ('z').
 inline constexpr int kCharToBitMapLength = 123;
-// The mask of all 26 letters.
+// The letters 'A' to 'Z', and the mask of them all.
+inline constexpr int kLetterCount = 26;
 inline constexpr std::uint32_t kAllLettersMask = 0x3FFFFFFu;
 
 // Sets entries 0 to mapLength - 1 to 0, then the 52 letter entries (up to index
@@ -85,7 +86,8 @@ void UnmapBlock(const void* view, std::uint64_t blockLength, std::size_t element
 
 // The nine views of a motif database, in mapping order, and the sizes of their
 // files when they were mapped (for the consistency check); then the view of the
-// optional anchors block, null when the database has none.
+// optional anchors block, null when the database has none; then the stats
+// counts the views were mapped with.
 struct motifMappedMemoryCDT {
   const double* logSpecificities;
   const double* specificities;
@@ -99,11 +101,12 @@ struct motifMappedMemoryCDT {
   std::array<std::uint64_t, 9> blockFileBytes;
   const std::uint8_t* anchors = nullptr;  // a MotifAnchor per motif
   std::uint64_t anchorsFileBytes = 0;
+  std::array<std::uint32_t, 3> counts;  // numMotifs, numMotifBits, numMotifChars as mapped
 };
 using motifMappedMemoryADT = motifMappedMemoryCDT*;
 
-// The seven views of a sequence database, in mapping order, and the sizes of
-// their files when they were mapped.
+// The seven views of a sequence database, in mapping order, the sizes of their
+// files when they were mapped, and the stats counts they were mapped with.
 struct sequenceMappedMemoryCDT {
   const char* names;
   const std::uint32_t* nameIndices;
@@ -113,6 +116,7 @@ struct sequenceMappedMemoryCDT {
   const std::uint32_t* offsets;
   const std::uint32_t* offsetIndices;
   std::array<std::uint64_t, 7> blockFileBytes;
+  std::array<std::uint32_t, 3> counts;  // numSequences, numSequenceNameChars, numSequenceBits
 };
 using sequenceMappedMemoryADT = sequenceMappedMemoryCDT*;
 

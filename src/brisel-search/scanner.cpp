@@ -2,6 +2,8 @@
 // scanner.cpp: the text scanner. See scanner.h for the token rules.
 #include "scanner.h"
 
+#include <sys/stat.h>
+
 #include <cerrno>
 #include <cstdio>
 #include <new>
@@ -25,6 +27,7 @@ struct ScannerImplementation {
   char _skipsLookup[256] = {};         // all 0 between calls
   std::FILE* _infile = nullptr;        // owned: FreeScanner closes it
   int _discard = 0;                    // non-zero: discarding scanner
+  int _readError = 0;                  // errno of the first failed read; 0: none
 };
 
 namespace {
@@ -55,7 +58,16 @@ void ResetSkipsLookup(Scanner _scanner, const char* skips) {
 }
 
 // Characters are read without taking the stream's lock: a scanner's stream
-// belongs to it alone and the program has one thread.
+// belongs to it alone and the program has one thread. A failed read ends the
+// input like its end does, and is recorded.
+int ReadChar(Scanner _scanner) {
+  const int c = getc_unlocked(_scanner->_infile);
+  if (c == EOF && _scanner->_readError == 0 && std::ferror(_scanner->_infile) != 0) {
+    _scanner->_readError = errno != 0 ? errno : EIO;
+  }
+  return c;
+}
+
 bool IsDelimiter(const ScannerImplementation& scanner, unsigned char c) {
   return scanner._delimitersLookup[c] != 0;
 }
@@ -78,7 +90,7 @@ int Skip(Scanner _scanner, const char* skipsLookup, modeT mode) {
   }
 
   int c;
-  while ((c = getc_unlocked(_scanner->_infile)) != EOF && inRun(static_cast<unsigned char>(c))) {
+  while ((c = ReadChar(_scanner)) != EOF && inRun(static_cast<unsigned char>(c))) {
   }
   if (c == EOF) return EOF;
 
@@ -116,6 +128,14 @@ Scanner NewScannerFromFilename(const char* filename, const char* delimiters, int
   Scanner _scanner = AllocateScanner(discard);
   _scanner->_filename = filename;
   _scanner->_infile = std::fopen(_scanner->_filename.c_str(), "r");
+  // A directory opens for reading but cannot be read.
+  struct stat status {};
+  if (_scanner->_infile != nullptr && ::fstat(fileno(_scanner->_infile), &status) == 0 &&
+      S_ISDIR(status.st_mode)) {
+    std::fclose(_scanner->_infile);
+    _scanner->_infile = nullptr;
+    errno = EISDIR;
+  }
   if (_scanner->_infile == nullptr) {
     const int openError = errno;
     delete _scanner;
@@ -156,7 +176,7 @@ int ReadNextToken(Scanner _scanner, char* buffer, int bufLen) {
   }
 
   while (i < bufLen - 1) {
-    const int read = getc_unlocked(_scanner->_infile);
+    const int read = ReadChar(_scanner);
     if (read == EOF) break;
     const auto c = static_cast<unsigned char>(read);
     if (!IsDelimiter(*_scanner, c)) {
@@ -183,6 +203,11 @@ int ReadNextToken(Scanner _scanner, char* buffer, int bufLen) {
   }
   buffer[i] = '\0';
   return i > 0 ? 1 : 0;
+}
+
+int ScannerReadError(Scanner _scanner) {
+  BRISEL_ASSERT(_scanner != nullptr, "_scanner != ((void *)0)");
+  return _scanner->_readError;
 }
 
 int SkipOver(Scanner _scanner, const char* skips) {

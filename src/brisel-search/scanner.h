@@ -26,7 +26,8 @@ struct ScannerImplementation;
 using Scanner = ScannerImplementation*;
 
 // Constructors: null for a null stream or file name, or a file that cannot be
-// opened for reading (errno then tells why). `delimiters` must not be null; an
+// opened for reading (errno then tells why; EISDIR for a directory). Pipes,
+// FIFOs and devices are read as they come. `delimiters` must not be null; an
 // empty set gives tokens cut only by the buffer size and the end of the input.
 Scanner NewScannerFromFile(std::FILE* fp, const char* delimiters, int discard);
 Scanner NewScannerFromFilename(const char* filename, const char* delimiters, int discard);
@@ -45,6 +46,11 @@ int SkipOver(Scanner _scanner, const char* skips);
 int SkipUntil(Scanner _scanner, const char* skips);
 int SkipOverDelimiters(Scanner _scanner);
 int SkipUntilDelimiters(Scanner _scanner);
+
+// The errno of the first read that failed, or 0. A failed read ends the input
+// for every operation above, as its end does: a reader that has met the end
+// asks here whether it was the end of the input.
+int ScannerReadError(Scanner _scanner);
 
 struct ScannerDeleter {
   void operator()(Scanner scanner) const { FreeScanner(scanner); }

@@ -1,16 +1,23 @@
 #!/usr/bin/env bash
 # SPDX-License-Identifier: MIT
-# End to end: the Snakemake workflow over the sample data in 3 shards writes
-# byte for byte the standard output of one search over one database, in every
-# format; every shard of the manifest passes the database check of
-# brisel-search; and the Slurm profile submits every rule through sbatch (a
-# stand-in here that runs the job script at once) to the same result. Exit
-# status 77 (skipped) when snakemake is not installed.
+# End to end: the Snakemake workflow run locally (--cores 2) with the project
+# environment's Snakemake.
+# - Over the sample data in 3 shards it writes byte for byte the standard
+#   output of one search over one database, in every format, from plain and
+#   gzip input; the shards and manifest it builds one job per shard are byte for
+#   byte those of brisel-makedb sequences --shards 3.
+# - A changed setting redoes exactly what depends on it and never reuses what
+#   another setting made, with or without Snakemake's own records.
+# - A bad setting stops the run, before any job, with one line naming the key.
+# - A search job that fails (a damaged shard) fails the run and leaves no
+#   output and no partial file.
+# Exit status 77 (skipped) when the environment has no snakemake.
 #
-#   workflow_test.sh SOURCE_DIR SEARCH_BINARY MAKEDB_BINARY
+#   workflow_test.sh SOURCE_DIR SEARCH_BINARY MAKEDB_BINARY VENV
 set -euo pipefail
-source_dir=$1 search=$2 makedb=$3
-command -v snakemake > /dev/null || { echo "snakemake is not installed: skipped"; exit 77; }
+source_dir=$1 search=$2 makedb=$3 venv=$4
+[ -x "$venv/bin/snakemake" ] ||
+  { echo "no snakemake in $venv (make venv installs it): skipped"; exit 77; }
 
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
@@ -20,47 +27,102 @@ ln -s "$makedb" "$work/bin/brisel-makedb"
 export PATH="$work/bin:$PATH"
 cd "$work"
 
+fail() { echo "FAIL: $*" >&2; exit 1; }
+workflow() {  # key=value...: runs the workflow, its log in snakemake.log
+  "$venv/bin/snakemake" -s "$source_dir/workflow/Snakefile" --cores 2 --config "$@" \
+    > snakemake.log 2>&1
+}
+run() {  # key=value...: runs the workflow, which must succeed
+  workflow "$@" || { cat snakemake.log >&2; fail "snakemake $*"; }
+}
+expect() {  # FORMAT CUTOFF FILE: FILE is the single search's output
+  brisel-search -l -e "$2" -F "$1" -m motifs -s one > expected 2> /dev/null
+  [ -s expected ] || fail "the single search wrote nothing ($1, -e $2)"
+  cmp expected "$3" || fail "$3 differs from the single search ($1, -e $2)"
+}
+
 sequences=$source_dir/data/swissprot-100.fasta
 motifs=$source_dir/data/prosite-excerpt.dat
 gzip -c "$sequences" > sequences.fa.gz
 brisel-makedb sequences -q "$sequences" one
 brisel-makedb motifs -q "$motifs" motifs
 
-fail() { echo "FAIL: $*" >&2; exit 1; }
-
-for format in pipe tsv gff3; do
-  for cutoff in -2 9; do
-    input=$sequences
-    [ "$format" = tsv ] && input=$work/sequences.fa.gz
-    snakemake -s "$source_dir/workflow/Snakefile" --cores 2 --quiet \
-      --config sequences="$input" motifs="$motifs" shards=3 cutoff="$cutoff" threads=2 \
-      format="$format" out="$work/out.$format.$cutoff" work="$work/run.$format.$cutoff" \
-      > "snakemake.log" 2>&1 || { cat snakemake.log >&2; fail "snakemake ($format, -e $cutoff)"; }
-    brisel-search -l -e "$cutoff" -F "$format" -m motifs -s one > "expected" 2> /dev/null
-    [ -s expected ] || fail "the single search wrote nothing ($format, -e $cutoff)"
-    cmp expected "out.$format.$cutoff" || fail "workflow output differs ($format, -e $cutoff)"
-  done
+# Every format, each in a work directory of its own (more cut-offs below).
+for case in pipe:-2 tsv:9 gff3:9; do
+  format=${case%:*} cutoff=${case#*:}
+  input=$sequences
+  [ "$format" = tsv ] && input=$work/sequences.fa.gz
+  run sequences="$input" motifs="$motifs" shards=3 cutoff="$cutoff" threads=2 \
+    format="$format" out="$work/out.$format.$cutoff" work="$work/run.$format.$cutoff"
+  expect "$format" "$cutoff" "out.$format.$cutoff"
 done
 
-# The Slurm profile, with a stand-in for sbatch that runs each job script.
-cat > "$work/bin/sbatch" <<'SBATCH'
-#!/bin/sh
-for last; do :; done
-sh "$last" > /dev/null 2>&1 &
-echo "Submitted batch job $$"
-SBATCH
-chmod +x "$work/bin/sbatch"
-snakemake -s "$source_dir/workflow/Snakefile" --profile "$source_dir/workflow/profiles/slurm" \
-  --latency-wait 5 --config sequences="$sequences" motifs="$motifs" shards=2 \
-  out="$work/out.slurm" work="$work/run.slurm" > snakemake.log 2>&1 ||
-  { cat snakemake.log >&2; fail "snakemake with the Slurm profile"; }
-brisel-search -l -F pipe -m motifs -s one > expected 2> /dev/null
-cmp expected out.slurm || fail "the Slurm profile's output differs"
+# The shards, built one job each, are those of one sharded build.
+mkdir sharded
+brisel-makedb sequences -q --shards 3 "$sequences" sharded/sequences
+built=$(dirname "$(find run.pipe.-2/sequences -name sequences.shards)")
+diff -r sharded "$built" || fail "the shards differ from those of one sharded build"
+[ -z "$(find run.pipe.-2 -name '*.fasta' -o -name 'hits.*' -o -name '*partial*')" ] ||
+  fail "pieces, shard outputs or partial files left in the work directory"
 
-manifest=$work/run.pipe.-2/sequences.shards
-[ "$(wc -l < "$manifest")" -eq 3 ] || fail "the manifest does not list 3 shards"
-while read -r shard; do
-  brisel-search -l -m motifs -s "$(dirname "$manifest")/$shard" > /dev/null 2> check.err ||
-    { cat check.err >&2; fail "shard $shard fails the database check"; }
-done < "$manifest"
-echo "workflow output matches the single-database search in every format"
+# Changed settings in one work directory, as a user reruns it: each run must
+# give the single search's output, and change no file it does not depend on.
+settings=(sequences="$sequences" motifs="$motifs" out="$work/changing.out" work="$work/changing")
+stamps() { find changing/sequences changing/motifs -type f -printf '%p %T@\n' | sort; }
+run "${settings[@]}" shards=5 format=pipe cutoff=-2
+expect pipe -2 changing.out
+run "${settings[@]}" shards=3 format=pipe cutoff=-2
+expect pipe -2 changing.out
+stamps > before
+run "${settings[@]}" shards=3 format=tsv cutoff=-2
+expect tsv -2 changing.out
+run "${settings[@]}" shards=3 format=tsv cutoff=9
+expect tsv 9 changing.out
+stamps | cmp -s before - || fail "a new format or cut-off rebuilt a database"
+run "${settings[@]}" shards=3 format=pipe cutoff=-2
+expect pipe -2 changing.out
+rm -rf .snakemake  # Snakemake's own records lost: the paths still tell
+run "${settings[@]}" shards=3 format=gff3 cutoff=0
+expect gff3 0 changing.out
+rm -rf .snakemake
+run "${settings[@]}" shards=5 format=pipe cutoff=-2
+expect pipe -2 changing.out
+run "${settings[@]}" shards=5 format=pipe cutoff=-2
+grep -q "Nothing to be done" snakemake.log || fail "a rerun of the same settings did work again"
+
+# Bad settings: one line naming the key, before any job (no work directory).
+bad() {  # EXPECTED-MESSAGE key=value...
+  local message=$1
+  shift
+  if workflow sequences="$sequences" motifs="$motifs" out="$work/bad.out" work="$work/bad" "$@"; then
+    fail "snakemake accepted $*"
+  fi
+  grep -qxF "brisel workflow: config key $message" snakemake.log ||
+    { cat snakemake.log >&2; fail "no message \"config key $message\" for $*"; }
+  [ ! -e bad ] && [ ! -e bad.out ] || fail "a job ran for $*"
+}
+bad "'cutoff': must be a whole number, not 'abc'" cutoff=abc
+bad "'cutoff': must be a whole number, not '1.5'" cutoff=1.5
+bad "'shards': must be from 1 to 1000000, not 0" shards=0
+bad "'shards': must be a whole number, not 'five'" shards=five
+bad "'threads': must be from 1 to 4096, not 5000" threads=5000
+bad "'format': must be pipe, tsv or gff3, not 'csv'" format=csv
+bad "'shard': unknown (the settings are sequences, motifs, shards, cutoff, threads, format, out, work)" shard=3
+bad "'sequences': '$work/missing.fa' is not a file" sequences="$work/missing.fa"
+bad "'out': '$motifs' is the motifs file" out="$motifs"
+bad "'work': is empty" work=
+
+# A search job that fails: a damaged shard fails the run; no output, and no
+# partial file anywhere.
+run sequences="$sequences" motifs="$motifs" shards=3 out="$work/damaged.out" work="$work/damaged"
+rm damaged.out
+offsets=$(find damaged/sequences -name 'sequences.2-offsets.bin')
+truncate -s 100 "$offsets"
+if workflow sequences="$sequences" motifs="$motifs" shards=3 out="$work/damaged.out" \
+  work="$work/damaged"; then
+  fail "the run with a damaged shard succeeded"
+fi
+grep -q "Error in rule search_shard" snakemake.log || { cat snakemake.log >&2; fail "no failed search"; }
+[ ! -e damaged.out ] || fail "a failed search left an output"
+[ -z "$(find . -name '*partial*')" ] || fail "a partial file was left"
+echo "workflow output matches the single-database search in every format, whatever settings changed"

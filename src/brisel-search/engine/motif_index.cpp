@@ -5,8 +5,8 @@
 #include <algorithm>
 #include <bit>
 
-#include "motif_database.h"
-#include "motif_matching.h"
+#include "database/motif_database.h"
+#include "engine/motif_matching.h"
 
 namespace {
 
@@ -56,14 +56,15 @@ CheckOrder ChecksNearWindow(const LetterOdds& odds, const std::uint32_t* masks, 
 MotifIndex::MotifIndex(const motifMappedMemoryCDT& motifs, bool homing) {
   const std::vector<CheckOrder> orders = MotifCheckOrders(motifs, homing);
   const LetterOdds odds;
-  filterMasks_.assign(motifs.bitMotifs, motifs.bitMotifs + numMotifBits);
+  const std::uint32_t motifCount = MotifCountOf(motifs);
+  filterMasks_.assign(motifs.bitMotifs, motifs.bitMotifs + motifs.counts[kMotifBitsCount]);
   std::uint64_t narrow = 0;
-  for (std::uint32_t m = 0; m < numMotifs; ++m)
+  for (std::uint32_t m = 0; m < motifCount; ++m)
     narrow += MotifWidth(motifs, m) < kMaxWindow;
   paddedMasks_.reserve(narrow * kMaxWindow);  // stays in place: motifs point into it
-  motifs_.reserve(numMotifs);
-  std::vector<WindowCandidate> candidates(numMotifs);
-  for (std::uint32_t m = 0; m < numMotifs; ++m) {
+  motifs_.reserve(motifCount);
+  std::vector<WindowCandidate> candidates(motifCount);
+  for (std::uint32_t m = 0; m < motifCount; ++m) {
     const std::uint32_t width = MotifWidth(motifs, m);
     std::uint32_t* filter = filterMasks_.data() + motifs.bitIndices[m];
     if (homing) filter[motifs.offsets[m]] &= motifs.homingBitLetters[m];
@@ -97,7 +98,7 @@ MotifIndex::MotifIndex(const motifMappedMemoryCDT& motifs, bool homing) {
 
   const WindowPlan plan = ChooseWindows(candidates);
   std::vector<std::vector<Placed>> placed(plan.shapes.size());
-  for (std::uint32_t m = 0; m < numMotifs; ++m) {
+  for (std::uint32_t m = 0; m < motifCount; ++m) {
     IndexedMotif& motif = motifs_[m];
     if (candidates[m].masks == nullptr) continue;
     const MotifWindow& window = plan.windows[m];

@@ -9,11 +9,11 @@
 #include <immintrin.h>
 #endif
 
+#include "brisel.h"
 #include "engine/residue_codes.h"
 
 namespace {
 
-constexpr std::uint32_t kLetters = 26;
 constexpr std::uint32_t kWindows = 64;
 
 std::size_t GatherScalar(const std::uint8_t* first, std::uint64_t base, std::uint64_t count,
@@ -65,7 +65,7 @@ std::uint32_t CodesFromMasksScalar(const std::uint32_t* masks, std::uint64_t cou
   std::uint64_t zeros = 0;
   for (std::uint64_t p = 0; p < count; ++p) {
     const std::uint32_t mask = masks[p];
-    odd |= (mask & (mask - 1)) | (mask >> kLetters);
+    odd |= (mask & (mask - 1)) | (mask >> kLetterCount);
     // A single bit below 2^26 converts exactly to a float whose exponent is
     // the bit's index: a form of countr_zero that the vectoriser takes. For a
     // mask of 0 the low byte of exponent - 127 is 129, which the minimum
@@ -228,7 +228,7 @@ __attribute__((target("avx2,bmi2,popcnt"))) std::uint32_t CodesFromMasksAvx2(
       const __m256i mask = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(masks + p) + v);
       odd =
           _mm256_or_si256(odd, _mm256_or_si256(_mm256_and_si256(mask, _mm256_sub_epi32(mask, one)),
-                                               _mm256_srli_epi32(mask, kLetters)));
+                                               _mm256_srli_epi32(mask, kLetterCount)));
       zeros = _mm256_sub_epi32(zeros, _mm256_cmpeq_epi32(mask, zero));
       const __m256i exponent = _mm256_srli_epi32(_mm256_castps_si256(_mm256_cvtepi32_ps(mask)), 23);
       code[v] =

@@ -7,9 +7,9 @@
 #include <bit>
 #include <cstring>
 
-namespace {
+#include "brisel.h"
 
-constexpr std::uint32_t kLetters = 26;
+namespace {
 
 // Letter codes of text characters: 'A' to 'Z' and 'a' to 'z' as 0 to 25,
 // everything else kNoLetter.
@@ -65,10 +65,10 @@ bool ResidueCodes::FromListedSequence(const ListedSequence& sequence,
   // The lists lie one after the other (the database check saw to that); each
   // entry's letter is written out for the kernel.
   const std::uint32_t* const lists = sequence.letterLists;
-  const std::uint64_t entries = lists[kLetters] - lists[0];
+  const std::uint64_t entries = lists[kLetterCount] - lists[0];
   if (entries != length - blanks) return false;
   if (letters_.size() < entries + 8) letters_.resize(entries + 8);
-  for (std::uint32_t k = 0; k < kLetters; ++k) {
+  for (std::uint32_t k = 0; k < kLetterCount; ++k) {
     if (lists[k + 1] < lists[k]) return false;
     std::memset(letters_.data() + (lists[k] - lists[0]), static_cast<int>(k),
                 lists[k + 1] - lists[k]);

@@ -6,21 +6,15 @@
 #include <bit>
 #include <cstring>
 
-#include "motif_database.h"
+#include "database/motif_database.h"
 #include "reference/per_motif_walks.h"
 
-namespace {
-
-constexpr int kLetters = 26;
-
-}  // namespace
-
 SearchEngine::SearchEngine(const motifMappedMemoryCDT& motifs, double cutoffExpectation,
-                           SearchKind kind, OutputFormat format, KernelLevel kernels)
+                           SearchKind kind, const HitLineFormatter& rows, KernelLevel kernels)
     : index_(motifs, kind == SearchKind::kIndexed),
       kernels_(KernelsOf(kernels)),
       memo_(motifs, cutoffExpectation),
-      lines_(motifs, format) {}
+      lines_(rows) {}
 
 LengthStatistics& SearchEngine::Worker::StatisticsFor(std::uint64_t length) {
   // A thread's own cache of recent lengths spares it the memo's lock.
@@ -39,7 +33,7 @@ void SearchEngine::Worker::SearchDatabaseSequence(const sequenceMappedMemoryCDT&
   if (stop == 0 || length == 0) return;
 
   const ListedSequence listed{length, sequences.bitSequences + begin,
-                              sequences.offsetIndices + std::uint64_t{kLetters} * n,
+                              sequences.offsetIndices + std::uint64_t{kLetterCount} * n,
                               sequences.offsets};
   const MotifIndex& index = engine_.index_;
   hits_.clear();
@@ -80,14 +74,14 @@ void SearchEngine::Worker::SearchDatabaseSequence(const sequenceMappedMemoryCDT&
   if (hits_.empty()) return;
 
   const std::uint32_t name = sequences.nameIndices[n];
-  engine_.lines_.BeginSequence(out, lineState_,
+  engine_.lines_.BeginSequence(out, lineState_, n,
                                {sequences.names + name, sequences.nameIndices[n + 1] - name},
                                NameKind::kDatabase);
   WriteHits(out, statistics, {sequences.textSequences + begin, length});
 }
 
-void SearchEngine::Worker::SearchText(std::string_view name, std::string_view text, bool writeName,
-                                      std::string& out) {
+void SearchEngine::Worker::SearchText(std::uint64_t number, std::string_view name, NameKind kind,
+                                      std::string_view text, std::string& out) {
   ++counters_.sequences;
   text = text.substr(0, ::strnlen(text.data(), text.size()));
   const std::uint64_t length = text.size();
@@ -123,8 +117,7 @@ void SearchEngine::Worker::SearchText(std::string_view name, std::string_view te
   }
   if (hits_.empty()) return;
   std::sort(hits_.begin(), hits_.end());
-  engine_.lines_.BeginSequence(out, lineState_, name,
-                               writeName ? NameKind::kFastaLine : NameKind::kNone);
+  engine_.lines_.BeginSequence(out, lineState_, number, name, kind);
   WriteHits(out, statistics, text);
 }
 

@@ -34,35 +34,24 @@
 
 #include "brisel.h"
 #include "engine/engine_counters.h"
-#include "engine/hit_lines.h"
-#include "engine/length_statistics.h"
 #include "engine/motif_index.h"
+#include "engine/motif_matching.h"
 #include "engine/pass_kernels.h"
 #include "engine/residue_codes.h"
 #include "engine/sequence_pass.h"
-#include "motif_matching.h"
-#include "output_format.h"
+#include "output/hit_lines.h"
+#include "output/report_spill.h"
+#include "statistics/length_statistics.h"
 
 enum class SearchKind { kIndexed, kScan };
 
-// Takes the report of a sequence in pieces while its hit lines are formatted,
-// so that a sequence with millions of hits is never held whole.
-class ReportSpill {
- public:
-  // Called with the caller's buffer once it holds at least the spill size;
-  // takes its bytes (leaving it empty, or as little as it chooses).
-  virtual void Spill(std::string& out) = 0;
-
- protected:
-  ~ReportSpill() = default;
-};
-
 class SearchEngine {
  public:
-  // `kernels`: the level of the per-residue loops (pass_kernels.h), by default
-  // the best this processor runs.
+  // `rows` writes the hits; it must outlive the engine. `kernels`: the level
+  // of the per-residue loops (pass_kernels.h), by default the best this
+  // processor runs.
   SearchEngine(const motifMappedMemoryCDT& motifs, double cutoffExpectation, SearchKind kind,
-               OutputFormat format = OutputFormat::kPipe, KernelLevel kernels = BestKernelLevel());
+               const HitLineFormatter& rows, KernelLevel kernels = BestKernelLevel());
 
   const MotifIndex& index() const { return index_; }
   const PassKernels& kernels() const { return kernels_; }
@@ -76,9 +65,10 @@ class SearchEngine {
     void SearchDatabaseSequence(const sequenceMappedMemoryCDT& sequences, std::uint32_t n,
                                 std::string& out);
 
-    // The scan search of one sequence text (up to its first NUL byte); with
-    // `writeName` the name line heads its hits.
-    void SearchText(std::string_view name, std::string_view text, bool writeName, std::string& out);
+    // The scan search of one sequence text (up to its first NUL byte), the
+    // `number`th of its search from 0, named as `kind` says.
+    void SearchText(std::uint64_t number, std::string_view name, NameKind kind,
+                    std::string_view text, std::string& out);
 
     // While a sequence's hit lines are appended, `spill` takes the buffer
     // whenever it holds `bytes` or more. Null (the default) never spills.
@@ -114,7 +104,7 @@ class SearchEngine {
   const MotifIndex index_;
   const PassKernels kernels_;
   LengthStatisticsMemo memo_;
-  const HitLineFormatter lines_;
+  const HitLineFormatter& lines_;
 };
 
 #endif  // BRISEL_ENGINE_SEARCH_ENGINE_H

@@ -10,7 +10,6 @@
 
 namespace {
 
-constexpr int kLetters = 26;
 // Letters without a background frequency (B, J, O, U, X, Z) still occur; a
 // window of them is not free.
 constexpr double kRareLetterFrequency = 0.001;
@@ -265,21 +264,9 @@ WindowShape ContiguousShape(std::uint32_t size) {
   return shape;
 }
 
-LetterOdds::LetterOdds() {
-  double frequencies[kCharToBitMapLength];
-  InitializeCharToPercentageMap(frequencies);
-  for (int k = 0; k < kLetters; ++k) {
-    const double f = frequencies['A' + k];
-    letterFrequency_[k] = f > kRareLetterFrequency ? f : kRareLetterFrequency;
-  }
-}
-
-double LetterOdds::Probability(std::uint32_t mask) const {
-  double sum = 0.0;
-  for (mask &= kAllLettersMask; mask != 0; mask &= mask - 1) {
-    sum += letterFrequency_[std::countr_zero(mask)];
-  }
-  return sum;
+LetterOdds::LetterOdds() : letterFrequency_(BackgroundLetterFrequencies()) {
+  for (double& f : letterFrequency_)
+    f = f > kRareLetterFrequency ? f : kRareLetterFrequency;
 }
 
 WindowPlan ChooseWindows(std::span<const WindowCandidate> motifs) {

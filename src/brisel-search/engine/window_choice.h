@@ -37,6 +37,8 @@
 #include <span>
 #include <vector>
 
+#include "statistics/letter_probabilities.h"
+
 // The most positions in a window, and the widest a gapped shape may span.
 inline constexpr std::uint32_t kMaxWindow = 4;
 inline constexpr std::uint32_t kMaxShapeSpan = 32;
@@ -94,10 +96,10 @@ struct WindowPlan {
 class LetterOdds {
  public:
   LetterOdds();
-  double Probability(std::uint32_t mask) const;
+  double Probability(std::uint32_t mask) const { return MaskProbability(mask, letterFrequency_); }
 
  private:
-  double letterFrequency_[26];
+  LetterFrequencies letterFrequency_;
 };
 
 WindowPlan ChooseWindows(std::span<const WindowCandidate> motifs);

@@ -4,15 +4,13 @@
 
 #include <utility>
 
-#include "stream_writes.h"
-
 struct OrderedOutput::Chunk {
   std::deque<Piece> pieces;   // pushed and not yet taken by the writer
   std::size_t unwritten = 0;  // bytes pushed and not yet written
   bool complete = false;
 };
 
-OrderedOutput::OrderedOutput(std::FILE* out, std::FILE* err, std::size_t maxChunks,
+OrderedOutput::OrderedOutput(OutputStream& out, OutputStream& err, std::size_t maxChunks,
                              std::size_t chunkBytes)
     : out_(out), err_(err), maxChunks_(maxChunks < 1 ? 1 : maxChunks), chunkBytes_(chunkBytes) {}
 
@@ -82,8 +80,8 @@ void OrderedOutput::StopLocked() {
 
 bool OrderedOutput::WritePieces(std::deque<Piece>& pieces) {
   for (Piece& piece : pieces) {
-    std::fwrite(piece.err.data(), 1, piece.err.size(), err_);
-    if (!WriteToStream(out_, piece.out.data(), piece.out.size())) return false;
+    err_.Write(piece.err);
+    if (!out_.Write(piece.out)) return false;
   }
   return true;
 }

@@ -22,7 +22,7 @@
 // only in Open (ended by the writer finishing the oldest chunk) or in Push on
 // its own chunk; a chunk is held by its opener from Open to Complete.
 //
-// Stop: a failed write of standard output, or Stop(), raises the stop flag and
+// Stop: a failed write of the hit stream, or Stop(), raises the stop flag and
 // wakes every wait. Open then returns no chunk, Push returns false, WriteAll
 // returns false; workers also check stopped() between sequences.
 //
@@ -35,18 +35,20 @@
 #include <atomic>
 #include <condition_variable>
 #include <cstddef>
-#include <cstdio>
 #include <deque>
 #include <memory>
 #include <mutex>
 #include <string>
 #include <vector>
 
+#include "output/output_streams.h"
+
 class OrderedOutput {
  public:
   struct Chunk;
 
-  OrderedOutput(std::FILE* out, std::FILE* err, std::size_t maxChunks, std::size_t chunkBytes);
+  OrderedOutput(OutputStream& out, OutputStream& err, std::size_t maxChunks,
+                std::size_t chunkBytes);
   ~OrderedOutput();
   OrderedOutput(const OrderedOutput&) = delete;
   OrderedOutput& operator=(const OrderedOutput&) = delete;
@@ -67,7 +69,7 @@ class OrderedOutput {
   void Close();
 
   // Writes every chunk in order until all are written after Close (true), or
-  // until a stop or a failed write of standard output, which stops (false).
+  // until a stop or a failed write of the hit stream, which stops (false).
   bool WriteAll();
 
   void Stop();
@@ -84,8 +86,8 @@ class OrderedOutput {
   bool WritePieces(std::deque<Piece>& pieces);
   void StopLocked();
 
-  std::FILE* const out_;
-  std::FILE* const err_;
+  OutputStream& out_;
+  OutputStream& err_;
   const std::size_t maxChunks_;
   const std::size_t chunkBytes_;
 

@@ -8,10 +8,9 @@
 #include <thread>
 #include <vector>
 
-#include "hit_report.h"
-#include "line_reader.h"
+#include "output/progress_line.h"
+#include "output/report_spill.h"
 #include "parallel/ordered_output.h"
-#include "stream_writes.h"
 
 namespace {
 
@@ -20,13 +19,18 @@ namespace {
 // a sequence's hit lines.
 class ChunkPieces final : public ReportSpill {
  public:
-  ChunkPieces(OrderedOutput& output, std::size_t pieceBytes)
-      : output_(output), pieceBytes_(pieceBytes) {}
+  ChunkPieces(OrderedOutput& output, std::size_t pieceBytes, const std::atomic<bool>* cancel)
+      : output_(output), pieceBytes_(pieceBytes), cancel_(cancel) {}
 
   void Start(OrderedOutput::Chunk* chunk) { chunk_ = chunk; }
   std::string& err() { return err_; }
   std::string& out() { return out_; }
-  bool stopped() const { return output_.stopped(); }
+  // Whether the search is to end: a failed write, or the caller's cancel flag
+  // (which stops the writer and every other worker too).
+  bool stopped() {
+    if (cancel_ != nullptr && cancel_->load(std::memory_order_relaxed)) output_.Stop();
+    return output_.stopped();
+  }
 
   // Called by the engine with out().
   void Spill(std::string& out) override { output_.Push(chunk_, err_, out); }
@@ -42,6 +46,7 @@ class ChunkPieces final : public ReportSpill {
  private:
   OrderedOutput& output_;
   const std::size_t pieceBytes_;
+  const std::atomic<bool>* cancel_;
   OrderedOutput::Chunk* chunk_ = nullptr;
   std::string err_;
   std::string out_;
@@ -89,20 +94,17 @@ class DatabaseChunks {
   std::uint32_t next_ = 0;
 };
 
-// FASTA records read from a scanner, a chunk at a time.
-class FastaChunks {
+// Records read from a source, a chunk at a time.
+class RecordChunks {
  public:
-  struct Record {
-    std::string name;
-    std::string text;
-  };
   struct Job {
-    std::vector<Record> records;  // the first `count` are this chunk's; the rest are spare
+    std::vector<SequenceRecord> records;  // the first `count` are this chunk's; the rest are spare
     std::size_t count = 0;
     std::uint64_t firstNumber = 0;  // the record number of records[0], from 1
   };
 
-  FastaChunks(Scanner scanner, const ParallelLimits& limits) : scanner_(scanner), limits_(limits) {}
+  RecordChunks(RecordSource& source, const ParallelLimits& limits)
+      : source_(source), limits_(limits) {}
 
   bool Next(Job& job) {
     job.count = 0;
@@ -110,12 +112,11 @@ class FastaChunks {
     std::uint64_t bytes = 0;
     while (!ended_ && job.count < limits_.chunkSequences && bytes < limits_.chunkResidues) {
       if (job.records.size() == job.count) job.records.emplace_back();
-      Record& record = job.records[job.count];
-      if (!ReadWholeLine(scanner_, record.name)) {
+      SequenceRecord& record = job.records[job.count];
+      if (!source_.Next(record)) {
         ended_ = true;
         break;
       }
-      ReadWholeLine(scanner_, record.text);
       bytes += record.name.size() + record.text.size();
       ++job.count;
       ++nextNumber_;
@@ -126,15 +127,17 @@ class FastaChunks {
   bool Search(const Job& job, SearchEngine::Worker& worker, ChunkPieces& pieces) const {
     for (std::size_t i = 0; i < job.count; ++i) {
       if (pieces.stopped()) return false;
-      AppendProgressLine(pieces.err(), job.firstNumber + i);
-      worker.SearchText(job.records[i].name, job.records[i].text, true, pieces.out());
+      const std::uint64_t number = job.firstNumber + i;
+      AppendProgressLine(pieces.err(), number);
+      worker.SearchText(number - 1, job.records[i].name, NameKind::kFastaLine, job.records[i].text,
+                        pieces.out());
       if (!pieces.PushIfFull()) return false;
     }
     return true;
   }
 
  private:
-  Scanner scanner_;
+  RecordSource& source_;
   const ParallelLimits& limits_;
   std::uint64_t nextNumber_ = 1;
   bool ended_ = false;
@@ -144,13 +147,14 @@ class FastaChunks {
 // writing. False when not one worker thread could be started (nothing was
 // searched or written).
 template <class Source>
-bool RunPool(SearchEngine& engine, Source& source, unsigned threads, std::FILE* out, std::FILE* err,
+bool RunPool(SearchEngine& engine, Source& source, unsigned threads, const SearchStreams& streams,
              const ParallelLimits& limits) {
-  OrderedOutput output(out, err, limits.chunksPerThread * threads, limits.chunkBytes);
+  OrderedOutput output(streams.out, streams.err, limits.chunksPerThread * threads,
+                       limits.chunkBytes);
   std::mutex claimMutex;
   const auto work = [&] {
     SearchEngine::Worker worker(engine);
-    ChunkPieces pieces(output, limits.pieceBytes);
+    ChunkPieces pieces(output, limits.pieceBytes, streams.cancel);
     worker.SetSpill(&pieces, limits.pieceBytes);
     typename Source::Job job;
     for (;;) {
@@ -158,7 +162,7 @@ bool RunPool(SearchEngine& engine, Source& source, unsigned threads, std::FILE* 
         // Taking the next sequences and opening their output chunk together
         // keeps the chunks in sequence order.
         const std::lock_guard claim(claimMutex);
-        if (output.stopped()) return;
+        if (pieces.stopped()) return;
         if (!source.Next(job)) {
           output.Close();
           return;
@@ -188,47 +192,71 @@ bool RunPool(SearchEngine& engine, Source& source, unsigned threads, std::FILE* 
 
 }  // namespace
 
-void StreamSpill::Spill(std::string& out) {
-  if (!failed_) failed_ = !WriteToStream(out_, out.data(), out.size());
-  out.clear();
-}
+namespace {
+
+// The one-thread search: each sequence's progress line and report are written
+// as it is searched, the report in pieces of pieceBytes.
+class OneThread {
+ public:
+  OneThread(SearchEngine& engine, const SearchStreams& streams, const ParallelLimits& limits)
+      : worker_(engine), spill_(streams.out), streams_(streams), limits_(limits) {
+    worker_.SetSpill(&spill_, limits.pieceBytes);
+  }
+  ~OneThread() { spill_.Spill(report_); }
+
+  bool stopped() const {
+    return spill_.failed() ||
+           (streams_.cancel != nullptr && streams_.cancel->load(std::memory_order_relaxed));
+  }
+
+  // Writes the progress line of sequence `number` (from 1), then searches it
+  // with `search` into the report.
+  template <typename Search>
+  void Sequence(std::uint64_t number, Search search) {
+    progress_.clear();
+    AppendProgressLine(progress_, number);
+    streams_.err.Write(progress_);
+    search(worker_, report_);
+    if (report_.size() >= limits_.pieceBytes) spill_.Spill(report_);
+  }
+
+ private:
+  SearchEngine::Worker worker_;
+  StreamSpill spill_;
+  const SearchStreams& streams_;
+  const ParallelLimits& limits_;
+  std::string progress_;
+  std::string report_;
+};
+
+}  // namespace
 
 void SearchDatabaseSequences(SearchEngine& engine, const sequenceMappedMemoryCDT& sequences,
-                             std::uint32_t sequenceCount, unsigned threads, std::FILE* out,
-                             std::FILE* err, const ParallelLimits& limits) {
+                             std::uint32_t sequenceCount, unsigned threads,
+                             const SearchStreams& streams, const ParallelLimits& limits) {
   if (threads > 1) {
     DatabaseChunks chunks(sequences, sequenceCount, limits);
-    if (RunPool(engine, chunks, threads, out, err, limits)) return;
+    if (RunPool(engine, chunks, threads, streams, limits)) return;
   }
-  SearchEngine::Worker worker(engine);
-  StreamSpill spill(out);
-  worker.SetSpill(&spill, limits.pieceBytes);
-  std::string report;
-  for (std::uint32_t n = 0; n < sequenceCount && !spill.failed(); ++n) {
-    WriteProgressLine(err, std::uint64_t{n} + 1);
-    worker.SearchDatabaseSequence(sequences, n, report);
-    if (report.size() >= limits.pieceBytes) spill.Spill(report);
+  OneThread search(engine, streams, limits);
+  for (std::uint32_t n = 0; n < sequenceCount && !search.stopped(); ++n) {
+    search.Sequence(std::uint64_t{n} + 1, [&](SearchEngine::Worker& worker, std::string& report) {
+      worker.SearchDatabaseSequence(sequences, n, report);
+    });
   }
-  spill.Spill(report);
 }
 
-void SearchFastaRecords(SearchEngine& engine, Scanner scanner, unsigned threads, std::FILE* out,
-                        std::FILE* err, const ParallelLimits& limits) {
+void SearchRecords(SearchEngine& engine, RecordSource& source, unsigned threads,
+                   const SearchStreams& streams, const ParallelLimits& limits) {
   if (threads > 1) {
-    FastaChunks chunks(scanner, limits);
-    if (RunPool(engine, chunks, threads, out, err, limits)) return;
+    RecordChunks chunks(source, limits);
+    if (RunPool(engine, chunks, threads, streams, limits)) return;
   }
-  SearchEngine::Worker worker(engine);
-  StreamSpill spill(out);
-  worker.SetSpill(&spill, limits.pieceBytes);
-  std::string name;
-  std::string text;
-  std::string report;
-  for (std::uint64_t number = 1; !spill.failed() && ReadWholeLine(scanner, name); ++number) {
-    WriteProgressLine(err, number);
-    ReadWholeLine(scanner, text);
-    worker.SearchText(name, text, true, report);
-    if (report.size() >= limits.pieceBytes) spill.Spill(report);
+  OneThread search(engine, streams, limits);
+  SequenceRecord record;
+  for (std::uint64_t number = 1; !search.stopped() && source.Next(record); ++number) {
+    search.Sequence(number, [&](SearchEngine::Worker& worker, std::string& report) {
+      worker.SearchText(number - 1, record.name, NameKind::kFastaLine, record.text, report);
+    });
   }
-  spill.Spill(report);
 }

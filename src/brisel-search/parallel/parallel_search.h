@@ -12,8 +12,8 @@
 // bytes of name and sequence lines in the scan search). A worker takes the
 // next chunk under the pool's claim lock, and opens the chunk's output
 // (ordered_output.h) under the same lock, so that output chunks are opened in
-// sequence order. In the scan search, taking a chunk is reading its FASTA
-// records from the scanner: one thread at a time reads, in file order. The
+// sequence order. In the scan search, taking a chunk is reading its records
+// from the record source: one thread at a time reads, in input order. The
 // worker then searches the chunk with its own SearchEngine::Worker into its own
 // two buffers, the progress line of each sequence and its report, and pushes
 // them to the chunk whenever they hold pieceBytes (also in the middle of a
@@ -31,25 +31,26 @@
 //
 // Ownership: the engine is shared by the workers, read-only apart from its
 // synchronised memo; each worker owns its SearchEngine::Worker, its buffers
-// and the records it read; the scanner is used under the claim lock only. The
-// workers are joined before a call returns.
+// and the records it read; the record source is used under the claim lock
+// only. The workers are joined before a call returns.
 //
-// A failed write of standard output stops every thread (ordered_output.h):
-// workers leave their chunk between sequences or at their next push, and the
-// call returns once all have ended. Whether it failed is then for the caller
-// to see on the stream (ferror), as with one thread, which stops at the first
+// A failed write of the hit stream stops every thread (ordered_output.h), and
+// so does a raised cancel flag, which every thread looks at between
+// sequences: workers leave their chunk between sequences or at their next
+// push, and the call returns once all have ended. Whether it failed is then
+// for the caller to see on the stream, as with one thread, which stops at the first
 // write that fails.
 #ifndef BRISEL_PARALLEL_PARALLEL_SEARCH_H
 #define BRISEL_PARALLEL_PARALLEL_SEARCH_H
 
+#include <atomic>
 #include <cstddef>
 #include <cstdint>
-#include <cstdio>
-#include <string>
 
 #include "brisel.h"
 #include "engine/search_engine.h"
-#include "scanner.h"
+#include "input/record_source.h"
+#include "output/output_streams.h"
 
 // Chunks are small enough that a chunk's report seldom reaches chunkBytes,
 // which would make its worker wait for the chunks before it, and numerous
@@ -62,28 +63,21 @@ struct ParallelLimits {
   std::size_t chunksPerThread = 4;
 };
 
+// The streams a search writes and the flag that stops it.
+struct SearchStreams {
+  OutputStream& out;                          // the hits
+  OutputStream& err;                          // the progress lines
+  const std::atomic<bool>* cancel = nullptr;  // raised: stop between sequences
+};
+
 // The indexed search of sequences 0 to sequenceCount - 1 of a mapped, checked
 // database, on `threads` threads (1: the calling thread alone).
 void SearchDatabaseSequences(SearchEngine& engine, const sequenceMappedMemoryCDT& sequences,
-                             std::uint32_t sequenceCount, unsigned threads, std::FILE* out,
-                             std::FILE* err, const ParallelLimits& limits = {});
+                             std::uint32_t sequenceCount, unsigned threads,
+                             const SearchStreams& streams, const ParallelLimits& limits = {});
 
-// The scan search of the FASTA records that the scanner delivers (a name line,
-// then a sequence line, alternately; see scan_search.h), on `threads` threads.
-void SearchFastaRecords(SearchEngine& engine, Scanner scanner, unsigned threads, std::FILE* out,
-                        std::FILE* err, const ParallelLimits& limits = {});
-
-// A spill that writes the buffer to a stream, for the one-thread searches.
-class StreamSpill : public ReportSpill {
- public:
-  explicit StreamSpill(std::FILE* out) : out_(out) {}
-  // Writes and clears the buffer; after a failed write only clears it.
-  void Spill(std::string& out) override;
-  bool failed() const { return failed_; }
-
- private:
-  std::FILE* out_;
-  bool failed_ = false;
-};
+// The scan search of the records of `source`, on `threads` threads.
+void SearchRecords(SearchEngine& engine, RecordSource& source, unsigned threads,
+                   const SearchStreams& streams, const ParallelLimits& limits = {});
 
 #endif  // BRISEL_PARALLEL_PARALLEL_SEARCH_H

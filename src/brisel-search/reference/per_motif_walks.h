@@ -32,8 +32,9 @@
 #include <cstdint>
 
 #include "brisel.h"
-#include "motif_database.h"
-#include "motif_matching.h"
+#include "database/motif_database.h"
+#include "engine/motif_matching.h"
+#include "statistics/hit_statistics.h"
 
 // One motif as the walks see it.
 struct MotifView {

@@ -5,13 +5,19 @@
 #include <cstring>
 #include <vector>
 
-#include "hit_report.h"
-#include "motif_database.h"
-#include "motif_matching.h"
+#include "database/motif_database.h"
+#include "database/sequence_database.h"
+#include "engine/motif_matching.h"
 #include "reference/per_motif_walks.h"
-#include "sequence_database.h"
+#include "statistics/hit_statistics.h"
 
 namespace {
+
+// Writes `text` up to its first NUL byte.
+void WriteTextUntilNul(std::FILE* out, std::string_view text) {
+  const std::string_view shown = UntilNul(text);
+  std::fwrite(shown.data(), 1, shown.size(), out);
+}
 
 std::string Escaped(void (*append)(std::string&, std::string_view), std::string_view text) {
   std::string escaped;
@@ -79,7 +85,7 @@ MotifView ViewOf(const motifMappedMemoryCDT& motifs, std::uint32_t m, CheckOrder
 }
 
 // Multiplies P out motif by motif, eagerly, so that the reference does not
-// share the engine's lazy bookkeeping.
+// share the engine's per-length memo.
 struct EagerStatistics {
   HitStatistics statistics;
   bool Add(const motifMappedMemoryCDT& motifs, std::uint64_t length, std::uint32_t m,
@@ -98,7 +104,7 @@ void ReferenceIndexedSearch(const motifMappedMemoryCDT& motifs,
                             const sequenceMappedMemoryCDT& sequences, double cutoffExpectation,
                             std::FILE* out, std::FILE* err, OutputFormat format) {
   const std::vector<CheckOrder> orders = MotifCheckOrders(motifs, true);
-  for (std::uint32_t n = 0; n < numSequences; ++n) {
+  for (std::uint32_t n = 0; n < SequenceCountOf(sequences); ++n) {
     const std::uint32_t begin = sequences.sequenceIndices[n];
     const ListedSequence listed{sequences.sequenceIndices[n + 1] - begin,
                                 sequences.bitSequences + begin,
@@ -109,7 +115,7 @@ void ReferenceIndexedSearch(const motifMappedMemoryCDT& motifs,
                                NameKind::kDatabase};
     EagerStatistics statistics;
     bool foundMatches = false;
-    for (std::uint32_t m = 0; m < numMotifs; ++m) {
+    for (std::uint32_t m = 0; m < MotifCountOf(motifs); ++m) {
       const MotifView motif = ViewOf(motifs, m, orders[m]);
       if (!MotifHasPlacement(motifs, m, listed.length)) continue;
       if (!statistics.Add(motifs, listed.length, m, cutoffExpectation)) break;
@@ -148,7 +154,7 @@ void ReferenceScanSequence(const motifMappedMemoryCDT& motifs, std::string_view 
 
   EagerStatistics statistics;
   bool foundMatches = false;
-  for (std::uint32_t m = 0; m < numMotifs; ++m) {
+  for (std::uint32_t m = 0; m < MotifCountOf(motifs); ++m) {
     const MotifView motif = ViewOf(motifs, m, orders[m]);
     if (!MotifHasPlacement(motifs, m, length)) continue;
     if (!statistics.Add(motifs, length, m, cutoffExpectation)) return;

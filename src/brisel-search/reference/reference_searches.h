@@ -2,7 +2,7 @@
 // reference_searches.h: both searches as first written, one motif at a time.
 //
 // For each sequence the motifs are taken in database order under the hit
-// statistics of hit_report.h, and each motif that passes the cut-off is tried
+// statistics of hit_statistics.h, and each motif that passes the cut-off is tried
 // with its walk (per_motif_walks.h); every hit is written at once with printf.
 // The cost grows as motifs x residues, which is why brisel-search runs the
 // multi-motif engine instead; these stay as the definition that the engine's
@@ -15,7 +15,7 @@
 #include <string_view>
 
 #include "brisel.h"
-#include "output_format.h"
+#include "output/output_formats.h"
 
 // The indexed search of every sequence of `sequences`: hits to `out` in
 // `format` (without the format's header line), the progress line of each

@@ -1,0 +1,18 @@
+// SPDX-License-Identifier: MIT
+// compressed_text.h: text compressed in each format the inputs may come in,
+// by the formats' own libraries, for the fuzz bodies and the tests.
+#ifndef BRISEL_FUZZ_COMPRESSED_TEXT_H
+#define BRISEL_FUZZ_COMPRESSED_TEXT_H
+
+#include <string>
+#include <string_view>
+
+#include "compression.h"
+
+// One complete stream (gzip member, bzip2 or xz stream, zstd frame) of `text`
+// in `format`; `text` itself for Compression::kNone. The bzip2 blocks hold
+// 100 kB, so that longer texts take several; zstd frames end with a checksum,
+// as the zstd tool writes them.
+std::string CompressedText(std::string_view text, Compression format);
+
+#endif  // BRISEL_FUZZ_COMPRESSED_TEXT_H

@@ -1,0 +1,84 @@
+// SPDX-License-Identifier: MIT
+// search.h: the searches a front end runs, and where their results go.
+//
+// Part of the library API (databases.h is the other part). Each search takes
+// the motifs in database order for every sequence, under the cut-off, and
+// reports every hit: as text in one of the output formats (output_formats.h),
+// byte for byte what brisel-search writes, or as HitRecords for front ends
+// that want numbers. Progress lines go to a second stream when one is given.
+// A search runs on `threads` threads with the same results for every count.
+//
+// Faults: a failed write of the hits ends the search with Error (kOutput); a
+// raised cancel flag ends it within a sequence or a piece of output with
+// Error (kCancelled). What was written before stays written.
+#ifndef BRISEL_API_SEARCH_H
+#define BRISEL_API_SEARCH_H
+
+#include <atomic>
+#include <cstdint>
+#include <string_view>
+#include <vector>
+
+#include "api/databases.h"
+#include "input/record_source.h"
+#include "output/output_formats.h"
+#include "output/output_streams.h"
+#include "statistics/hit_statistics.h"
+
+namespace brisel {
+
+// The most threads a search takes.
+inline constexpr unsigned kMaxThreadCount = 4096;
+
+struct SearchOptions {
+  // Once a sequence's expectation of random hits would exceed this, its
+  // remaining motifs are not tried (-e N gives 10^N).
+  double cutoffExpectation = CutoffFromExponent(-2);
+  // 0: one per CPU the process may run on.
+  unsigned threads = 1;
+  // Raised by the caller (from any thread): the search stops.
+  const std::atomic<bool>* cancel = nullptr;
+};
+
+struct SearchOutput {
+  OutputStream& hits;
+  OutputStream* progress = nullptr;  // null: no progress lines
+  OutputFormat format = OutputFormat::kPipe;
+  bool header = true;    // the format's header line first
+  bool records = false;  // HitRecords instead of text: `format` and `header` unused
+};
+
+// One hit, in the order of the text's hit lines.
+struct HitRecord {
+  std::uint64_t sequence;  // from 0: the database's order, or the records' order
+  std::uint32_t motif;     // in motif database order
+  std::uint32_t reserved;
+  std::uint64_t start;  // 1-based
+  std::uint64_t end;    // inclusive
+  double expectation;
+  double probabilityOfNoRandomHit;
+};
+
+// Appends the records that `bytes`, a piece of a stream of HitRecords, holds.
+// A search writes whole records only.
+void AppendHitRecords(std::string_view bytes, std::vector<HitRecord>& records);
+
+// The indexed search of every sequence of `sequences`, in database order.
+void SearchDatabase(const MotifDatabase& motifs, const SequenceDatabase& sequences,
+                    const SearchOptions& options, const SearchOutput& output);
+
+// The scan search of the records of `source`, in order; names are FASTA name
+// lines, which head their records' hits as they are.
+void ScanRecords(const MotifDatabase& motifs, RecordSource& source, const SearchOptions& options,
+                 const SearchOutput& output);
+
+// The scan search of one raw sequence, which has no name.
+void ScanSequence(const MotifDatabase& motifs, std::string_view residues,
+                  const SearchOptions& options, const SearchOutput& output);
+
+// The CPUs this process may run on (its affinity mask), at least 1.
+unsigned AvailableCpuCount();
+
+}  // namespace brisel
+
+#endif  // BRISEL_API_SEARCH_H
