@@ -18,10 +18,15 @@ SEARCH := $(BUILD)/src/brisel-search/brisel-search
 # look for it there): created once with python3's venv module, and brought up
 # to date whenever one of the requirements files named here changes.
 VENV := .venv
-VENV_REQUIREMENTS := requirements-workflow.txt
+VENV_REQUIREMENTS := requirements-workflow.txt requirements-python.txt
 VENV_STAMP := $(VENV)/.installed-requirements
+# The package installed into it from this tree (pip install .), its CMake
+# build kept here so that a reinstall compiles only what changed; the build
+# requirements are the environment's own (requirements-python.txt).
+PYTHON_BUILD ?= build-python
 
-.PHONY: all build venv test test-sanitizers test-tsan fuzz check demo package test-package clean
+.PHONY: all build venv python-install test test-sanitizers test-tsan fuzz check demo package \
+        test-package clean
 
 all: build
 
@@ -38,21 +43,26 @@ $(VENV_STAMP): $(VENV_REQUIREMENTS)
 	$(VENV)/bin/python -m pip install --quiet $(addprefix -r ,$(VENV_REQUIREMENTS))
 	touch $@
 
-test: build venv
+python-install: venv
+	CMAKE_BUILD_PARALLEL_LEVEL=$(JOBS) $(VENV)/bin/python -m pip install --quiet \
+	  --no-build-isolation --config-settings=build-dir=$(PYTHON_BUILD) .
+
+test: build python-install
 	ctest --test-dir $(BUILD) --output-on-failure -j $(JOBS)
 
 # Every test once more, built with AddressSanitizer and UndefinedBehaviorSanitizer;
-# the workflow on a Slurm cluster (label slurm) runs in `make test` only.
+# the workflow on a Slurm cluster (label slurm) and the Python tests (label
+# python, the package of the environment) run in `make test` only.
 test-sanitizers: venv
 	cmake -S . -B $(ASAN_BUILD) -DBRISEL_SANITIZE=ON -DCMAKE_BUILD_TYPE=RelWithDebInfo
 	cmake --build $(ASAN_BUILD) -j $(JOBS)
-	ctest --test-dir $(ASAN_BUILD) --output-on-failure -j $(JOBS) -LE slurm
+	ctest --test-dir $(ASAN_BUILD) --output-on-failure -j $(JOBS) -LE 'slurm|python'
 
 # The tests that run searches on several threads, built with ThreadSanitizer;
 # any report fails the test (exit status 66, and a stream that differs).
 TSAN_TARGETS := parallel_search_test parallel_search_e2e_test engine_equivalence_test \
-                ordered_output_test
-TSAN_TESTS := ^(ParallelSearch|ParallelSearchLarge|ParallelSearchLoops|EngineEquivalence|OrderedOutput)\.
+                ordered_output_test direct_search_e2e_test hit_tables_test
+TSAN_TESTS := ^(ParallelSearch|ParallelSearchLarge|ParallelSearchLoops|IndexedRecordSearch|EngineEquivalence|OrderedOutput|DirectSearch|DamagedInput|HitTables)\.
 
 test-tsan:
 	cmake -S . -B $(TSAN_BUILD) -DBRISEL_TSAN=ON -DCMAKE_BUILD_TYPE=RelWithDebInfo
@@ -100,4 +110,4 @@ demo: $(BUILD)/CMakeCache.txt
 	$(SEARCH) -l -m $(DEMO)/prosite -s $(DEMO)/sprot 2>/dev/null
 
 clean:
-	rm -rf $(BUILD) $(ASAN_BUILD) $(TSAN_BUILD) $(FUZZ_BUILD) $(PKG_BUILD)
+	rm -rf $(BUILD) $(ASAN_BUILD) $(TSAN_BUILD) $(FUZZ_BUILD) $(PKG_BUILD) $(PYTHON_BUILD)

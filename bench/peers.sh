@@ -4,10 +4,13 @@
 # same 16 site patterns: EMBOSS fuzzpro and seqkit locate, timed, and their
 # hits compared with brisel's.
 #
-#   bench/peers.sh [-f PROTEINS.fasta] [-k] [-w DIR]
+#   bench/peers.sh [-f PROTEINS.fasta] [-z] [-k] [-w DIR]
 #
 #   -f  the sequences (default: 20,000 generated ones, bench/generate_sequences.py);
 #       for the real figures the 486,000 sequences of ../shared/data/prepare-proteins.sh
+#   -z  every program reads the sequences from one gzip file (gzip -6): brisel
+#       searches it directly (--fasta, no sequence database), fuzzpro reads it
+#       through gzip -dc (it reads no gzip itself), seqkit as it is
 #   -k  keep the work directory (databases, outputs)
 #   -w  work directory (default: a new temporary one)
 #
@@ -15,7 +18,8 @@
 # time and peak resident memory (GNU time):
 #   brisel   the indexed search at -e 9 with the patterns of data/site-patterns.txt
 #            (every motif on every sequence), -j 2; databases built beforehand, not
-#            timed; then once more with -j 1, for the ratios per core
+#            timed (with -z: the direct search of the gzip file, the motif database
+#            built beforehand); then once more with -j 1, for the ratios per core
 #   fuzzpro  one run per pattern (PROSITE syntax as it is, -rformat excel), two runs
 #            at a time; the wall time of all 16, the largest peak
 #   seqkit   one run of seqkit locate -r -j 2 with the patterns as regular
@@ -28,13 +32,14 @@
 # when a difference in the hits is left unexplained.
 set -euo pipefail
 here=$(cd "$(dirname "$0")/.." && pwd)
-input='' keep=0 work=''
-while getopts "f:kw:" option; do
+input='' keep=0 work='' gzipped=0
+while getopts "f:kw:z" option; do
   case $option in
     f) input=$(realpath "$OPTARG") ;;
     k) keep=1 ;;
     w) work=$OPTARG ;;
-    *) sed -n '3,28p' "$0"; exit 2 ;;
+    z) gzipped=1 ;;
+    *) sed -n '3,32p' "$0"; exit 2 ;;
   esac
 done
 if [ -z "$work" ]; then work=$(mktemp -d); fi
@@ -63,10 +68,23 @@ if [ -z "$input" ]; then
   input=$work/generated.fasta
   [ -s "$input" ] || python3 "$here/bench/generate_sequences.py" 20000 > "$input"
 fi
-"$makedb" sequences -q "$input" "$work/sequences"
+# What each program reads: the FASTA file (brisel: its database), or with -z
+# one gzip file.
+if [ "$gzipped" = 1 ]; then
+  sequences=$work/sequences.fa.gz
+  gzip -6 -c "$input" > "$sequences"
+  brisel_sequences=(--fasta "$sequences")
+  fuzzpro_sequences=(bash -c 'gzip -dc "$0" | fuzzpro -sequence stdin "$@"' "$sequences")
+else
+  sequences=$input
+  "$makedb" sequences -q "$input" "$work/sequences"
+  brisel_sequences=(-s "$work/sequences")
+  fuzzpro_sequences=(fuzzpro -sequence "$input")
+fi
 "$makedb" motifs -q "$patterns" "$work/sites"
 python3 "$helper" regexes "$patterns" > "$work/regexes.fa"
 echo "sequences: $(grep -c '>' "$input") from $input; patterns: $(grep -c '>' "$work/regexes.fa")"
+[ "$gzipped" = 0 ] || echo "read by every program from $sequences; brisel: the direct search"
 
 # Runs `command...` once with standard output to $2 and error to $3; appends
 # "seconds peak_kib" to $work/$1.times.
@@ -81,12 +99,14 @@ measure() {
 warm() { cat "$@" > /dev/null; }  # every program reads its input from the page cache
 rm -f "$work"/*.times
 
-warm "$work"/sequences-* "$work"/sites-*
+warm "$sequences" "$work"/sites-*
+[ "$gzipped" = 1 ] || warm "$work"/sequences-*
 measure brisel "$work/brisel.out" "$work/brisel.err" \
-  "$search" -j 2 -l -e 9 -m "$work/sites" -s "$work/sequences"
-warm "$work"/sequences-* "$work"/sites-*
+  "$search" -j 2 -l -e 9 -m "$work/sites" "${brisel_sequences[@]}"
+warm "$sequences" "$work"/sites-*
+[ "$gzipped" = 1 ] || warm "$work"/sequences-*
 measure brisel1 /dev/null /dev/null \
-  "$search" -j 1 -l -e 9 -m "$work/sites" -s "$work/sequences"
+  "$search" -j 1 -l -e 9 -m "$work/sites" "${brisel_sequences[@]}"
 
 # fuzzpro reads FASTA as pearson so that the id is the name line's first word
 # (its default FASTA reading takes the id out of "db|accession|name" names).
@@ -99,13 +119,13 @@ fuzzpro_stream() {  # 0 or 1
     [ $((i++ % 2)) = "$1" ] || continue
     accession=${record%% *}
     /usr/bin/time -f "%M" -o "$work/fuzzpro/$accession.time" \
-      fuzzpro -sequence "$input" -sformat1 pearson -pattern "$pattern" -pname "$accession" \
+      "${fuzzpro_sequences[@]}" -sformat1 pearson -pattern "$pattern" -pname "$accession" \
       -rformat excel -outfile "$work/fuzzpro/$accession.xls" -auto \
       < /dev/null > "$work/fuzzpro/$accession.out" 2> "$work/fuzzpro/$accession.err" \
       || { echo "fuzzpro failed: $(tail -c 300 "$work/fuzzpro/$accession.err")"; return 1; }
   done < "$patterns"
 }
-warm "$input"
+warm "$sequences"
 mkdir -p "$work/fuzzpro"
 start=$EPOCHREALTIME
 fuzzpro_stream 0 &
@@ -117,9 +137,9 @@ echo "$(echo "$end - $start" | bc -l) $(cat "$work"/fuzzpro/*.time | sort -n | t
   > "$work/fuzzpro.times"
 
 # -t protein: no guessing of the alphabet; -P: the given strand only.
-warm "$input"
+warm "$sequences"
 measure seqkit "$work/seqkit.out" "$work/seqkit.err" \
-  seqkit locate -t protein -P -r -j 2 -f "$work/regexes.fa" "$input"
+  seqkit locate -t protein -P -r -j 2 -f "$work/regexes.fa" "$sequences"
 
 # The hits as "id<TAB>accession<TAB>start<TAB>end", distinct and sorted.
 distinct() { LC_ALL=C sort -u -S 20% --parallel=2 -T "$work"; }

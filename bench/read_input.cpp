@@ -11,9 +11,9 @@
 #include <cstdio>
 #include <string>
 
-#include "build_error.h"
-#include "fasta_record_reader.h"
-#include "input_file.h"
+#include "input/fasta_record_reader.h"
+#include "input/input_error.h"
+#include "input/input_file.h"
 
 int main(int argc, char* argv[]) {
   if (argc != 2) {
@@ -36,7 +36,7 @@ int main(int argc, char* argv[]) {
                 std::string(CompressionName(input.compression())).c_str(),
                 static_cast<unsigned long long>(records), static_cast<unsigned long long>(residues),
                 seconds.count());
-  } catch (const BuildError& error) {
+  } catch (const InputError& error) {
     std::fprintf(stderr, "read_input: %s\n", error.what());
     return 1;
   }

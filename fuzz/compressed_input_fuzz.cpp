@@ -19,12 +19,12 @@
 #include <string>
 #include <vector>
 
-#include "build_error.h"
 #include "compressed_text.h"
-#include "compression.h"
 #include "fuzz_bodies.h"
 #include "fuzz_files.h"
-#include "input_file.h"
+#include "input/compression.h"
+#include "input/input_error.h"
+#include "input/input_file.h"
 
 namespace {
 
@@ -61,7 +61,7 @@ Reading ReadBack(const std::string& path, bool byPieces) {
         FUZZ_CHECK(input.lineNumber() == reading.lines);
       }
     }
-  } catch (const BuildError& error) {
+  } catch (const InputError& error) {
     reading.error = error.what();
   }
   return reading;

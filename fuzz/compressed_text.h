@@ -7,7 +7,7 @@
 #include <string>
 #include <string_view>
 
-#include "compression.h"
+#include "input/compression.h"
 
 // One complete stream (gzip member, bzip2 or xz stream, zstd frame) of `text`
 // in `format`; `text` itself for Compression::kNone. The bzip2 blocks hold

@@ -4,12 +4,12 @@
 #include <string>
 #include <vector>
 
-#include "build_error.h"
-#include "compression.h"
 #include "fasta_reader.h"
-#include "fasta_record_reader.h"
 #include "fuzz_bodies.h"
 #include "fuzz_files.h"
+#include "input/compression.h"
+#include "input/fasta_record_reader.h"
+#include "input/input_error.h"
 
 namespace {
 
@@ -21,11 +21,11 @@ struct Record {
 
 class RecordingSink final : public FastaSink {
  public:
-  void StartRecord(std::string_view name, const InputFile&) override {
+  void StartRecord(std::string_view name, const RecordPlace&) override {
     FUZZ_CHECK(name.find('\n') == std::string_view::npos);
     records.push_back({std::string(name), {}});
   }
-  void AddResidues(std::string_view residues, const InputFile&) override {
+  void AddResidues(std::string_view residues, const RecordPlace&) override {
     FUZZ_CHECK(!records.empty());
     FUZZ_CHECK(!residues.empty());
     FUZZ_CHECK(residues.find_first_of(std::string_view(" \t\r\n\0", 5)) == std::string_view::npos);
@@ -101,7 +101,7 @@ int FuzzFastaReader(const std::uint8_t* data, std::size_t size) {
   try {
     InputFile input(path);
     ReadRecords(input, rules, records);
-  } catch (const BuildError& error) {
+  } catch (const InputError& error) {
     refused = true;
     FUZZ_CHECK(std::string(error.what()).starts_with(path + ":"));
   }

@@ -40,6 +40,12 @@ int FuzzCompressedInput(const std::uint8_t* data, std::size_t size);
 // expansion of every choice) and statistics of what it accepts.
 int FuzzPatternParser(const std::uint8_t* data, std::size_t size);
 
+// Arbitrary bytes as a FASTA file, plain or compressed: the direct search must
+// write what the search of brisel-makedb's database of the file writes, or,
+// where the build refuses the file, stop at the same fault after the records
+// before it.
+int FuzzDirectSearch(const std::uint8_t* data, std::size_t size);
+
 // Arbitrary bytes taken as the stats file and block files of a motif and a
 // sequence database and as a FASTA file: mapping, the database check and both
 // searches must end in a clean refusal or a completed search.

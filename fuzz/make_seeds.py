@@ -72,6 +72,21 @@ def fasta_seeds():
     write("fasta_reader", zstd_compress(b">x\nMKVLAA\nGG\n>y\nWW\n"))
 
 
+def direct_seeds():
+    """The options byte (threads, format, cut-off), then the FASTA file."""
+    sample = (ROOT / "data" / "swissprot-100.fasta").read_bytes()
+    head = b">".join(sample.split(b">")[:6])
+    hits = b">a first\nMNVSTRKCAGCDEKRNGSR\n>\n>c\ncaGKmnqs\r\n\nDEKDTK\n>d\n"
+    for options, text in [(31 << 3 | 1, head), (25 << 3 | 2, hits), (20 << 3 | 5, hits),
+                          (31 << 3, b"\n\n"), (31 << 3 | 1, b">a\nMK\x00V\n"),
+                          (31 << 3, hits + b">e\x00f\nMKV\n"), (31 << 3, b"MKV\n" + hits),
+                          (31 << 3 | 1, gzip.compress(hits * 3)),
+                          (31 << 3, gzip.compress(head)[:-20]),
+                          (30 << 3 | 3, zstd_compress(hits)), (31 << 3, bz2.compress(hits)),
+                          (31 << 3 | 1, lzma.compress(hits))]:
+        write("direct_search", bytes([options]) + text)
+
+
 def compressed_seeds():
     """The mode byte (format, streams, pieces, damage), where, value, then the text."""
     sample = (ROOT / "data" / "swissprot-100.fasta").read_bytes()
@@ -155,6 +170,7 @@ def main():
     stats_seeds()
     fasta_seeds()
     compressed_seeds()
+    direct_seeds()
     pattern_seeds()
     database_seeds(sys.argv[1])
 

@@ -16,7 +16,8 @@ scratch=$(mktemp -d)
 trap 'rm -rf "$scratch"' EXIT
 
 failed=0
-for target in scanner stats_file fasta_reader pattern_parser databases compressed_input; do
+for target in scanner stats_file fasta_reader pattern_parser databases compressed_input \
+              direct_search; do
   mkdir -p "$scratch/$target"
   log=$scratch/$target.log
   "$build/fuzz/fuzz-$target" -max_total_time="$seconds" -print_final_stats=1 -timeout=10 \

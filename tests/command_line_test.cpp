@@ -41,6 +41,12 @@ TEST(InfoRequest, AnOptionArgumentIsNotARequest) {
   EXPECT_EQ(Find({"--format", "--help"}), InfoRequest::kNone) << "the format named --help";
   EXPECT_EQ(Find({"--form", "--version"}), InfoRequest::kNone) << "an abbreviation of --format";
   EXPECT_EQ(Find({"--format=tsv", "--help"}), InfoRequest::kHelp);
+  EXPECT_EQ(Find({"--fasta", "--help"}), InfoRequest::kNone) << "the FASTA file named --help";
+  EXPECT_EQ(Find({"--pat", "--version"}), InfoRequest::kNone) << "an abbreviation of --patterns";
+  EXPECT_EQ(Find({"--fasta=x.fa", "--help"}), InfoRequest::kHelp);
+  EXPECT_EQ(Find({"--f", "--help"}), InfoRequest::kHelp)
+      << "--f may be --fasta or --format: getopt refuses it and takes no argument";
+  EXPECT_EQ(Find({"--fo", "--help"}), InfoRequest::kNone) << "--fo is --format alone";
   EXPECT_EQ(Find({"-Ftsv", "--no-header", "--help"}), InfoRequest::kHelp);
 }
 

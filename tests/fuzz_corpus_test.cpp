@@ -51,7 +51,8 @@ INSTANTIATE_TEST_SUITE_P(Targets, FuzzCorpus,
                                            Target{"fasta_reader", FuzzFastaReader},
                                            Target{"pattern_parser", FuzzPatternParser},
                                            Target{"databases", FuzzDatabases},
-                                           Target{"compressed_input", FuzzCompressedInput}),
+                                           Target{"compressed_input", FuzzCompressedInput},
+                                           Target{"direct_search", FuzzDirectSearch}),
                          [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace

@@ -8,10 +8,10 @@
 #include <string>
 #include <vector>
 
-#include "build_error.h"
 #include "compressed_text.h"
-#include "fasta_record_reader.h"
-#include "input_file.h"
+#include "input/fasta_record_reader.h"
+#include "input/input_error.h"
+#include "input/input_file.h"
 #include "support/temp_dir.h"
 
 namespace {
@@ -60,7 +60,7 @@ Reading ReadBack(const std::string& path, bool byPieces) {
         ++reading.lines;
       }
     }
-  } catch (const BuildError& error) {
+  } catch (const InputError& error) {
     reading.error = error.what();
   }
   return reading;
@@ -151,7 +151,7 @@ std::string Records(const std::string& fasta, FastaRules rules) {
         records += residues;
       records += "\n";
     }
-  } catch (const BuildError& error) {
+  } catch (const InputError& error) {
     records += std::string(error.what()).substr((dir / "").size());
   }
   return records;
@@ -171,8 +171,10 @@ TEST(FastaRecords, ANameLineLongerThanTheLimit) {
   FastaRules rules;
   rules.maxNameLength = 5;
   EXPECT_EQ(Records(">abcde\r\nMK\n", rules), "abcde@1=MK\n") << "a CR is not part of the name";
-  EXPECT_EQ(Records(">a\nMK\n>abcdef\nW\n", rules),
-            "a@1=MKin.fa:3: a name line longer than 5 bytes (lost line ends, or not FASTA text?)");
+  // The record before the faulty name line is complete.
+  EXPECT_EQ(
+      Records(">a\nMK\n>abcdef\nW\n", rules),
+      "a@1=MK\nin.fa:3: a name line longer than 5 bytes (lost line ends, or not FASTA text?)");
   // A line of several pieces stops at the piece that passes the limit.
   rules.maxNameLength = InputFile::kMaxPiece;
   EXPECT_EQ(Records(">" + std::string(3 * InputFile::kMaxPiece, 'n') + "\nW\n", rules),

@@ -5,11 +5,14 @@
 // sequence and workers wait on their chunk's bound and on the open-chunk
 // limit: both streams must still be byte for byte those of one thread. And a
 // failed write, or the caller's cancel flag, must end every thread count's
-// search.
+// search. Records searched in indexed order, their masks and lists formed in
+// memory, must give the streams of a database of the same sequences whose
+// lists the tests wrote themselves, also when the source ends early.
 #include "parallel/parallel_search.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <cstdio>
@@ -79,8 +82,8 @@ class ParallelSearchLoops : public ::testing::Test {
     const ScannerPtr scanner(NewScannerFromFilename((dir_ / "sequences.fa").c_str(), "\n", 1));
     FastaLineRecords records(scanner.get());
     StringStream outStream, errStream;
-    SearchRecords(engine, records, threads, {out != nullptr ? *out : outStream, errStream, cancel},
-                  limits);
+    SearchRecords(engine, records, SearchKind::kScan, threads,
+                  {out != nullptr ? *out : outStream, errStream, cancel}, limits);
     return {std::move(outStream.text()), std::move(errStream.text())};
   }
 
@@ -156,6 +159,102 @@ TEST_F(ParallelSearchLoops, ARaisedCancelFlagEndsTheSearch) {
     CancellingStream scanOut(cancel);
     const Streams scan = Scan(threads, kTinyLimits, &scanOut, &cancel);
     EXPECT_LT(scan.err.size(), all.err.size());
+  }
+}
+
+// Hands out the first `count` of `sequences` as records with database names.
+class SequenceRecords final : public RecordSource {
+ public:
+  SequenceRecords(const std::vector<TestSequence>& sequences, std::size_t count)
+      : sequences_(sequences), count_(std::min(count, sequences.size())) {}
+  bool Next(SequenceRecord& record) override {
+    if (next_ == count_) return false;
+    record.name = sequences_[next_].name;
+    record.text = sequences_[next_].text;
+    ++next_;
+    return true;
+  }
+
+ private:
+  const std::vector<TestSequence>& sequences_;
+  const std::size_t count_;
+  std::size_t next_ = 0;
+};
+
+class IndexedRecordSearch : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    // Both cases, residues that no letter list holds ('*', '-', digits, bytes
+    // beyond ASCII), empty sequences and one long enough for many hits.
+    std::mt19937 random(23);
+    constexpr std::string_view kBytes = "ACDEGKLSTacdegklst*-7\x80XBZ";
+    sequences_.resize(400);
+    for (std::size_t i = 0; i < sequences_.size(); ++i) {
+      sequences_[i].name = "r" + std::to_string(i) + " record";
+      const int length = std::uniform_int_distribution<int>(0, 150)(random);
+      for (int p = 0; p < length; ++p)
+        sequences_[i].text += kBytes[random() % kBytes.size()];
+    }
+    sequences_[7].text.clear();
+    sequences_[200].text = std::string(2000, 'a') + std::string(2000, 'C');
+    WriteMotifDatabase(dir_ / "motifs", {MakeMotif({"A", "C"}, 0.01, 0.0, "AC"),
+                                         MakeMotif({"S", "T"}, 0.01, 0.0, "ST"),
+                                         MakeMotif({"KT", "ACDEGKLST", "E"}, 0.001, 0.0, "[KT]xE"),
+                                         MakeMotif({"A", "A"}, 0.01, 0.0, "AA")});
+    MapMotifBlocksToMemory(1, &motifs_, (dir_ / "motifs").c_str());
+    rows_ = MakePipeRows(motifs_);
+  }
+  void TearDown() override { UnmapMotifBlocksFromMemory(&motifs_); }
+
+  // The indexed search of a database of the first `count` sequences.
+  Streams Database(std::size_t count) {
+    const std::string root = dir_ / ("first" + std::to_string(count));
+    WriteSequenceDatabase(root, {sequences_.begin(), sequences_.begin() + count});
+    sequenceMappedMemoryCDT sequences{};
+    MapSequenceBlocksToMemory(1, &sequences, root.c_str());
+    SearchEngine engine(motifs_, 1e9, SearchKind::kIndexed, *rows_);
+    StringStream out, err;
+    SearchDatabaseSequences(engine, sequences, numSequences, 1, {out, err});
+    UnmapSequenceBlocksFromMemory(&sequences);
+    return {std::move(out.text()), std::move(err.text())};
+  }
+
+  Streams Records(std::size_t count, unsigned threads, const ParallelLimits& limits) {
+    SearchEngine engine(motifs_, 1e9, SearchKind::kIndexed, *rows_);
+    SequenceRecords records(sequences_, count);
+    StringStream out, err;
+    SearchRecords(engine, records, SearchKind::kIndexed, threads, {out, err}, limits);
+    return {std::move(out.text()), std::move(err.text())};
+  }
+
+  TempDir dir_;
+  std::vector<TestSequence> sequences_;
+  motifMappedMemoryCDT motifs_{};
+  std::unique_ptr<HitLineFormatter> rows_;
+};
+
+TEST_F(IndexedRecordSearch, RecordsGiveTheStreamsOfTheirDatabase) {
+  const Streams database = Database(sequences_.size());
+  ASSERT_GT(database.out.size(), 50000u);
+  for (unsigned threads : {1u, 2u, 3u, 7u}) {
+    SCOPED_TRACE(threads);
+    for (const ParallelLimits& limits : {kTinyLimits, ParallelLimits{}}) {
+      const Streams records = Records(sequences_.size(), threads, limits);
+      EXPECT_TRUE(records.out == database.out);
+      EXPECT_EQ(records.err, database.err);
+    }
+  }
+}
+
+TEST_F(IndexedRecordSearch, ASourceThatEndsEarlyLeavesEveryRecordBeforeItSearched) {
+  for (const std::size_t count : {0u, 1u, 201u}) {
+    SCOPED_TRACE(count);
+    const Streams database = Database(count);
+    for (unsigned threads : {1u, 2u, 7u}) {
+      const Streams records = Records(count, threads, kTinyLimits);
+      EXPECT_TRUE(records.out == database.out) << threads;
+      EXPECT_EQ(records.err, database.err) << threads;
+    }
   }
 }
 

@@ -3,10 +3,12 @@
 //
 // Every failure of brisel-makedb is a BuildError whose message is one line for
 // the user, naming the input (with its line, and column where there is one) or
-// the output file, and the problem, e.g. "in.fa:12: text before the first '>'
-// line". It unwinds to the entry point, which prints it after "brisel-makedb: "
-// and exits with status 1; on the way the staged output files remove
-// themselves, so a failed build leaves no file behind and changes none.
+// the output file, and the problem, e.g. "in.fa:3: sequence 'b' has 7
+// residues, more than the --shard-size of 6"; a failure to read the input is
+// an InputError (input/input_error.h), the same kind of message. Either
+// unwinds to the entry point, which prints it after "brisel-makedb: " and
+// exits with status 1; on the way the staged output files remove themselves,
+// so a failed build leaves no file behind and changes none.
 //
 // The message quotes the user's text (paths, records, patterns, names) as it
 // is; the error stores it with its control bytes escaped (message_text.h), so

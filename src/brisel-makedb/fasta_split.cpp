@@ -23,7 +23,7 @@ class PieceWriter final : public FastaSink {
   PieceWriter(StagedFiles& files, std::string prefix, ShardPlan plan, SequenceLimits limits)
       : files_(files), prefix_(std::move(prefix)), plan_(std::move(plan)), limits_(limits) {}
 
-  void StartRecord(std::string_view name, const InputFile&) override {
+  void StartRecord(std::string_view name, const RecordPlace&) override {
     if (!writer_ || plan_.CutBefore(records_, residues_)) OpenPiece();
     writer_->Append(">", 1);
     writer_->Append(name.data(), name.size());
@@ -35,7 +35,7 @@ class PieceWriter final : public FastaSink {
     CheckLimits();
   }
 
-  void AddResidues(std::string_view residues, const InputFile&) override {
+  void AddResidues(std::string_view residues, const RecordPlace&) override {
     if (residues.starts_with('>')) writer_->Append(" ", 1);
     writer_->Append(residues.data(), residues.size());
     writer_->Append("\n", 1);

@@ -20,16 +20,16 @@
 
 namespace {
 
-// "brisel-makedb: <input>:<line>: warning: <what>".
-void Warn(OutputStream* messages, const InputFile& input, const PatternSource& source,
-          const std::string& what) {
+// "<program>: <input>:<line>: warning: <what>".
+void Warn(OutputStream* messages, std::string_view program, std::string_view inputName,
+          const PatternSource& source, const std::string& what) {
   if (messages == nullptr) return;
-  messages->Write("brisel-makedb: " + EscapedText(input.name()) + ":" +
+  messages->Write(std::string(program) + ": " + EscapedText(inputName) + ":" +
                   std::to_string(source.line()) + ": warning: " + what + "\n");
 }
 
-[[noreturn]] void FailBlockLimits(const InputFile& input, const PatternSource& source) {
-  throw BuildError(input.name() + ":" + std::to_string(source.line()) +
+[[noreturn]] void FailBlockLimits(std::string_view inputName, const PatternSource& source) {
+  throw BuildError(std::string(inputName) + ":" + std::to_string(source.line()) +
                    ": the motif database would exceed the 32-bit limits of its blocks");
 }
 
@@ -40,25 +40,26 @@ void Append(DArray array, const T& value) {
 
 }  // namespace
 
-MotifDatabaseBuilder::MotifDatabaseBuilder(bool keepOrder, OutputStream* messages)
-    : keepOrder_(keepOrder), messages_(messages) {
+MotifDatabaseBuilder::MotifDatabaseBuilder(bool keepOrder, OutputStream* messages,
+                                           std::string_view program)
+    : keepOrder_(keepOrder), messages_(messages), program_(program) {
   InitializeCharToPercentageMap(charToPercentageMap_);
 }
 
-void MotifDatabaseBuilder::AddPatterns(const InputFile& input,
+void MotifDatabaseBuilder::AddPatterns(std::string_view inputName,
                                        const std::vector<PatternSource>& sources) {
   for (const PatternSource& source : sources) {
     ++patterns_;
     const auto parsed = ParsePattern(source.pattern);
     if (const auto* error = std::get_if<PatternSyntaxError>(&parsed)) {
-      throw BuildError(input.name() + ":" + source.Location(error->offset) + ": " + error->message +
-                       " in pattern '" + source.pattern + "'");
+      throw BuildError(std::string(inputName) + ":" + source.Location(error->offset) + ": " +
+                       error->message + " in pattern '" + source.pattern + "'");
     }
     const Pattern& pattern = std::get<Pattern>(parsed);
     const DistinctMotifs expansion =
         ExpandDistinctMotifs(pattern, kMaxExpansions, kMaxExpansionSteps);
     if (expansion.outcome() != DistinctMotifs::Outcome::kComplete) {
-      Warn(messages_, input, source,
+      Warn(messages_, program_, inputName, source,
            "skipping pattern '" + EscapedText(source.pattern) + "': " +
                (expansion.outcome() == DistinctMotifs::Outcome::kTooManyMotifs
                     ? "it expands into more than " + std::to_string(kMaxExpansions) + " motifs"
@@ -68,13 +69,13 @@ void MotifDatabaseBuilder::AddPatterns(const InputFile& input,
       continue;
     }
     if (expansion.size() > kQuietExpansions) {
-      Warn(messages_, input, source,
+      Warn(messages_, program_, inputName, source,
            "pattern '" + EscapedText(source.record) + "' expands into " +
                std::to_string(expansion.size()) + " motifs");
     }
     // Refused before the motifs are made: a pattern of many wide motifs could
     // otherwise take more memory than the blocks could ever hold.
-    if (positions_ + expansion.positions() > kMaxBlockLength) FailBlockLimits(input, source);
+    if (positions_ + expansion.positions() > kMaxBlockLength) FailBlockLimits(inputName, source);
     const std::size_t record = records_.size();
     records_.push_back(source.record);
     for (std::size_t m = 0; m < expansion.size(); ++m) {
@@ -83,7 +84,7 @@ void MotifDatabaseBuilder::AddPatterns(const InputFile& input,
       recordChars_ += source.record.size();
       if (motifs_.size() + 1 > kMaxBlockLength - 1 || positions_ > kMaxBlockLength ||
           recordChars_ > kMaxBlockLength) {
-        FailBlockLimits(input, source);
+        FailBlockLimits(inputName, source);
       }
       const MotifStatistics statistics =
           ComputeMotifStatistics(motif.positions, charToPercentageMap_);

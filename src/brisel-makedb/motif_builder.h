@@ -22,11 +22,11 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "api/databases.h"
 #include "brisel.h"
-#include "input_file.h"
 #include "motif_statistics.h"
 #include "output/output_streams.h"
 #include "pattern_sources.h"
@@ -42,12 +42,15 @@ inline constexpr std::uint64_t kMaxExpansionSteps = 2000000;
 
 class MotifDatabaseBuilder {
  public:
-  // Warnings go to `messages`, one line each; null drops them.
-  explicit MotifDatabaseBuilder(bool keepOrder, OutputStream* messages = nullptr);
+  // Warnings go to `messages`, one line each, after the name of `program`;
+  // null drops them.
+  explicit MotifDatabaseBuilder(bool keepOrder, OutputStream* messages = nullptr,
+                                std::string_view program = "brisel-makedb");
 
-  // Parses and expands the patterns. A malformed pattern throws BuildError with
-  // its line and column; skipped patterns are reported on standard error.
-  void AddPatterns(const InputFile& input, const std::vector<PatternSource>& sources);
+  // Parses and expands the patterns of the input named `inputName`. A
+  // malformed pattern throws BuildError with its line and column; skipped
+  // patterns are reported as warnings.
+  void AddPatterns(std::string_view inputName, const std::vector<PatternSource>& sources);
 
   // Writes the blocks and then the stats file as staged files of `database`;
   // without anchored motifs, stages the removal of an old anchors block.
@@ -78,6 +81,7 @@ class MotifDatabaseBuilder {
 
   bool keepOrder_;
   OutputStream* messages_;
+  std::string program_;
   double charToPercentageMap_[123];
   std::vector<Motif> motifs_;
   std::vector<std::string> records_;

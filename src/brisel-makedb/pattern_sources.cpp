@@ -67,16 +67,18 @@ bool IsPrositeFile(const std::vector<Line>& lines) {
   return (hasId && hasEnd) || (content && onlyPrositeLines);
 }
 
-void CheckRecord(const InputFile& input, const PatternSource& source) {
+void CheckRecord(std::string_view inputName, const PatternSource& source) {
   const char* problem = nullptr;
   if (source.record.find('|') != std::string::npos) {
     problem = "contains '|', which would break the fields of the hit line";
   } else if (source.record.find('\0') != std::string::npos) {
     problem = "contains a NUL byte, which would cut it short";
+  } else if (source.record.find('\n') != std::string::npos) {
+    problem = "contains a newline, which would break the hit line";
   }
   if (problem != nullptr) {
-    throw BuildError(input.name() + ":" + std::to_string(source.line()) + ": the record '" +
-                     source.record + "' " + problem);
+    throw BuildError(std::string(inputName) + ":" + std::to_string(source.line()) +
+                     ": the record '" + source.record + "' " + problem);
   }
 }
 
@@ -95,7 +97,7 @@ std::vector<PatternSource> ReadPatternList(const InputFile& input, const std::ve
     source.record = std::string(TrimRight(text.substr(SkipSpaces(text, end))));
     if (source.record.empty()) source.record = source.pattern;
     source.segments.push_back({0, line.number, start + 1});
-    CheckRecord(input, source);
+    CheckRecord(input.name(), source);
     sources.push_back(std::move(source));
     progress.Record();
   }
@@ -113,7 +115,7 @@ std::vector<PatternSource> ReadPrositeFile(const InputFile& input, const std::ve
       if (accession.empty()) throw BuildError(at + "an entry with a PA line has no AC line");
       if (id.empty()) throw BuildError(at + "an entry with a PA line has no ID line");
       entry.record = accession + " " + id;
-      CheckRecord(input, entry);
+      CheckRecord(input.name(), entry);
       sources.push_back(std::move(entry));
       progress.Record();
     }
@@ -159,6 +161,21 @@ std::string PatternSource::Location(std::size_t offset) const {
     if (segment.offset <= offset) at = &segment;
   }
   return std::to_string(at->line) + ":" + std::to_string(at->column + (offset - at->offset));
+}
+
+std::vector<PatternSource> PatternSourcesOf(std::string_view inputName,
+                                            std::span<const PatternEntry> entries) {
+  std::vector<PatternSource> sources;
+  sources.reserve(entries.size());
+  for (std::size_t k = 0; k < entries.size(); ++k) {
+    PatternSource source;
+    source.pattern = entries[k].pattern;
+    source.record = entries[k].record.empty() ? entries[k].pattern : entries[k].record;
+    source.segments.push_back({0, k + 1, 1});
+    CheckRecord(inputName, source);
+    sources.push_back(std::move(source));
+  }
+  return sources;
 }
 
 std::vector<PatternSource> ReadPatternSources(InputFile& input, ProgressLine& progress) {

@@ -16,14 +16,22 @@
 //   with '#' are ignored.
 // A record containing '|' or a NUL byte is an error: the first would break the
 // fields of the hit line, the second would cut the record short.
+//
+// A caller that holds its patterns (the Python module) gives them as
+// PatternEntries: entry k (from 1) stands as line k, column 1 of its input in
+// messages, an empty record is the pattern's own text as in a pattern list,
+// and a record with a newline, which no line of a file holds, is an error
+// too.
 #ifndef BRISEL_MAKEDB_PATTERN_SOURCES_H
 #define BRISEL_MAKEDB_PATTERN_SOURCES_H
 
 #include <cstdint>
+#include <span>
 #include <string>
+#include <string_view>
 #include <vector>
 
-#include "input_file.h"
+#include "input/input_file.h"
 #include "progress_line.h"
 
 struct PatternSource {
@@ -46,5 +54,14 @@ struct PatternSource {
 
 // Reads every pattern of the input, in input order. Throws BuildError.
 std::vector<PatternSource> ReadPatternSources(InputFile& input, ProgressLine& progress);
+
+struct PatternEntry {
+  std::string pattern;
+  std::string record;
+};
+
+// The sources of `entries`, of the input named `inputName`. Throws BuildError.
+std::vector<PatternSource> PatternSourcesOf(std::string_view inputName,
+                                            std::span<const PatternEntry> entries);
 
 #endif  // BRISEL_MAKEDB_PATTERN_SOURCES_H

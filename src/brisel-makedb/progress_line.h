@@ -10,7 +10,7 @@
 #include <chrono>
 #include <cstdint>
 
-#include "input_file.h"
+#include "input/input_file.h"
 
 class ProgressLine {
  public:

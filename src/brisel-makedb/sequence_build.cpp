@@ -36,14 +36,14 @@ class ShardRouter final : public FastaSink {
         limits_(limits),
         heldResidues_(heldResidues) {}
 
-  void StartRecord(std::string_view name, const InputFile& input) override {
+  void StartRecord(std::string_view name, const RecordPlace& place) override {
     if (!builder_ || plan_.CutBefore(records_, residues_)) OpenShard();
-    builder_->StartSequence(name, input);
+    builder_->StartSequence(name, place);
     ++records_;
   }
 
-  void AddResidues(std::string_view residues, const InputFile& input) override {
-    builder_->AddResidues(residues, input);
+  void AddResidues(std::string_view residues, const RecordPlace& place) override {
+    builder_->AddResidues(residues, place);
     residues_ += residues.size();
   }
 
@@ -98,17 +98,27 @@ ShardPlan PlanShards(const MakedbOptions& options, InputFile& input, SequenceLim
                      ": --shards and --shard-size need an input file that can be read twice, "
                      "not a pipe");
   }
-  InputCensus census(options.shardSize, limits);
-  {
-    ProgressLine progress(options.quiet, input);
-    ReadFastaRecords(input, census, progress);
-  }
-  census.Finish();
-  records = census.records();
-  residues = census.residues();
-  if (records == 0) throw BuildError(input.name() + ": no sequences to split into shards");
+  return PlanShards(
+      options, input.name(),
+      [&](FastaSink& sink) {
+        ProgressLine progress(options.quiet, input);
+        ReadFastaRecords(input, sink, progress);
+      },
+      limits, records, residues);
+}
+
+ShardPlan PlanShards(const MakedbOptions& options, std::string_view inputName,
+                     const RecordPass& census, SequenceLimits limits, std::uint64_t& records,
+                     std::uint64_t& residues) {
+  const std::string name(inputName);
+  InputCensus counts(options.shardSize, limits);
+  census(counts);
+  counts.Finish();
+  records = counts.records();
+  residues = counts.residues();
+  if (records == 0) throw BuildError(name + ": no sequences to split into shards");
   if (options.shards > records) {
-    throw BuildError(input.name() + ": --shards " + std::to_string(options.shards) +
+    throw BuildError(name + ": --shards " + std::to_string(options.shards) +
                      " asks for more shards than its " + std::to_string(records) + " sequence" +
                      (records == 1 ? "" : "s"));
   }
@@ -118,12 +128,12 @@ ShardPlan PlanShards(const MakedbOptions& options, InputFile& input, SequenceLim
   };
   if (options.shards > 0 &&
       (average(residues) > limits.maxBlockLength || average(records) > limits.maxSequences)) {
-    throw BuildError(input.name() + ": " + std::to_string(options.shards) +
-                     " shards cannot hold its " + std::to_string(records) + " sequences and " +
-                     std::to_string(residues) + " residues (use more --shards, or --shard-size)");
+    throw BuildError(name + ": " + std::to_string(options.shards) + " shards cannot hold its " +
+                     std::to_string(records) + " sequences and " + std::to_string(residues) +
+                     " residues (use more --shards, or --shard-size)");
   }
   if (options.shards > 0) return ShardPlan::ByCount(options.shards, records, residues);
-  return ShardPlan::ByCuts(census.cuts());
+  return ShardPlan::ByCuts(counts.cuts());
 }
 
 namespace {
@@ -168,30 +178,63 @@ void WriteManifest(StagedFiles& files, const std::string& root, std::uint64_t sh
   WriteStagedText(files.Stage(final), final, text);
 }
 
-}  // namespace
+bool Sharded(const MakedbOptions& options) {
+  return options.shards > 0 || options.shardSize > 0;
+}
 
-SequenceBuildSummary BuildSequenceDatabases(const MakedbOptions& options, SequenceLimits limits,
-                                            std::size_t heldResidues) {
-  const bool sharded = options.shards > 0 || options.shardSize > 0;
-  ShardPlan plan = ShardPlan::Single();
-  std::uint64_t censusRecords = 0, censusResidues = 0;
-  if (sharded) {
-    InputFile counted(options.input);
-    plan = PlanShards(options, counted, limits, censusRecords, censusResidues);
-  }
-
-  InputFile input(options.input);
+// The build pass: the records of `pass` into the databases that `plan` cuts,
+// checked against the census (when sharded) and committed.
+SequenceBuildSummary BuildPlanned(const MakedbOptions& options, std::string_view inputName,
+                                  const RecordPass& pass, ShardPlan plan,
+                                  std::uint64_t censusRecords, std::uint64_t censusResidues,
+                                  SequenceLimits limits, std::size_t heldResidues) {
+  const bool sharded = Sharded(options);
   StagedFiles files(options.root);
   ShardRouter router(files, options, std::move(plan), limits, heldResidues);
-  {
-    ProgressLine progress(options.quiet, input);
-    ReadFastaRecords(input, router, progress);
-  }
+  pass(router);
   if (sharded && (router.records() != censusRecords || router.residues() != censusResidues)) {
-    throw BuildError(input.name() + ": the input changed while it was read");
+    throw BuildError(std::string(inputName) + ": the input changed while it was read");
   }
   router.Finish();
   if (sharded) WriteManifest(files, options.root, router.shards());
   files.Commit();
   return {router.records(), router.residues(), sharded ? router.shards() : 0};
+}
+
+}  // namespace
+
+SequenceBuildSummary BuildSequenceDatabases(const MakedbOptions& options, SequenceLimits limits,
+                                            std::size_t heldResidues) {
+  ShardPlan plan = ShardPlan::Single();
+  std::uint64_t censusRecords = 0, censusResidues = 0;
+  if (Sharded(options)) {
+    InputFile counted(options.input);
+    plan = PlanShards(options, counted, limits, censusRecords, censusResidues);
+  }
+  InputFile input(options.input);
+  return BuildPlanned(
+      options, input.name(),
+      [&](FastaSink& sink) {
+        ProgressLine progress(options.quiet, input);
+        ReadFastaRecords(input, sink, progress);
+      },
+      std::move(plan), censusRecords, censusResidues, limits, heldResidues);
+}
+
+SequenceBuildSummary BuildSequenceDatabasesFromRecords(const MakedbOptions& options,
+                                                       std::string_view inputName,
+                                                       const RecordSourceOpener& open,
+                                                       SequenceLimits limits,
+                                                       std::size_t heldResidues) {
+  const auto pass = [&](FastaSink& sink) {
+    const std::unique_ptr<RecordSource> source = open();
+    ReadSourceRecords(*source, inputName, sink);
+  };
+  ShardPlan plan = ShardPlan::Single();
+  std::uint64_t censusRecords = 0, censusResidues = 0;
+  if (Sharded(options)) {
+    plan = PlanShards(options, inputName, pass, limits, censusRecords, censusResidues);
+  }
+  return BuildPlanned(options, inputName, pass, std::move(plan), censusRecords, censusResidues,
+                      limits, heldResidues);
 }

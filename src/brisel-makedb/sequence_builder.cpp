@@ -3,11 +3,11 @@
 #include "sequence_builder.h"
 
 #include <algorithm>
-#include <bit>
 #include <utility>
 
 #include "brisel.h"
 #include "build_error.h"
+#include "database/residue_lists.h"
 #include "database_output.h"
 
 namespace {
@@ -35,32 +35,6 @@ constexpr std::size_t kReadBackChunk = std::size_t{1} << 20;
 // Positions buffered per letter while a long sequence's lists are sorted.
 constexpr std::size_t kLetterBuffer = std::size_t{1} << 14;
 
-constexpr std::uint8_t kNotALetter = kLetterCount;
-
-// The residue mask and the letter index (kNotALetter for none) of every byte.
-struct ResidueTables {
-  std::array<std::uint32_t, 256> mask{};
-  std::array<std::uint8_t, 256> letter{};
-
-  ResidueTables() {
-    std::uint32_t charToBitMap[kCharToBitMapLength];
-    InitializeCharToBitMap(charToBitMap, kCharToBitMapLength);
-    for (int c = 0; c < 256; ++c) {
-      mask[c] = CharToMask(charToBitMap, static_cast<unsigned char>(c));
-      letter[c] = mask[c] == 0 ? kNotALetter : static_cast<std::uint8_t>(std::countr_zero(mask[c]));
-    }
-  }
-};
-
-const ResidueTables& Tables() {
-  static const ResidueTables tables;
-  return tables;
-}
-
-std::string At(const InputFile& input) {
-  return input.name() + ":" + std::to_string(input.lineNumber()) + ": ";
-}
-
 }  // namespace
 
 SequenceDatabaseBuilder::SequenceDatabaseBuilder(StagedFiles& files, std::string root,
@@ -78,17 +52,17 @@ SequenceDatabaseBuilder::SequenceDatabaseBuilder(StagedFiles& files, std::string
   offsetIndices_.AppendUnsigned(0);
 }
 
-void SequenceDatabaseBuilder::FailLimit(const InputFile& input, const std::string& what) const {
-  throw BuildError(At(input) + what + limitAdvice_);
+void SequenceDatabaseBuilder::FailLimit(const RecordPlace& place, const std::string& what) const {
+  throw BuildError(place.Prefix() + what + limitAdvice_);
 }
 
-void SequenceDatabaseBuilder::StartSequence(std::string_view name, const InputFile& input) {
+void SequenceDatabaseBuilder::StartSequence(std::string_view name, const RecordPlace& place) {
   EndSequence();
   if (sequences_ >= limits_.maxSequences) {
-    FailLimit(input, "more than " + std::to_string(limits_.maxSequences) + " sequences");
+    FailLimit(place, "more than " + std::to_string(limits_.maxSequences) + " sequences");
   }
   if (nameChars_ + name.size() > limits_.maxBlockLength) {
-    FailLimit(input,
+    FailLimit(place,
               "names longer than " + std::to_string(limits_.maxBlockLength) + " characters in all");
   }
   names_.Append(name.data(), name.size());
@@ -99,9 +73,9 @@ void SequenceDatabaseBuilder::StartSequence(std::string_view name, const InputFi
   start_ = residues_;
 }
 
-void SequenceDatabaseBuilder::AddResidues(std::string_view residues, const InputFile& input) {
+void SequenceDatabaseBuilder::AddResidues(std::string_view residues, const RecordPlace& place) {
   if (residues_ + residues.size() > limits_.maxBlockLength) {
-    FailLimit(input, "more than " + std::to_string(limits_.maxBlockLength) + " residues in all");
+    FailLimit(place, "more than " + std::to_string(limits_.maxBlockLength) + " residues in all");
   }
   texts_.Append(residues.data(), residues.size());
   const std::uint64_t length = residues_ - start_ + residues.size();
@@ -109,17 +83,11 @@ void SequenceDatabaseBuilder::AddResidues(std::string_view residues, const Input
     held_ = false;
     letters_.clear();
   }
-  const ResidueTables& tables = Tables();
   std::uint32_t masks[kMaskChunk];
   std::uint8_t letters[kMaskChunk];
   for (std::size_t done = 0; done < residues.size();) {
     const std::size_t n = std::min(kMaskChunk, residues.size() - done);
-    for (std::size_t i = 0; i < n; ++i) {
-      const auto c = static_cast<unsigned char>(residues[done + i]);
-      masks[i] = tables.mask[c];
-      letters[i] = tables.letter[c];
-      ++letterCounts_[letters[i]];
-    }
+    CodeResidues(residues.substr(done, n), masks, letters, letterCounts_);
     masks_.Append(std::span<const std::uint32_t>(masks, n));
     if (held_) letters_.insert(letters_.end(), letters, letters + n);
     done += n;
@@ -128,14 +96,11 @@ void SequenceDatabaseBuilder::AddResidues(std::string_view residues, const Input
 }
 
 void SequenceDatabaseBuilder::WriteHeldLetterLists() {
-  std::array<std::uint64_t, kLetterCount + 1> next{};
+  std::uint64_t listed = 0;
   for (std::size_t k = 0; k < kLetterCount; ++k)
-    next[k + 1] = next[k] + letterCounts_[k];
-  positions_.resize(next[kLetterCount]);
-  for (std::size_t p = 0; p < letters_.size(); ++p) {
-    const std::uint8_t k = letters_[p];
-    if (k != kNotALetter) positions_[next[k]++] = static_cast<std::uint32_t>(p);
-  }
+    listed += letterCounts_[k];
+  positions_.resize(listed);
+  SortLetterPositions(letters_, letterCounts_, positions_.data());
   offsets_.Append(std::span<const std::uint32_t>(positions_));
 }
 
@@ -154,7 +119,7 @@ void SequenceDatabaseBuilder::WriteLetterListsFromText() {
     cursor[k] += buffered[k];
     buffered[k] = 0;
   };
-  const ResidueTables& tables = Tables();
+  const ResidueTables& tables = ResidueTablesOfBytes();
   std::vector<char> text(kReadBackChunk);
   const std::uint64_t length = residues_ - start_;
   for (std::uint64_t done = 0; done < length;) {

@@ -5,8 +5,10 @@
 // Each block is a staged file, appended to through a buffer of its own as the
 // records arrive: the name and its index entry when a record starts; the
 // residue texts and masks as its lines arrive; its text index entry and its 26
-// letter position lists when it ends. The lists of a sequence are sorted by
-// letter from the letter of each residue, held in memory for up to
+// letter position lists when it ends. Masks and lists are those of
+// database/residue_lists.h, which the direct search forms in memory too. The
+// lists of a sequence are sorted by letter from the letter of each residue,
+// held in memory for up to
 // `heldResidues` residues; the lists of a longer sequence are sorted from its
 // text, read back from the text block, into their places in the offsets block.
 // So the memory of a build is bounded whatever the input's size and its
@@ -28,8 +30,10 @@
 #include <vector>
 
 #include "block_file_writer.h"
+#include "database/residue_lists.h"
 #include "database/sequence_database.h"
-#include "input_file.h"
+#include "fasta_reader.h"
+#include "input/input_file.h"
 #include "staged_files.h"
 
 struct SequenceLimits {
@@ -46,9 +50,9 @@ class SequenceDatabaseBuilder {
                           std::string limitAdvice, std::size_t heldResidues = kDefaultHeldResidues);
 
   // A new record begins; the previous one, if any, is complete.
-  void StartSequence(std::string_view name, const InputFile& input);
+  void StartSequence(std::string_view name, const RecordPlace& place);
   // More residues of the current record.
-  void AddResidues(std::string_view residues, const InputFile& input);
+  void AddResidues(std::string_view residues, const RecordPlace& place);
   // Ends the last record, completes the blocks and stages the stats file.
   void Finish();
 
@@ -60,7 +64,7 @@ class SequenceDatabaseBuilder {
   void EndSequence();
   void WriteHeldLetterLists();
   void WriteLetterListsFromText();
-  [[noreturn]] void FailLimit(const InputFile& input, const std::string& what) const;
+  [[noreturn]] void FailLimit(const RecordPlace& place, const std::string& what) const;
 
   StagedDatabase database_;
   SequenceLimits limits_;
@@ -86,7 +90,7 @@ class SequenceDatabaseBuilder {
   // letter of each residue.
   bool open_ = false;
   std::uint64_t start_ = 0;
-  std::array<std::uint64_t, kLetterCount + 1> letterCounts_{};
+  LetterCounts letterCounts_{};
   std::vector<std::uint8_t> letters_;
   bool held_ = true;
   std::vector<std::uint32_t> positions_;  // the held sequence's sorted lists

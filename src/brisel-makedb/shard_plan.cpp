@@ -7,19 +7,19 @@
 InputCensus::InputCensus(std::uint64_t shardSize, SequenceLimits limits)
     : shardSize_(shardSize), limits_(limits) {}
 
-void InputCensus::StartRecord(std::string_view name, const InputFile& input) {
+void InputCensus::StartRecord(std::string_view name, const RecordPlace& place) {
   EndRecord();
   ++records_;
   open_ = true;
   length_ = 0;
   nameLength_ = name.size();
   if (shardSize_ > 0) {
-    location_ = input.name() + ":" + std::to_string(input.lineNumber()) + ": ";
+    location_ = place.Prefix();
     name_ = name;
   }
 }
 
-void InputCensus::AddResidues(std::string_view residues, const InputFile&) {
+void InputCensus::AddResidues(std::string_view residues, const RecordPlace&) {
   length_ += residues.size();
   residues_ += residues.size();
 }

@@ -31,8 +31,8 @@ class InputCensus final : public FastaSink {
   // `shardSize`: 0 for no cap.
   InputCensus(std::uint64_t shardSize, SequenceLimits limits);
 
-  void StartRecord(std::string_view name, const InputFile& input) override;
-  void AddResidues(std::string_view residues, const InputFile& input) override;
+  void StartRecord(std::string_view name, const RecordPlace& place) override;
+  void AddResidues(std::string_view residues, const RecordPlace& place) override;
   // Ends the last record. Throws BuildError for a record longer than the cap.
   void Finish();
 

@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <csignal>
 #include <cstring>
@@ -23,6 +24,13 @@ namespace {
 const char* const* volatile signalTemporaries = nullptr;
 volatile std::sig_atomic_t signalTemporaryCount = 0;
 
+// Whether the builds of this process leave the signals to their owner.
+std::atomic<bool> signalsLeftAlone{false};
+
+bool SignalsHandled() {
+  return !signalsLeftAlone.load(std::memory_order_relaxed);
+}
+
 constexpr int kCleanupSignals[] = {SIGINT, SIGTERM, SIGHUP, SIGPIPE};
 
 extern "C" void RemoveTemporariesAndDie(int signalNumber) {
@@ -33,11 +41,13 @@ extern "C" void RemoveTemporariesAndDie(int signalNumber) {
 }
 
 void InstallCleanupHandlers() {
+  if (!SignalsHandled()) return;
   for (int signalNumber : kCleanupSignals)
     std::signal(signalNumber, RemoveTemporariesAndDie);
 }
 
 void RestoreDefaultHandlers() {
+  if (!SignalsHandled()) return;
   for (int signalNumber : kCleanupSignals)
     std::signal(signalNumber, SIG_DFL);
 }
@@ -46,20 +56,31 @@ void RestoreDefaultHandlers() {
 // never on disk without being in the table the handler reads.
 class CleanupSignalsBlocked {
  public:
-  CleanupSignalsBlocked() {
+  CleanupSignalsBlocked() : handled_(SignalsHandled()) {
+    if (!handled_) return;
     sigset_t blocked;
     sigemptyset(&blocked);
     for (int signalNumber : kCleanupSignals)
       sigaddset(&blocked, signalNumber);
     ::sigprocmask(SIG_BLOCK, &blocked, &saved_);
   }
-  ~CleanupSignalsBlocked() { ::sigprocmask(SIG_SETMASK, &saved_, nullptr); }
+  ~CleanupSignalsBlocked() {
+    if (handled_) ::sigprocmask(SIG_SETMASK, &saved_, nullptr);
+  }
   CleanupSignalsBlocked(const CleanupSignalsBlocked&) = delete;
   CleanupSignalsBlocked& operator=(const CleanupSignalsBlocked&) = delete;
 
  private:
+  bool handled_;
   sigset_t saved_;
 };
+
+// Points the handler at `table`, while the cleanup signals are blocked.
+void PublishSignalTable(const std::vector<const char*>& table) {
+  if (!SignalsHandled()) return;
+  signalTemporaries = table.empty() ? nullptr : table.data();
+  signalTemporaryCount = static_cast<std::sig_atomic_t>(table.size());
+}
 
 mode_t NewFileMode() {
   const mode_t mask = ::umask(0);
@@ -86,6 +107,10 @@ void CheckReplaceable(const std::string& finalPath) {
 }
 
 }  // namespace
+
+void LeaveSignalsAlone() {
+  signalsLeftAlone.store(true, std::memory_order_relaxed);
+}
 
 bool PrepareRoot(const std::string& rootPath) {
   const DirectoryLock lock(DatabaseDirectory(rootPath), DirectoryLock::Mode::kExclusive);
@@ -123,8 +148,7 @@ std::string StagedFiles::Stage(const std::string& finalPath) {
   }
   ::close(fd);
   signalTable_.push_back(file.temporary.c_str());
-  signalTemporaries = signalTable_.data();
-  signalTemporaryCount = static_cast<std::sig_atomic_t>(signalTable_.size());
+  PublishSignalTable(signalTable_);
   return file.temporary;
 }
 
@@ -158,23 +182,21 @@ void StagedFiles::Commit() {
   // signals wait until it is complete, and the temporary files belong to it.
   const CleanupSignalsBlocked blocked;
   WriteJournals(replacement);
-  signalTemporaryCount = 0;
-  signalTemporaries = nullptr;
-  files_.clear();
   signalTable_.clear();
+  PublishSignalTable(signalTable_);
+  files_.clear();
   removals_.clear();
   Complete(replacement);
 }
 
 void StagedFiles::RemoveTemporaries() noexcept {
   const CleanupSignalsBlocked blocked;
-  signalTemporaryCount = 0;
-  signalTemporaries = nullptr;
+  signalTable_.clear();
+  PublishSignalTable(signalTable_);
   for (const StagedFile& file : files_) {
     if (!file.temporary.empty()) ::unlink(file.temporary.c_str());
   }
   files_.clear();
-  signalTable_.clear();
 }
 
 StagedDatabase::StagedDatabase(std::string rootPath)

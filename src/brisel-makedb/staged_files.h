@@ -17,7 +17,15 @@
 //
 // StagedFiles owns the temporary files of one build, across any number of
 // databases in one directory; one may exist at a time (the signal handler
-// serves it). StagedDatabase names the files of one database by their suffix,
+// serves it), unless the signals are left alone.
+//
+// A process whose signals belong to someone else (the Python interpreter,
+// which turns SIGINT into KeyboardInterrupt and ignores SIGPIPE) calls
+// LeaveSignalsAlone once, before its first build: its builds then install no
+// handler, block no signal and keep no table, so several may run at once on
+// other threads; a build that fails still removes its temporary files, and
+// the temporary files of a process killed mid-build are removed by the next
+// build of the root (PrepareRoot). StagedDatabase names the files of one database by their suffix,
 // in a StagedFiles of its own or in a shared one.
 #ifndef BRISEL_MAKEDB_STAGED_FILES_H
 #define BRISEL_MAKEDB_STAGED_FILES_H
@@ -33,6 +41,9 @@
 // (replacement_journal.h). Returns whether a replacement was completed. Throws
 // BuildError.
 bool PrepareRoot(const std::string& rootPath);
+
+// See above; for the life of the process.
+void LeaveSignalsAlone();
 
 class StagedFiles {
  public:

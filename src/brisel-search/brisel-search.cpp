@@ -1,9 +1,11 @@
 // SPDX-License-Identifier: MIT
 // brisel-search.cpp: the entry point and run flow of brisel-search.
 //
-// One pass: read the options, map and check the motif database, run the indexed
-// search over a mapped sequence database or the scan search over a text file,
-// release what was mapped and exit. Hits go to standard output; standard error
+// One pass: read the options, map and check the motif database (or build it in
+// memory from a pattern file, --patterns), run the indexed search over a
+// mapped sequence database or over the records of a FASTA file (the direct
+// search, --fasta), or the scan search over a text file, release what was
+// mapped and exit. Hits go to standard output; standard error
 // carries a newline before the search, the progress lines, and a newline after
 // it. Any fault ends the run with one line on standard error and status 1 (the
 // user's text in it with its control bytes escaped, message_text.h); an
@@ -14,7 +16,11 @@
 // search's file is open), right before the search. The scan search's file may be
 // a pipe (`-s <(zcat x.fa)`) or any file but a directory; a read that fails
 // during the search ends the run with status 1 once the search has finished
-// with what it read.
+// with what it read. So does a fault of the direct search's input (a read
+// error, damaged compressed data, text that is not FASTA), once the records
+// before it are searched: its message names the line where reading stopped
+// and the last record whose hits were written. The warnings of a motif build
+// (--patterns) go to standard error before the search's first newline.
 #include <unistd.h>
 
 #include <cerrno>
@@ -26,12 +32,14 @@
 #include <string>
 #include <string_view>
 
+#include "api/builds.h"
 #include "api/databases.h"
 #include "api/search.h"
 #include "cli/command_line.h"
 #include "database/block_files.h"
 #include "database/database_paths.h"
 #include "error.h"
+#include "input/fasta_file_records.h"
 #include "input/line_reader.h"
 #include "output/message_text.h"
 #include "output/output_streams.h"
@@ -56,6 +64,19 @@ brisel::MotifDatabase OpenMotifDatabase(const RunSettings& settings) {
         DatabaseRootPath(settings.useLocalPath, DatabaseKind::kMotifs, settings.motifDatabase));
   } catch (const brisel::Error& error) {
     ExitWithDatabaseFault(error);
+  }
+}
+
+// The motif database of --patterns, built in memory as brisel-makedb motifs
+// builds it; its warnings go to `messages`.
+brisel::MotifDatabase BuildMotifDatabase(const std::string& patternFile, OutputStream& messages) {
+  brisel::MotifBuildOptions options;
+  options.messages = &messages;
+  options.program = "brisel-search";
+  try {
+    return brisel::BuildMotifDatabaseInMemory(patternFile, options);
+  } catch (const brisel::Error& error) {
+    ExitWithFault(error.what());
   }
 }
 
@@ -136,6 +157,23 @@ void RunIndexedSearch(Run& run, const brisel::MotifDatabase& motifs) {
   run.Searching([&] { brisel::SearchDatabase(motifs, sequences, run.options(), run.output()); });
 }
 
+// The direct search of the records of a FASTA file. Returns the fault that
+// ended the records early, with how far the hits were written.
+std::optional<std::string> RunDirectSearch(Run& run, const brisel::MotifDatabase& motifs) {
+  std::optional<FastaFileRecords> records;
+  try {
+    records.emplace(*run.settings.fastaFile);
+  } catch (const brisel::Error& error) {
+    ExitWithFault(error.what());
+  }
+  run.Searching([&] { brisel::SearchRecords(motifs, *records, run.options(), run.output()); });
+  if (records->fault() == nullptr) return std::nullopt;
+  const std::uint64_t searched = records->count();
+  return std::string(records->fault()->what()) +
+         (searched == 0 ? "; no record was searched"
+                        : "; hits up to record " + std::to_string(searched) + " were written");
+}
+
 // Output to files and pipes goes through large buffers: a search writes a
 // progress line per sequence and may write millions of hit lines, and an
 // unbuffered or 4 KiB-buffered stream would make a system call for every few
@@ -179,9 +217,13 @@ int main(int argc, char* argv[]) {
   Run run{settings};
   std::optional<std::string> readFault;
   {
-    const brisel::MotifDatabase motifs = OpenMotifDatabase(settings);
+    const brisel::MotifDatabase motifs = settings.patternFile
+                                             ? BuildMotifDatabase(*settings.patternFile, run.err)
+                                             : OpenMotifDatabase(settings);
     std::fputc('\n', stderr);
-    if (settings.searchByBruteForce != 0) {
+    if (settings.fastaFile) {
+      readFault = RunDirectSearch(run, motifs);
+    } else if (settings.searchByBruteForce != 0) {
       readFault = RunScanSearch(run, motifs);
     } else {
       RunIndexedSearch(run, motifs);

@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "fasta_split.h"
-#include "input_file.h"
+#include "input/input_file.h"
 #include "makedb_command_line.h"
 #include "motif_builder.h"
 #include "output/message_text.h"
@@ -40,6 +40,16 @@ MakedbOptions MakedbOptionsOf(MakedbCommand command, const std::string& input,
   return made;
 }
 
+// A builder holding the motifs of `sources`.
+MotifDatabaseBuilder AddMotifs(std::string_view inputName,
+                               const std::vector<PatternSource>& sources,
+                               const MotifBuildOptions& options, MotifBuild& summary) {
+  MotifDatabaseBuilder builder(options.keepOrder, options.messages, options.program);
+  builder.AddPatterns(inputName, sources);
+  summary = {builder.motifs(), builder.patterns(), builder.skipped()};
+  return builder;
+}
+
 // A builder holding the motifs of every pattern of `input`.
 MotifDatabaseBuilder ReadMotifs(const std::string& input, const MotifBuildOptions& options,
                                 MotifBuild& summary) {
@@ -49,10 +59,15 @@ MotifDatabaseBuilder ReadMotifs(const std::string& input, const MotifBuildOption
     ProgressLine progress(options.quiet, file);
     sources = ReadPatternSources(file, progress);
   }
-  MotifDatabaseBuilder builder(options.keepOrder, options.messages);
-  builder.AddPatterns(file, sources);
-  summary = {builder.motifs(), builder.patterns(), builder.skipped()};
-  return builder;
+  return AddMotifs(file.name(), sources, options, summary);
+}
+
+MotifBuild WriteMotifs(MotifDatabaseBuilder builder, const std::string& rootPath,
+                       const MotifBuild& summary) {
+  StagedDatabase database(rootPath);
+  builder.Write(database);
+  database.Commit();
+  return summary;
 }
 
 }  // namespace
@@ -62,16 +77,32 @@ MotifBuild BuildMotifDatabase(const std::string& input, const std::string& rootP
   PrepareToBuild(rootPath, options.messages, options.quiet);
   MotifBuild summary;
   MotifDatabaseBuilder builder = ReadMotifs(input, options, summary);
-  StagedDatabase database(rootPath);
-  builder.Write(database);
-  database.Commit();
-  return summary;
+  return WriteMotifs(std::move(builder), rootPath, summary);
 }
 
 MotifDatabase BuildMotifDatabaseInMemory(const std::string& input, const MotifBuildOptions& options,
                                          MotifBuild* summary) {
   MotifBuild built;
   MotifDatabaseBuilder builder = ReadMotifs(input, options, built);
+  if (summary != nullptr) *summary = built;
+  return builder.InMemory();
+}
+
+MotifBuild BuildMotifDatabase(std::span<const PatternEntry> entries, std::string_view inputName,
+                              const std::string& rootPath, const MotifBuildOptions& options) {
+  PrepareToBuild(rootPath, options.messages, options.quiet);
+  MotifBuild summary;
+  MotifDatabaseBuilder builder =
+      AddMotifs(inputName, PatternSourcesOf(inputName, entries), options, summary);
+  return WriteMotifs(std::move(builder), rootPath, summary);
+}
+
+MotifDatabase BuildMotifDatabaseInMemory(std::span<const PatternEntry> entries,
+                                         std::string_view inputName,
+                                         const MotifBuildOptions& options, MotifBuild* summary) {
+  MotifBuild built;
+  MotifDatabaseBuilder builder =
+      AddMotifs(inputName, PatternSourcesOf(inputName, entries), options, built);
   if (summary != nullptr) *summary = built;
   return builder.InMemory();
 }
@@ -84,6 +115,15 @@ SequenceBuild BuildSequenceDatabase(const std::string& input, const std::string&
   return {summary.sequences, summary.residues, summary.shards};
 }
 
+SequenceBuild BuildSequenceDatabase(const RecordSourceOpener& open, std::string_view inputName,
+                                    const std::string& rootPath,
+                                    const SequenceBuildOptions& options) {
+  PrepareToBuild(rootPath, options.messages, options.quiet);
+  const SequenceBuildSummary summary = BuildSequenceDatabasesFromRecords(
+      MakedbOptionsOf(MakedbCommand::kSequences, {}, rootPath, options), inputName, open);
+  return {summary.sequences, summary.residues, summary.shards};
+}
+
 SequenceBuild SplitSequenceFile(const std::string& input, const std::string& prefix,
                                 const SequenceBuildOptions& options) {
   const SplitSummary summary =
@@ -93,6 +133,10 @@ SequenceBuild SplitSequenceFile(const std::string& input, const std::string& pre
 
 std::string SplitPiecePath(const std::string& prefix, std::uint64_t piece) {
   return PiecePath(prefix, piece);
+}
+
+void LeaveSignalsAlone() {
+  ::LeaveSignalsAlone();
 }
 
 }  // namespace brisel

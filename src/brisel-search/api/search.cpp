@@ -20,26 +20,44 @@ namespace brisel {
 
 namespace {
 
-// The "format" of HitRecords: each hit as the bytes of one record.
+// The "format" of HitRecords: each hit as the bytes of one record, and with
+// texts the sequence's name (on its first hit) and the segment after it.
 class RecordRows final : public HitLineFormatter {
  public:
-  void BeginSequence(std::string&, SequenceState& state, std::uint64_t sequence, std::string_view,
-                     NameKind) const override {
+  explicit RecordRows(bool texts) : texts_(texts) {}
+
+  void BeginSequence(std::string&, SequenceState& state, std::uint64_t sequence,
+                     std::string_view name, NameKind kind) const override {
     state.sequence = sequence;
+    if (!texts_) return;
+    // The name waits for the first hit; a motif number of all ones marks it.
+    state.motif = 0xFFFFFFFFu;
+    state.rowStart.clear();
+    if (kind == NameKind::kDatabase) state.rowStart += '>';
+    if (kind != NameKind::kNone) state.rowStart += name;
   }
 
   void AppendHitLine(std::string& out, SequenceState& state, const HitStatistics& statistics,
                      std::uint32_t m, std::string_view segment,
                      std::uint64_t start) const override {
+    std::string_view name;
+    if (texts_ && state.motif == 0xFFFFFFFFu) name = state.rowStart;
     const HitRecord record{state.sequence,
                            m,
-                           0,
+                           texts_ ? static_cast<std::uint32_t>(name.size() + segment.size()) : 0,
                            start + 1,
                            start + segment.size(),
                            statistics.expectation,
                            statistics.probabilityOfNoRandomHit};
     out.append(reinterpret_cast<const char*>(&record), sizeof record);
+    if (!texts_) return;
+    out += name;
+    out += segment;
+    state.motif = m;
   }
+
+ private:
+  bool texts_;
 };
 
 unsigned ThreadCount(const SearchOptions& options) {
@@ -52,7 +70,7 @@ template <typename Search>
 void Run(const MotifDatabase& motifs, SearchKind kind, const SearchOptions& options,
          const SearchOutput& output, Search search) {
   const std::unique_ptr<HitLineFormatter> rows =
-      output.records ? std::make_unique<RecordRows>()
+      output.records ? std::make_unique<RecordRows>(output.recordTexts)
                      : OutputFormatOf(output.format).makeRows(motifs.blocks());
   if (!output.records && output.header) output.hits.Write(OutputHeaderLine(output.format));
   SearchEngine engine(motifs.blocks(), options.cutoffExpectation, kind, *rows);
@@ -88,11 +106,19 @@ void SearchDatabase(const MotifDatabase& motifs, const SequenceDatabase& sequenc
       });
 }
 
+void SearchRecords(const MotifDatabase& motifs, RecordSource& source, const SearchOptions& options,
+                   const SearchOutput& output) {
+  Run(motifs, SearchKind::kIndexed, options, output,
+      [&](SearchEngine& engine, const SearchStreams& streams) {
+        ::SearchRecords(engine, source, SearchKind::kIndexed, ThreadCount(options), streams);
+      });
+}
+
 void ScanRecords(const MotifDatabase& motifs, RecordSource& source, const SearchOptions& options,
                  const SearchOutput& output) {
   Run(motifs, SearchKind::kScan, options, output,
       [&](SearchEngine& engine, const SearchStreams& streams) {
-        SearchRecords(engine, source, ThreadCount(options), streams);
+        ::SearchRecords(engine, source, SearchKind::kScan, ThreadCount(options), streams);
       });
 }
 

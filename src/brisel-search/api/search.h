@@ -5,7 +5,9 @@
 // the motifs in database order for every sequence, under the cut-off, and
 // reports every hit: as text in one of the output formats (output_formats.h),
 // byte for byte what brisel-search writes, or as HitRecords for front ends
-// that want numbers. Progress lines go to a second stream when one is given.
+// that want numbers (hit_tables.h collects them into columns), with the texts
+// of each hit when asked. Progress lines go to a second stream when one is
+// given.
 // A search runs on `threads` threads with the same results for every count.
 //
 // Faults: a failed write of the hits ends the search with Error (kOutput); a
@@ -44,28 +46,41 @@ struct SearchOutput {
   OutputStream& hits;
   OutputStream* progress = nullptr;  // null: no progress lines
   OutputFormat format = OutputFormat::kPipe;
-  bool header = true;    // the format's header line first
-  bool records = false;  // HitRecords instead of text: `format` and `header` unused
+  bool header = true;        // the format's header line first
+  bool records = false;      // HitRecords instead of text: `format` and `header` unused
+  bool recordTexts = false;  // with records: each followed by its texts (HitRecord)
 };
 
-// One hit, in the order of the text's hit lines.
+// One hit, in the order of the text's hit lines. With recordTexts, the record
+// is followed by `textBytes` bytes: on the first hit of a sequence, the
+// sequence's name as a FASTA name line, '>' included (empty for a raw
+// sequence); then the hit's segment, end - start + 1 bytes.
 struct HitRecord {
-  std::uint64_t sequence;  // from 0: the database's order, or the records' order
-  std::uint32_t motif;     // in motif database order
-  std::uint32_t reserved;
-  std::uint64_t start;  // 1-based
-  std::uint64_t end;    // inclusive
+  std::uint64_t sequence;   // from 0: the database's order, or the records' order
+  std::uint32_t motif;      // in motif database order
+  std::uint32_t textBytes;  // 0 without recordTexts
+  std::uint64_t start;      // 1-based
+  std::uint64_t end;        // inclusive
   double expectation;
   double probabilityOfNoRandomHit;
 };
 
-// Appends the records that `bytes`, a piece of a stream of HitRecords, holds.
-// A search writes whole records only.
+// Appends the records that `bytes`, a piece of a stream of HitRecords without
+// texts, holds. A search writes whole records only.
 void AppendHitRecords(std::string_view bytes, std::vector<HitRecord>& records);
 
 // The indexed search of every sequence of `sequences`, in database order.
 void SearchDatabase(const MotifDatabase& motifs, const SequenceDatabase& sequences,
                     const SearchOptions& options, const SearchOutput& output);
+
+// The indexed search of the records of `source`, in order: byte for byte the
+// search of a sequence database that brisel-makedb built from the same
+// records. Names are database names (a FASTA name line without its '>'). The
+// source ends the search by ending its records; a source that stops at a
+// fault keeps it for the caller, and the records before it are all searched
+// and written.
+void SearchRecords(const MotifDatabase& motifs, RecordSource& source, const SearchOptions& options,
+                   const SearchOutput& output);
 
 // The scan search of the records of `source`, in order; names are FASTA name
 // lines, which head their records' hits as they are.

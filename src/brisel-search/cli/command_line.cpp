@@ -15,18 +15,58 @@ namespace {
 
 constexpr char kOptionString[] = "be:fF:j:lm:s:";
 
-constexpr int kNoHeaderOption = 256;  // --no-header has no letter
+// The long options without a letter.
+constexpr int kNoHeaderOption = 256;
+constexpr int kFastaOption = 257;
+constexpr int kPatternsOption = 258;
 constexpr option kLongOptions[] = {
+    {"fasta", required_argument, nullptr, kFastaOption},
+    {"patterns", required_argument, nullptr, kPatternsOption},
     {"format", required_argument, nullptr, 'F'},
     {"no-header", no_argument, nullptr, kNoHeaderOption},
     {nullptr, 0, nullptr, 0},
 };
 
-// A word that getopt_long reads as --format without '=': the whole name or an
-// abbreviation of it. Its argument is the next word.
-bool IsFormatWordWithoutArgument(std::string_view word) {
-  constexpr std::string_view kFormat = "--format";
-  return word.size() >= 3 && word.size() <= kFormat.size() && kFormat.starts_with(word);
+// The long option that getopt_long reads in `word`, "--" and a name without
+// '=': the option of that name, else the only one whose name begins with it;
+// null for none, or for an abbreviation that several options begin with
+// (getopt_long reports it and takes no argument).
+const option* LongOptionOf(std::string_view word) {
+  if (word.size() < 3 || !word.starts_with("--") || word.find('=') != std::string_view::npos) {
+    return nullptr;
+  }
+  const std::string_view name = word.substr(2);
+  const option* match = nullptr;
+  int matches = 0;
+  for (const option& candidate : kLongOptions) {
+    if (candidate.name == nullptr) break;
+    const std::string_view candidateName = candidate.name;
+    if (candidateName == name) return &candidate;
+    if (candidateName.starts_with(name)) {
+      match = &candidate;
+      ++matches;
+    }
+  }
+  return matches == 1 ? match : nullptr;
+}
+
+// The usage fault of options that contradict each other, if any.
+std::string ContradictionOf(const RunSettings& settings) {
+  if (settings.fastaFile) {
+    if (settings.searchByBruteForce != 0) {
+      return "--fasta and -b are two different searches: give one (--fasta reads FASTA files "
+             "of any layout)";
+    }
+    if (settings.sequenceDatabaseNamed) return "--fasta and -s both name the sequences: give one";
+  }
+  if (settings.patternFile && settings.motifDatabaseNamed) {
+    return "--patterns and -m both name the motifs: give one";
+  }
+  if (settings.fastaFile && settings.patternFile && *settings.fastaFile == "-" &&
+      *settings.patternFile == "-") {
+    return "--fasta and --patterns cannot both read standard input";
+  }
+  return {};
 }
 
 bool TakesArgument(char option) {
@@ -60,13 +100,25 @@ std::string UsageText() {
   formats += '\n';
   return std::string(
              "Usage: brisel-search [-b] [-f] [-l] [-e N] [-j N] [-m NAME] [-s NAME]\n"
-             "                     [-F FORMAT] [--no-header]\n"
+             "                     [--fasta FILE] [--patterns FILE] [-F FORMAT] [--no-header]\n"
              "Find the occurrences of sequence motifs in protein sequences.\n"
              "\n"
              "  -m NAME   motif database (default tallowmere)\n"
              "  -s NAME   sequence database (default sprot); with -b, the sequence text file\n"
+             "  --fasta FILE\n"
+             "            search the FASTA file FILE directly, instead of a sequence\n"
+             "            database: records of any number of lines, plain or compressed\n"
+             "            (gzip, bzip2, xz, zstd), - for standard input; the output is that\n"
+             "            of the search of a database built from FILE by brisel-makedb\n"
+             "  --patterns FILE\n"
+             "            take the motifs from FILE, a PROSITE data file or pattern list\n"
+             "            (plain or compressed), as brisel-makedb motifs builds them,\n"
+             "            instead of a motif database\n"
              "  -b        scan search: read the sequences from the text file named by -s\n"
-             "  -f        with -b, the file holds FASTA records, each sequence on one line\n"
+             "  -f        with -b, the file holds FASTA records, each sequence on one line:\n"
+             "            lines are read as name, sequence, name, ..., so a sequence\n"
+             "            wrapped over several lines is misread and hits are lost\n"
+             "            (for ordinary FASTA files, use --fasta)\n"
              "  -l        NAME is the database's root path itself, not a name under the\n"
              "            data directory\n"
              "  -e N      stop trying a sequence's motifs once the expectation of random\n"
@@ -100,8 +152,8 @@ InfoRequest FindInfoRequest(int argc, char* const argv[]) {
     if (word == "--") break;
     if (word == "--help") return InfoRequest::kHelp;
     if (word == "--version") return InfoRequest::kVersion;
-    if (IsFormatWordWithoutArgument(word)) {
-      ++i;
+    if (const option* longOption = LongOptionOf(word)) {
+      if (longOption->has_arg == required_argument) ++i;
       continue;
     }
     if (word.size() < 2 || word[0] != '-' || word[1] == '-') continue;
@@ -161,6 +213,12 @@ RunSettings ReadOptions(int argc, char* argv[]) {
       case kNoHeaderOption:
         settings.writeHeader = false;
         break;
+      case kFastaOption:
+        settings.fastaFile = optarg;
+        break;
+      case kPatternsOption:
+        settings.patternFile = optarg;
+        break;
       case 'j':
         settings.threadCount = ParseThreadCount(optarg);
         if (settings.threadCount == 0) {
@@ -175,13 +233,16 @@ RunSettings ReadOptions(int argc, char* argv[]) {
         break;
       case 'm':
         settings.motifDatabase = optarg;
+        settings.motifDatabaseNamed = true;
         break;
       case 's':
         settings.sequenceDatabase = optarg;
+        settings.sequenceDatabaseNamed = true;
         break;
       default:  // getopt has written its diagnostic; the option is skipped
         break;
     }
   }
+  settings.usageFault = ContradictionOf(settings);
   return settings;
 }

@@ -25,16 +25,25 @@ LengthStatistics& SearchEngine::Worker::StatisticsFor(std::uint64_t length) {
 
 void SearchEngine::Worker::SearchDatabaseSequence(const sequenceMappedMemoryCDT& sequences,
                                                   std::uint32_t n, std::string& out) {
-  ++counters_.sequences;
   const std::uint32_t begin = sequences.sequenceIndices[n];
   const std::uint64_t length = sequences.sequenceIndices[n + 1] - begin;
+  const std::uint32_t name = sequences.nameIndices[n];
+  SearchListedSequence(
+      n, {sequences.names + name, sequences.nameIndices[n + 1] - name},
+      {length, sequences.bitSequences + begin,
+       sequences.offsetIndices + std::uint64_t{kLetterCount} * n, sequences.offsets},
+      {sequences.textSequences + begin, length}, out);
+}
+
+void SearchEngine::Worker::SearchListedSequence(std::uint64_t number, std::string_view name,
+                                                const ListedSequence& listed, std::string_view text,
+                                                std::string& out) {
+  ++counters_.sequences;
+  const std::uint64_t length = listed.length;
   LengthStatistics& statistics = StatisticsFor(length);
   const std::uint32_t stop = statistics.stop();
   if (stop == 0 || length == 0) return;
 
-  const ListedSequence listed{length, sequences.bitSequences + begin,
-                              sequences.offsetIndices + std::uint64_t{kLetterCount} * n,
-                              sequences.offsets};
   const MotifIndex& index = engine_.index_;
   hits_.clear();
   const auto walk = [&](std::uint32_t m) {
@@ -73,11 +82,8 @@ void SearchEngine::Worker::SearchDatabaseSequence(const sequenceMappedMemoryCDT&
   }
   if (hits_.empty()) return;
 
-  const std::uint32_t name = sequences.nameIndices[n];
-  engine_.lines_.BeginSequence(out, lineState_, n,
-                               {sequences.names + name, sequences.nameIndices[n + 1] - name},
-                               NameKind::kDatabase);
-  WriteHits(out, statistics, {sequences.textSequences + begin, length});
+  engine_.lines_.BeginSequence(out, lineState_, number, name, NameKind::kDatabase);
+  WriteHits(out, statistics, text);
 }
 
 void SearchEngine::Worker::SearchText(std::uint64_t number, std::string_view name, NameKind kind,

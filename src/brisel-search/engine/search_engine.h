@@ -65,6 +65,14 @@ class SearchEngine {
     void SearchDatabaseSequence(const sequenceMappedMemoryCDT& sequences, std::uint32_t n,
                                 std::string& out);
 
+    // The indexed search of one sequence with its letter position lists, as
+    // a database holds them or as formed in memory (residue_lists.h), the
+    // `number`th of its search from 0: `name` is a database name and `text`
+    // the residues the masks were formed from.
+    void SearchListedSequence(std::uint64_t number, std::string_view name,
+                              const ListedSequence& sequence, std::string_view text,
+                              std::string& out);
+
     // The scan search of one sequence text (up to its first NUL byte), the
     // `number`th of its search from 0, named as `kind` says.
     void SearchText(std::uint64_t number, std::string_view name, NameKind kind,

@@ -8,11 +8,17 @@
 #include <thread>
 #include <vector>
 
+#include "database/residue_lists.h"
 #include "output/progress_line.h"
 #include "output/report_spill.h"
 #include "parallel/ordered_output.h"
 
 namespace {
+
+// A record without a name is a raw sequence.
+NameKind NameKindOf(const SequenceRecord& record) {
+  return record.name.empty() ? NameKind::kNone : NameKind::kFastaLine;
+}
 
 // The piece of a chunk that a worker is filling: its two buffers, pushed to
 // the chunk whenever they hold pieceBytes, and by the engine in the middle of
@@ -94,6 +100,21 @@ class DatabaseChunks {
   std::uint32_t next_ = 0;
 };
 
+// Searches record `number` (from 1) of a record search of `kind`: the indexed
+// search over the masks and lists that `listed` forms from its text, or the
+// scan search of its text.
+void SearchRecord(SearchKind kind, std::uint64_t number, const SequenceRecord& record,
+                  ListedText& listed, SearchEngine::Worker& worker, std::string& out) {
+  if (kind == SearchKind::kIndexed) {
+    listed.Form(record.text);
+    worker.SearchListedSequence(
+        number - 1, record.name,
+        {listed.length(), listed.masks(), listed.lists(), listed.positions()}, record.text, out);
+  } else {
+    worker.SearchText(number - 1, record.name, NameKindOf(record), record.text, out);
+  }
+}
+
 // Records read from a source, a chunk at a time.
 class RecordChunks {
  public:
@@ -101,10 +122,11 @@ class RecordChunks {
     std::vector<SequenceRecord> records;  // the first `count` are this chunk's; the rest are spare
     std::size_t count = 0;
     std::uint64_t firstNumber = 0;  // the record number of records[0], from 1
+    ListedText listed;              // the worker's masks and lists of the record it searches
   };
 
-  RecordChunks(RecordSource& source, const ParallelLimits& limits)
-      : source_(source), limits_(limits) {}
+  RecordChunks(RecordSource& source, SearchKind kind, const ParallelLimits& limits)
+      : source_(source), kind_(kind), limits_(limits) {}
 
   bool Next(Job& job) {
     job.count = 0;
@@ -124,20 +146,30 @@ class RecordChunks {
     return job.count > 0;
   }
 
-  bool Search(const Job& job, SearchEngine::Worker& worker, ChunkPieces& pieces) const {
+  bool Search(Job& job, SearchEngine::Worker& worker, ChunkPieces& pieces) const {
     for (std::size_t i = 0; i < job.count; ++i) {
       if (pieces.stopped()) return false;
       const std::uint64_t number = job.firstNumber + i;
       AppendProgressLine(pieces.err(), number);
-      worker.SearchText(number - 1, job.records[i].name, NameKind::kFastaLine, job.records[i].text,
-                        pieces.out());
+      SearchRecord(kind_, number, job.records[i], job.listed, worker, pieces.out());
+      ReleaseIfLong(job.records[i]);
       if (!pieces.PushIfFull()) return false;
     }
     return true;
   }
 
  private:
+  // The spare records keep their buffers for the next chunks, but not those of
+  // long records: so they hold about a chunk's bytes, whatever records passed.
+  void ReleaseIfLong(SequenceRecord& record) const {
+    if (record.name.capacity() + record.text.capacity() > 2 * limits_.chunkResidues) {
+      std::string().swap(record.name);
+      std::string().swap(record.text);
+    }
+  }
+
   RecordSource& source_;
+  const SearchKind kind_;
   const ParallelLimits& limits_;
   std::uint64_t nextNumber_ = 1;
   bool ended_ = false;
@@ -246,17 +278,18 @@ void SearchDatabaseSequences(SearchEngine& engine, const sequenceMappedMemoryCDT
   }
 }
 
-void SearchRecords(SearchEngine& engine, RecordSource& source, unsigned threads,
+void SearchRecords(SearchEngine& engine, RecordSource& source, SearchKind kind, unsigned threads,
                    const SearchStreams& streams, const ParallelLimits& limits) {
   if (threads > 1) {
-    RecordChunks chunks(source, limits);
+    RecordChunks chunks(source, kind, limits);
     if (RunPool(engine, chunks, threads, streams, limits)) return;
   }
   OneThread search(engine, streams, limits);
   SequenceRecord record;
+  ListedText listed;
   for (std::uint64_t number = 1; !search.stopped() && source.Next(record); ++number) {
     search.Sequence(number, [&](SearchEngine::Worker& worker, std::string& report) {
-      worker.SearchText(number - 1, record.name, NameKind::kFastaLine, record.text, report);
+      SearchRecord(kind, number, record, listed, worker, report);
     });
   }
 }

@@ -9,11 +9,13 @@
 //
 // Several threads: the sequences are taken in chunks of consecutive sequences
 // (at most chunkSequences, and closed once they hold chunkResidues residues, or
-// bytes of name and sequence lines in the scan search). A worker takes the
-// next chunk under the pool's claim lock, and opens the chunk's output
+// bytes of names and sequences when they are read as records). A worker takes
+// the next chunk under the pool's claim lock, and opens the chunk's output
 // (ordered_output.h) under the same lock, so that output chunks are opened in
-// sequence order. In the scan search, taking a chunk is reading its records
-// from the record source: one thread at a time reads, in input order. The
+// sequence order. In a search of records, taking a chunk is reading its
+// records from the record source: one thread at a time reads, in input order.
+// A record searched in indexed order gets its residue masks and letter
+// position lists from the worker that searches it, in memory. The
 // worker then searches the chunk with its own SearchEngine::Worker into its own
 // two buffers, the progress line of each sequence and its report, and pushes
 // them to the chunk whenever they hold pieceBytes (also in the middle of a
@@ -24,10 +26,12 @@
 // Memory besides the engine and the mapped databases, per thread: at most
 // chunksPerThread open chunks of at most chunkBytes plus one piece each
 // (2.5 MiB), as many spare buffers kept for reuse, the worker's own buffers
-// and, in the scan search, the records of its chunk (about chunkResidues
-// bytes); the worker's cache of per-length statistics is about 4 MiB at
+// and, in a search of records, the records of its chunk (about chunkResidues
+// bytes; the buffers of a longer record are not kept once it is searched);
+// the worker's cache of per-length statistics is about 4 MiB at
 // most. What grows with the input is one sequence's own data: its residues (a
-// scan record is read whole) and the engine's list of its hits.
+// record is read whole; in indexed order its masks and lists take 9 bytes
+// more per residue) and the engine's list of its hits.
 //
 // Ownership: the engine is shared by the workers, read-only apart from its
 // synchronised memo; each worker owns its SearchEngine::Worker, its buffers
@@ -76,8 +80,13 @@ void SearchDatabaseSequences(SearchEngine& engine, const sequenceMappedMemoryCDT
                              std::uint32_t sequenceCount, unsigned threads,
                              const SearchStreams& streams, const ParallelLimits& limits = {});
 
-// The scan search of the records of `source`, on `threads` threads.
-void SearchRecords(SearchEngine& engine, RecordSource& source, unsigned threads,
+// The records of `source` searched as `kind` says, on `threads` threads: the
+// scan search of each record's text (names are FASTA name lines; a record with
+// an empty name is a raw sequence, named as brisel-search -b without -f names
+// one), or the indexed search over the residue masks and letter position lists
+// formed from it (names are database names), as over a database built from the
+// records. The engine must have been built for the same kind.
+void SearchRecords(SearchEngine& engine, RecordSource& source, SearchKind kind, unsigned threads,
                    const SearchStreams& streams, const ParallelLimits& limits = {});
 
 #endif  // BRISEL_PARALLEL_PARALLEL_SEARCH_H

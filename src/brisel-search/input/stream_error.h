@@ -3,7 +3,7 @@
 //
 // The byte sources throw a StreamError with what went wrong and no more: they
 // know neither the input's name nor the line reached. InputFile, which knows
-// both, turns it into the BuildError that the user reads.
+// both, turns it into the InputError that the user reads.
 #ifndef BRISEL_INPUT_STREAM_ERROR_H
 #define BRISEL_INPUT_STREAM_ERROR_H
 

@@ -7,7 +7,7 @@
 // the following lines joined, with spaces, tabs and carriage returns removed and
 // every other byte kept as it stands (case too). Blank lines are passed over.
 //
-// Refused, with a BuildError naming the input and the line:
+// Refused, with an InputError naming the input and the line:
 // - text before the first '>' line: "binary data, not FASTA text" when it
 //   holds a byte that no text holds (a control byte other than tab, vertical
 //   tab, form feed, carriage return and escape), else "sequence text before
@@ -17,6 +17,8 @@
 // - a name line longer than FastaRules::maxNameLength bytes, which no real
 //   name needs: the line ends are lost, or the file is not FASTA;
 // - with FastaRules::refuseEmptySequences, a record without residues.
+// A record is complete once its sequence has ended: a fault in the name line
+// that ends it is the next record's, thrown by the NextRecord that moves there.
 //
 // A name is held whole; a sequence never is, so the memory a reader needs is
 // bounded by the longest name whatever the input's size.
@@ -25,10 +27,12 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 
-#include "input_file.h"
+#include "input/input_error.h"
+#include "input/input_file.h"
 
 struct FastaRules {
   static constexpr std::size_t kMaxNameLength = std::size_t{64} << 20;
@@ -45,7 +49,7 @@ class FastaRecordReader {
   explicit FastaRecordReader(InputFile& input, FastaRules rules = {});
 
   // Moves to the next record, passing over what is left of the current one;
-  // false at the end of the input. Throws BuildError.
+  // false at the end of the input. Throws InputError.
   bool NextRecord();
   // The current record's name, valid until the next call of NextRecord, and
   // the number of its name line.
@@ -54,7 +58,7 @@ class FastaRecordReader {
 
   // Stores more residues of the current record in `residues`, never empty and
   // valid until the next call; false when the record has no more. Throws
-  // BuildError.
+  // InputError.
   bool NextResidues(std::string_view& residues);
   // The residues of the current record handed out so far.
   std::uint64_t length() const { return length_; }
@@ -80,6 +84,7 @@ class FastaRecordReader {
   std::uint64_t length_ = 0;
   std::string nextName_;  // the name line that ended the current record
   std::uint64_t nextNameLine_ = 0;
+  std::optional<InputError> nameFault_;  // that name line's fault, for NextRecord
   std::string stripped_;
 };
 

@@ -17,8 +17,8 @@
 #include <memory>
 #include <span>
 
-#include "compression.h"
-#include "file_reader.h"
+#include "input/compression.h"
+#include "input/file_reader.h"
 
 class ByteSource {
  public:

@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: MIT
 // byte_source.cpp: plain input, and the choice of a decoder.
-#include "byte_source.h"
+#include "input/byte_source.h"
 
 namespace {
 

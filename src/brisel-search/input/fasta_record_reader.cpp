@@ -1,10 +1,10 @@
 // SPDX-License-Identifier: MIT
 // fasta_record_reader.cpp: the FASTA record rules.
-#include "fasta_record_reader.h"
+#include "input/fasta_record_reader.h"
 
 #include <array>
 
-#include "build_error.h"
+#include "input/input_error.h"
 
 namespace {
 
@@ -58,6 +58,7 @@ bool FastaRecordReader::NextRecord() {
   while (NextResidues(rest)) {
   }
   if (state_ == State::kBeforeFirstRecord) SkipToFirstRecord();
+  if (nameFault_) throw *nameFault_;
   if (state_ == State::kAtEnd) return false;
   name_.swap(nextName_);
   nameLine_ = nextNameLine_;
@@ -77,12 +78,12 @@ void FastaRecordReader::SkipToFirstRecord() {
       return;
     }
     if (HoldsBinary(piece)) {
-      throw BuildError(At(input_.lineNumber()) +
+      throw InputError(At(input_.lineNumber()) +
                        "binary data, not FASTA text (plain, or compressed with gzip, bzip2, xz "
                        "or zstd)");
     }
     if (!Residues(piece).empty()) {
-      throw BuildError(At(input_.lineNumber()) + "sequence text before the first '>' line");
+      throw InputError(At(input_.lineNumber()) + "sequence text before the first '>' line");
     }
   }
   state_ = State::kAtEnd;
@@ -90,7 +91,7 @@ void FastaRecordReader::SkipToFirstRecord() {
 
 void FastaRecordReader::ReadNameLine(std::string_view piece, bool endsLine) {
   const auto tooLong = [&] {
-    return BuildError(At(input_.lineNumber()) + "a name line longer than " +
+    return InputError(At(input_.lineNumber()) + "a name line longer than " +
                       std::to_string(rules_.maxNameLength) +
                       " bytes (lost line ends, or not FASTA text?)");
   };
@@ -105,7 +106,7 @@ void FastaRecordReader::ReadNameLine(std::string_view piece, bool endsLine) {
   if (!nextName_.empty() && nextName_.back() == '\r') nextName_.pop_back();
   if (nextName_.size() > rules_.maxNameLength) throw tooLong();
   if (nextName_.find('\0') != std::string::npos) {
-    throw BuildError(At(input_.lineNumber()) + "a NUL byte in a name line" + kDamaged);
+    throw InputError(At(input_.lineNumber()) + "a NUL byte in a name line" + kDamaged);
   }
   nextNameLine_ = input_.lineNumber();
   state_ = State::kNameRead;
@@ -113,7 +114,7 @@ void FastaRecordReader::ReadNameLine(std::string_view piece, bool endsLine) {
 
 void FastaRecordReader::EndRecord() const {
   if (rules_.refuseEmptySequences && length_ == 0) {
-    throw BuildError(At(nameLine_) + "record '" + name_ + "' has an empty sequence");
+    throw InputError(At(nameLine_) + "record '" + name_ + "' has an empty sequence");
   }
 }
 
@@ -126,7 +127,14 @@ bool FastaRecordReader::NextResidues(std::string_view& residues) {
     atLineStart_ = endsLine;
     if (lineStart && !piece.empty() && piece[0] == '>') {
       EndRecord();
-      ReadNameLine(piece, endsLine);
+      // The current record is complete: a fault of the next one's name line
+      // is its own, thrown when it is asked for.
+      try {
+        ReadNameLine(piece, endsLine);
+      } catch (const InputError& error) {
+        nameFault_ = error;
+        state_ = State::kAtEnd;
+      }
       return false;
     }
     residues = Residues(piece);
@@ -155,7 +163,7 @@ std::string_view FastaRecordReader::Residues(std::string_view piece) {
       case SequenceByte::kRemoved:
         break;
       case SequenceByte::kNul:
-        throw BuildError(At(input_.lineNumber()) + "a NUL byte in the sequence of record '" +
+        throw InputError(At(input_.lineNumber()) + "a NUL byte in the sequence of record '" +
                          name_ + "'" + kDamaged);
     }
   }

@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: MIT
 // input_file.cpp: buffered line reading over a byte source.
-#include "input_file.h"
+#include "input/input_file.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -10,8 +10,8 @@
 #include <cerrno>
 #include <cstring>
 
-#include "build_error.h"
-#include "stream_error.h"
+#include "input/input_error.h"
+#include "input/stream_error.h"
 
 namespace {
 
@@ -26,19 +26,19 @@ UniqueFd OpenInput(const std::string& path) {
                           : ::open(path.c_str(), O_RDONLY | O_CLOEXEC));
   if (fd.get() < 0) {
     const int error = errno;
-    throw BuildError(DisplayName(path) + ": cannot open: " + std::strerror(error),
-                     error == ENOENT ? BuildError::Kind::kNotFound : BuildError::Kind::kDamaged,
+    throw InputError(DisplayName(path) + ": cannot open: " + std::strerror(error),
+                     error == ENOENT ? InputError::Kind::kNotFound : InputError::Kind::kDamaged,
                      error);
   }
   return fd;
 }
 
 // The user's message for a failure of the byte source while `line` was read.
-BuildError Failure(const std::string& name, std::uint64_t line, const StreamError& error) {
+InputError Failure(const std::string& name, std::uint64_t line, const StreamError& error) {
   if (error.kind() == StreamError::kReadFailed) {
-    return BuildError(name + ": read error: " + error.what());
+    return InputError(name + ": read error: " + error.what());
   }
-  return BuildError(name + ":" + std::to_string(line) + ": " + error.what() +
+  return InputError(name + ":" + std::to_string(line) + ": " + error.what() +
                     "; reading stopped in this line");
 }
 

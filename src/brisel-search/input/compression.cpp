@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: MIT
 // compression.cpp: the magic bytes of the compressed formats.
-#include "compression.h"
+#include "input/compression.h"
 
 #include <algorithm>
 #include <array>

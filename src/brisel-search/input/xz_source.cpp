@@ -10,8 +10,8 @@
 #include <cstdint>
 #include <new>
 
-#include "byte_source.h"
-#include "stream_error.h"
+#include "input/byte_source.h"
+#include "input/stream_error.h"
 
 namespace {
 

@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: MIT
 // file_reader.cpp: reading a descriptor front to back.
-#include "file_reader.h"
+#include "input/file_reader.h"
 
 #include <unistd.h>
 
@@ -8,7 +8,7 @@
 #include <cerrno>
 #include <cstring>
 
-#include "stream_error.h"
+#include "input/stream_error.h"
 
 namespace {
 

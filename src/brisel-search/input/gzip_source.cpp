@@ -11,8 +11,8 @@
 #include <algorithm>
 #include <new>
 
-#include "byte_source.h"
-#include "stream_error.h"
+#include "input/byte_source.h"
+#include "input/stream_error.h"
 
 namespace {
 

@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: MIT
-// input_file.h: the input of a build, read line by line.
+// input_file.h: an input file of a build or of the direct search, read line
+// by line.
 //
 // The input is a named file or, for "-", standard input. Compressed input
 // (gzip, bzip2, xz, zstd) is recognised by its first bytes, from a pipe as
@@ -10,7 +11,7 @@
 // sequence on one line of any length) takes it in pieces of bounded size
 // instead; one input is read either by lines or by pieces.
 //
-// Every failure throws BuildError naming the input: "in.fa: cannot open: ..."
+// Every failure throws InputError naming the input: "in.fa: cannot open: ..."
 // and "in.fa: read error: ..." with the system's reason, and compressed data
 // that ends early or cannot be decoded with the line that reading had reached,
 // "in.fa.gz:2001: the gzip data is cut short; reading stopped in this line".
@@ -25,13 +26,13 @@
 #include <string_view>
 #include <vector>
 
-#include "byte_source.h"
-#include "compression.h"
-#include "file_reader.h"
+#include "input/byte_source.h"
+#include "input/compression.h"
+#include "input/file_reader.h"
 
 class InputFile {
  public:
-  // Opens the input; throws BuildError when it cannot be opened. Nothing is
+  // Opens the input; throws InputError when it cannot be opened. Nothing is
   // read until the first line is asked for.
   explicit InputFile(const std::string& path);
   InputFile(const InputFile&) = delete;
