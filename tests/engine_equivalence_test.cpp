@@ -13,7 +13,10 @@
 // with -j 1 and -j 3 (-j 7 on some seeds), and every run must match. Two
 // databases in three also run in the tsv or the gff3 format, with names and
 // records full of bytes that those formats escape, against the reference's
-// own printf rows.
+// own printf rows. Some databases hold the motifs of patterns rich in x,
+// each expanded over the lengths of its ranges (gapped windows, buckets whose
+// motifs share their tests). A second test runs the engine in-process at each
+// kernel level of pass_kernels.h against the reference.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -22,6 +25,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <functional>
+#include <memory>
 #include <random>
 #include <string>
 #include <utility>
@@ -31,6 +35,8 @@
 #include "cli/command_line.h"
 #include "database/motif_database.h"
 #include "database/sequence_database.h"
+#include "engine/pass_kernels.h"
+#include "engine/search_engine.h"
 #include "output/output_formats.h"
 #include "reference/reference_searches.h"
 #include "support/memory_stream.h"
@@ -99,6 +105,81 @@ class RandomCase {
     return motifs;
   }
 
+  // The motifs of one to three patterns rich in x, each expanded over the
+  // lengths of its ranges as brisel-makedb expands them: windows of four
+  // positions next to each other hold x and the choice turns to gapped ones,
+  // and the motifs of one pattern share buckets and their nearest positions
+  // (runs of motif_index.h). Some are written into the sequences, whose
+  // letters they otherwise rarely meet.
+  void AddFamilies(std::vector<TestMotif>& motifs, std::vector<TestSequence>& sequences) {
+    const std::string letters = "ADEGKLST";
+    const std::string filler = "ACDEGKLST";
+    for (int family = Uniform(1, 4); family > 0; --family) {
+      std::vector<std::uint32_t> elements;
+      std::vector<std::pair<int, int>> gaps;  // before each element but the first
+      for (int e = Uniform(3, 5); e > 0; --e) {
+        std::string allowed(1, Pick(letters));
+        if (Uniform(0, 3) == 0) allowed += Pick(letters);
+        if (!elements.empty()) {
+          const int low = Uniform(0, 4) == 0 ? Uniform(0, 2) : Uniform(3, 5);
+          gaps.emplace_back(low, low + Uniform(0, 2));
+        }
+        elements.push_back(Letters(allowed));
+      }
+      // Every choice of the ranges, at most 150.
+      std::vector<std::vector<int>> choices = {{}};
+      for (const auto& [low, high] : gaps) {
+        std::vector<std::vector<int>> longer;
+        for (const std::vector<int>& choice : choices) {
+          for (int g = low; g <= high && longer.size() < 150; ++g) {
+            longer.push_back(choice);
+            longer.back().push_back(g);
+          }
+        }
+        choices = longer;
+      }
+      const int homingElement = Uniform(0, static_cast<int>(elements.size()) - 1);
+      for (const std::vector<int>& choice : choices) {
+        TestMotif motif;
+        for (std::size_t e = 0; e < elements.size(); ++e) {
+          if (e > 0) motif.positions.insert(motif.positions.end(), choice[e - 1], kAllLettersMask);
+          if (static_cast<int>(e) == homingElement) {
+            motif.homingPosition = static_cast<std::uint32_t>(motif.positions.size());
+          }
+          motif.positions.push_back(elements[e]);
+        }
+        motif.homingMask = motif.positions[motif.homingPosition];
+        if (Uniform(0, 9) == 0) motif.homingMask |= Letters(std::string(1, Pick(letters)));
+        motif.specificity = std::pow(10.0, -std::uniform_real_distribution<double>(3, 19)(random_));
+        motif.lengthCorrection = std::uniform_real_distribution<double>(
+            0.0, motif.positions.size() * motif.specificity)(random_);
+        motif.record = "m" + std::to_string(motifs.size()) + " family";
+        motifs.push_back(motif);
+      }
+    }
+    // Instances of some motifs, written over the sequences (longer ones when
+    // they are too short).
+    for (int planted = Uniform(2, 12); planted > 0; --planted) {
+      const TestMotif& motif = motifs[Uniform(0, static_cast<int>(motifs.size()) - 1)];
+      TestSequence& sequence = sequences[Uniform(0, static_cast<int>(sequences.size()) - 1)];
+      while (sequence.text.size() < motif.positions.size() + 10)
+        sequence.text += Pick(filler);
+      const std::size_t at =
+          Uniform(0, static_cast<int>(sequence.text.size() - motif.positions.size()));
+      for (std::size_t j = 0; j < motif.positions.size(); ++j) {
+        std::string allowed;
+        for (int k = 0; k < 26; ++k) {
+          if ((motif.positions[j] >> k & 1) != 0 && filler.find(char('A' + k)) != std::string::npos)
+            allowed += char('A' + k);
+        }
+        for (int k = 0; k < 26 && allowed.empty(); ++k) {
+          if ((motif.positions[j] >> k & 1) != 0) allowed += char('A' + k);
+        }
+        if (!allowed.empty()) sequence.text[at + j] = Pick(allowed);
+      }
+    }
+  }
+
   // A text of the bytes that the tsv and gff3 formats must escape, white space
   // where a first word is looked for, and bytes beyond ASCII; a name line
   // cannot hold a newline.
@@ -165,7 +246,7 @@ class RandomCase {
       residues += s.text.size();
     if (residues == 0) return;
     const std::size_t at = static_cast<std::size_t>(Uniform(0, static_cast<int>(residues) - 1));
-    switch (Uniform(0, 3)) {
+    switch (Uniform(0, 5)) {
       case 0:
         PatchUnsigned(root + "-bitSequences.bin", at, Letters("AK"));
         break;
@@ -176,9 +257,24 @@ class RandomCase {
         const std::vector<std::uint32_t> offsets = ReadUnsignedBlock(root + "-offsets.bin");
         if (offsets.empty()) return;
         const std::size_t entry = at % offsets.size();
-        PatchUnsigned(root + "-offsets.bin", entry, static_cast<std::uint32_t>(Uniform(0, 200)));
+        PatchUnsigned(
+            root + "-offsets.bin", entry,
+            Uniform(0, 3) == 0 ? 0xFFFFFFFFu : static_cast<std::uint32_t>(Uniform(0, 200)));
         break;
       }
+      case 3: {
+        // Two neighbouring list entries swapped: a list out of order, or a
+        // position in the next letter's list.
+        const std::vector<std::uint32_t> offsets = ReadUnsignedBlock(root + "-offsets.bin");
+        if (offsets.size() < 2) return;
+        const std::size_t entry = at % (offsets.size() - 1);
+        PatchUnsigned(root + "-offsets.bin", entry, offsets[entry + 1]);
+        PatchUnsigned(root + "-offsets.bin", entry + 1, offsets[entry]);
+        break;
+      }
+      case 4:
+        PatchUnsigned(root + "-bitSequences.bin", at, Letters(std::string(1, Pick("ACDEGKLST"))));
+        break;
       default:
         PatchUnsigned(root + "-bitSequences.bin", at, 0);
         break;
@@ -265,7 +361,8 @@ TEST(EngineEquivalence, BothSearchesWriteWhatTheReferenceWrites) {
     SCOPED_TRACE("seed " + std::to_string(seed));
     RandomCase random(seed);
     std::vector<TestSequence> sequences = random.Sequences();
-    const std::vector<TestMotif> motifs = random.Motifs(sequences);
+    std::vector<TestMotif> motifs = random.Motifs(sequences);
+    if (seed % 3 == 1) random.AddFamilies(motifs, sequences);
     const std::string exponent = random.CutoffExponent();
     const double cutoff = CutoffFromExponent(ParseCutoffExponent(exponent.c_str()));
 
@@ -337,6 +434,89 @@ TEST(EngineEquivalence, BothSearchesWriteWhatTheReferenceWrites) {
   EXPECT_GT(hitLines, 5000u) << "the random databases should produce plenty of hits";
   EXPECT_GT(anchoredCases, 20u);
   EXPECT_GT(anchoredHitLines, 100u) << "and anchored motifs should hit too";
+}
+
+// The engine at every kernel level this processor runs (pass_kernels.h),
+// in-process, against the reference: each database sequence's report for the
+// indexed search, each text's for the scan search. The cases must exercise the
+// index's stages: gapped windows, runs of several motifs, residual motifs and
+// sequences searched motif by motif.
+TEST(EngineEquivalence, EveryKernelLevelWritesWhatTheReferenceWrites) {
+  std::vector<KernelLevel> levels;
+  for (const KernelLevel level : {KernelLevel::kScalar, KernelLevel::kSse2, KernelLevel::kAvx2}) {
+    if (KernelLevelAvailable(level)) levels.push_back(level);
+  }
+  std::size_t gappedCases = 0, sharedRunCases = 0, residualCases = 0, fallbacks = 0, hits = 0;
+  std::uint32_t charToBitMap[kCharToBitMapLength];
+  InitializeCharToBitMap(charToBitMap, kCharToBitMapLength);
+  for (unsigned seed = 1000; seed < 1120; ++seed) {
+    SCOPED_TRACE("seed " + std::to_string(seed));
+    RandomCase random(seed);
+    std::vector<TestSequence> sequences = random.Sequences();
+    std::vector<TestMotif> motifs = random.Motifs(sequences);
+    if (seed % 3 != 0) random.AddFamilies(motifs, sequences);
+    const std::string exponent = random.CutoffExponent();
+    const double cutoff = CutoffFromExponent(ParseCutoffExponent(exponent.c_str()));
+    const OutputFormat format = static_cast<OutputFormat>(seed % 3);
+    TempDir dir;
+    WriteMotifDatabase(dir / "motifs", motifs);
+    WriteSequenceDatabase(dir / "sequences", sequences);
+    if (seed % 4 == 0) random.Damage(dir / "sequences", sequences);
+
+    const Streams indexed = ReferenceIndexed(dir / "motifs", dir / "sequences", cutoff, format);
+    motifMappedMemoryCDT motifDb{};
+    sequenceMappedMemoryCDT sequenceDb{};
+    MapMotifBlocksToMemory(1, &motifDb, (dir / "motifs").c_str());
+    MapSequenceBlocksToMemory(1, &sequenceDb, (dir / "sequences").c_str());
+    std::vector<std::string> scanned;  // the reference's report of each text
+    for (const TestSequence& s : sequences) {
+      MemoryStream out;
+      ReferenceScanSequence(motifDb, ">" + s.name, s.text, charToBitMap, cutoff, 1, out.file(),
+                            format);
+      scanned.push_back(out.Take());
+    }
+    const std::unique_ptr<HitLineFormatter> rows = OutputFormatOf(format).makeRows(motifDb);
+    for (const KernelLevel level : levels) {
+      SCOPED_TRACE("kernel level " + std::to_string(static_cast<int>(level)));
+      SearchEngine engine(motifDb, cutoff, SearchKind::kIndexed, *rows, level);
+      SearchEngine::Worker worker(engine);
+      std::string out(OutputHeaderLine(format));
+      for (std::uint32_t n = 0; n < numSequences; ++n)
+        worker.SearchDatabaseSequence(sequenceDb, n, out);
+      ASSERT_EQ(out, indexed.out);
+
+      SearchEngine scanEngine(motifDb, cutoff, SearchKind::kScan, *rows, level);
+      SearchEngine::Worker scanWorker(scanEngine);
+      for (std::size_t i = 0; i < sequences.size(); ++i) {
+        std::string text;
+        scanWorker.SearchText(i, ">" + sequences[i].name, NameKind::kFastaLine, sequences[i].text,
+                              text);
+        ASSERT_EQ(text, scanned[i]) << "text " << i;
+      }
+
+      if (level != levels.front()) continue;
+      const MotifIndex& index = engine.index();
+      bool gapped = false, sharedRun = false;
+      for (std::uint32_t t = 0; t < index.tableCount(); ++t) {
+        gapped = gapped || index.Shape(t).span() > index.Shape(t).size;
+        const IndexRun* runs = index.Runs(t);
+        for (std::uint32_t r = 0; r < index.BucketRuns(t)[index.BucketCount(t)]; ++r)
+          sharedRun = sharedRun || runs[r + 1].entries > runs[r].entries;
+      }
+      gappedCases += gapped;
+      sharedRunCases += sharedRun;
+      residualCases += !index.residualMotifs().empty();
+      fallbacks += worker.counters().fallbackSequences;
+      hits += worker.counters().hits;
+    }
+    UnmapSequenceBlocksFromMemory(&sequenceDb);
+    UnmapMotifBlocksFromMemory(&motifDb);
+  }
+  EXPECT_GT(gappedCases, 12u);
+  EXPECT_GT(sharedRunCases, 30u);
+  EXPECT_GT(residualCases, 30u);
+  EXPECT_GT(fallbacks, 10u);
+  EXPECT_GT(hits, 800u) << "the index should find plenty of hits";
 }
 
 }  // namespace

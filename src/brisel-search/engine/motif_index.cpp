@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: MIT
-// motif_index.cpp: window choice and the q-gram tables.
+// motif_index.cpp: routes, checks and the tables of the windows.
 #include "engine/motif_index.h"
 
 #include <algorithm>
@@ -7,64 +7,21 @@
 
 #include "database/motif_database.h"
 #include "engine/motif_matching.h"
-#include "statistics/letter_probabilities.h"
 
 namespace {
 
-// Letters without a background frequency (B, J, O, U, X, Z) still occur; a
-// window of them is not free.
-constexpr double kRareLetterFrequency = 0.001;
-
-struct Window {
-  std::uint32_t offset = 0;
-  std::uint32_t length = 0;
-  double probability = 2.0;  // above any real window: none found yet
-};
-
-class WindowChooser {
- public:
-  WindowChooser() : letterFrequency_(BackgroundLetterFrequencies()) {
-    for (double& f : letterFrequency_)
-      f = f > kRareLetterFrequency ? f : kRareLetterFrequency;
-  }
-
-  double Probability(std::uint32_t mask) const { return MaskProbability(mask, letterFrequency_); }
-
-  // The window of the lowest random-match probability among those of at most
-  // kMaxWindowCombinations combinations, the earliest on ties. Windows are
-  // kMaxWindow long, or the whole motif when it is shorter: every residue then
-  // costs one look-up in the big table, and one in each small table in use.
-  Window Choose(const std::uint32_t* masks, std::uint32_t width) const {
-    Window best;
-    const std::uint32_t q = width < kMaxWindow ? width : kMaxWindow;
-    for (std::uint32_t offset = 0; offset + q <= width; ++offset) {
-      std::uint64_t combinations = 1;
-      double probability = 1.0;
-      for (std::uint32_t j = offset; j < offset + q; ++j) {
-        combinations *= static_cast<std::uint64_t>(std::popcount(masks[j] & kAllLettersMask));
-        probability *= Probability(masks[j]);
-      }
-      if (combinations > kMaxWindowCombinations) continue;
-      if (probability < best.probability) best = {offset, q, probability};
-    }
-    return best;
-  }
-
- private:
-  LetterFrequencies letterFrequency_;
-};
-
-// Calls visit(code) for every q-gram that the window admits.
+// Calls visit(code) for every code of letter classes that the window's
+// positions (masks[offsets[0]], masks[offsets[1]], ...) admit.
 template <typename Visit>
-void ForEachWindowCode(const std::uint32_t* window, std::uint32_t length, std::uint32_t code,
-                       Visit& visit) {
-  if (length == 0) {
+void ForEachWindowCode(const std::uint32_t* masks, const std::uint8_t* offsets, std::uint32_t size,
+                       std::uint32_t code, Visit& visit) {
+  if (size == 0) {
     visit(code);
     return;
   }
-  for (std::uint32_t mask = window[0] & kAllLettersMask; mask != 0; mask &= mask - 1) {
-    ForEachWindowCode(window + 1, length - 1,
-                      code * kLetterCount + static_cast<std::uint32_t>(std::countr_zero(mask)),
+  for (std::uint32_t mask = ClassMask(masks[offsets[0]]); mask != 0; mask &= mask - 1) {
+    ForEachWindowCode(masks, offsets + 1, size - 1,
+                      code * kClassRadix + static_cast<std::uint32_t>(std::countr_zero(mask)),
                       visit);
   }
 }
@@ -76,118 +33,185 @@ bool AllowsNoLetterSomewhere(const std::uint32_t* masks, std::uint32_t width) {
   return false;
 }
 
-// The rarest position outside the window, then the next rarest (the window's
-// own positions when nothing else is left).
-CheckOrder ChecksOutsideWindow(const WindowChooser& chooser, const std::uint32_t* masks,
-                               std::uint32_t width, std::uint32_t offset, std::uint32_t length) {
+// The rarest position outside the window and within reach of its start, then
+// the next rarest (a window position, which passes by construction, when
+// nothing else is left).
+CheckOrder ChecksNearWindow(const LetterOdds& odds, const std::uint32_t* masks, std::uint32_t width,
+                            std::uint32_t windowOffset, const WindowShape& shape) {
+  std::uint64_t inWindow = 0;  // window positions, as offsets from its start
+  for (std::uint32_t i = 0; i < shape.size; ++i)
+    inWindow |= std::uint64_t{1} << shape.offsets[i];
   return TwoRarestPositions(
-      masks, width, [&](std::uint32_t mask) { return chooser.Probability(mask); },
-      [&](std::uint32_t j) { return j < offset || j >= offset + length; }, offset);
+      masks, width, [&](std::uint32_t mask) { return odds.Probability(mask); },
+      [&](std::uint32_t j) {
+        const std::int64_t offset = std::int64_t{j} - windowOffset;
+        if (offset < -kCheckReach || offset > kCheckReach) return false;
+        return offset < 0 || offset >= 64 || (inWindow >> offset & 1) == 0;
+      },
+      windowOffset);
 }
 
 }  // namespace
 
 MotifIndex::MotifIndex(const motifMappedMemoryCDT& motifs, bool homing) {
   const std::vector<CheckOrder> orders = MotifCheckOrders(motifs, homing);
-  const WindowChooser chooser;
+  const LetterOdds odds;
   const std::uint32_t motifCount = MotifCountOf(motifs);
   filterMasks_.assign(motifs.bitMotifs, motifs.bitMotifs + motifs.counts[kMotifBitsCount]);
+  std::uint64_t narrow = 0;
+  for (std::uint32_t m = 0; m < motifCount; ++m)
+    narrow += MotifWidth(motifs, m) < kMaxWindow;
+  paddedMasks_.reserve(narrow * kMaxWindow);  // stays in place: motifs point into it
   motifs_.reserve(motifCount);
-  std::vector<CheckOrder> checks(motifCount);
+  std::vector<WindowCandidate> candidates(motifCount);
   for (std::uint32_t m = 0; m < motifCount; ++m) {
     const std::uint32_t width = MotifWidth(motifs, m);
     std::uint32_t* filter = filterMasks_.data() + motifs.bitIndices[m];
     if (homing) filter[motifs.offsets[m]] &= motifs.homingBitLetters[m];
+    for (std::uint32_t j = 0; j < width; ++j)
+      filter[j] &= kAllLettersMask;
+    const std::uint32_t* windowMasks = filter;
+    if (width < kMaxWindow) {
+      const std::size_t at = paddedMasks_.size();
+      paddedMasks_.insert(paddedMasks_.end(), filter, filter + width);
+      paddedMasks_.resize(at + kMaxWindow, kAllLettersMask);
+      windowMasks = paddedMasks_.data() + at;
+    }
     IndexedMotif motif{{motifs.bitMotifs + motifs.bitIndices[m], width, motifs.homingBitLetters[m],
                         motifs.offsets[m], orders[m], MotifAnchorOf(motifs, m)},
                        filter,
+                       windowMasks,
                        0,
-                       0,
-                       MotifRoute::kIndexed};
+                       kNoTable,
+                       MotifRoute::kResidual};
     if (motif.view.anchor != kUnanchored) {
       motif.route = MotifRoute::kAnchored;
       anchored_.push_back(m);
-      motifs_.push_back(motif);
-      continue;
-    }
-    const Window window = chooser.Choose(filter, width);
-    if (AllowsNoLetterSomewhere(filter, width)) {
+    } else if (AllowsNoLetterSomewhere(filter, width)) {
       motif.route = MotifRoute::kNever;
-    } else if (window.length == 0 || window.probability > kMaxWindowProbability ||
-               width > kMaxIndexedWidth) {
-      motif.route = MotifRoute::kResidual;
-    } else {
-      motif.windowOffset = window.offset;
-      motif.windowLength = window.length;
-      checks[m] = ChecksOutsideWindow(chooser, filter, width, window.offset, window.length);
+    } else if (width <= kMaxIndexedWidth) {
+      candidates[m] = {windowMasks, std::max(width, kMaxWindow),
+                       homing ? motif.view.homingOffset : orders[m].first};
     }
     motifs_.push_back(motif);
   }
-  // A table costs a look-up at every residue of every sequence; a narrow one
-  // that few motifs use costs more than walking those motifs on their own.
-  std::uint32_t perTable[kMaxWindow + 1] = {};
-  for (const IndexedMotif& motif : motifs_) {
-    if (motif.route == MotifRoute::kIndexed) ++perTable[motif.windowLength];
-  }
-  for (std::uint32_t m = 0; m < motifs_.size(); ++m) {
+
+  const WindowPlan plan = ChooseWindows(candidates);
+  std::vector<std::vector<Placed>> placed(plan.shapes.size());
+  for (std::uint32_t m = 0; m < motifCount; ++m) {
     IndexedMotif& motif = motifs_[m];
-    if (motif.route == MotifRoute::kIndexed && motif.windowLength < kMaxWindow &&
-        perTable[motif.windowLength] < kMinMotifsPerNarrowTable) {
-      motif.route = MotifRoute::kResidual;
+    if (candidates[m].masks == nullptr) continue;
+    const MotifWindow& window = plan.windows[m];
+    if (window.table == kNoTable) {
+      residual_.push_back(m);
+      continue;
     }
-    if (motif.route == MotifRoute::kResidual) residual_.push_back(m);
+    motif.route = MotifRoute::kIndexed;
+    motif.table = window.table;
+    motif.windowOffset = window.offset;
+    const CheckOrder check = ChecksNearWindow(odds, motif.filterMasks, motif.view.width,
+                                              window.offset, plan.shapes[window.table]);
+    const auto offsetOf = [&](std::uint32_t j) {
+      return static_cast<std::int8_t>(std::int64_t{j} - window.offset);
+    };
+    placed[window.table].push_back(
+        {m,
+         {motif.filterMasks[check.first], motif.filterMasks[check.second]},
+         {offsetOf(check.first), offsetOf(check.second)}});
   }
 
-  // Two passes over the windows: count each bucket's motifs, then place them;
-  // motifs are entered in database order, so every bucket ascends.
-  for (std::uint32_t q = 1; q <= kMaxWindow; ++q) {
-    Table& table = tables_[q];
-    std::vector<std::uint32_t> counts;
-    for (int pass = 0; pass < 2; ++pass) {
-      for (std::uint32_t m = 0; m < motifs_.size(); ++m) {
-        const IndexedMotif& motif = motifs_[m];
-        if (motif.route != MotifRoute::kIndexed || motif.windowLength != q) continue;
-        if (counts.empty()) counts.assign(kQGramCodes[q] + 1, 0);
-        const CheckOrder check = checks[m];
-        const IndexEntry entry{
-            m,
-            {motif.filterMasks[check.first], motif.filterMasks[check.second]},
-            {static_cast<std::uint16_t>(check.first), static_cast<std::uint16_t>(check.second)},
-            static_cast<std::uint16_t>(motif.windowOffset),
-            static_cast<std::uint16_t>(motif.view.width)};
-        auto enter = [&](std::uint32_t code) {
-          if (pass == 0) {
-            ++counts[code + 1];
-          } else {
-            table.entries[counts[code]++] = entry;
-          }
-        };
-        ForEachWindowCode(motif.filterMasks + motif.windowOffset, q, 0, enter);
-      }
-      if (counts.empty()) break;
-      if (pass == 0) {
-        for (std::uint32_t code = 0; code < kQGramCodes[q]; ++code)
-          counts[code + 1] += counts[code];
-        table.bucketStarts = HugePageArray<std::uint32_t>(counts.size());
-        table.used.assign(kQGramCodes[q] / 64 + 1, 0);
-        for (std::size_t code = 0; code < counts.size(); ++code) {
-          table.bucketStarts[code] = counts[code];
-          if (code + 1 < counts.size() && counts[code + 1] != counts[code]) {
-            table.used[code / 64] |= std::uint64_t{1} << (code % 64);
-          }
-        }
-        table.entries = HugePageArray<IndexEntry>(counts.back());
+  tables_.resize(plan.shapes.size());
+  for (std::uint32_t t = 0; t < tables_.size(); ++t) {
+    tables_[t].shape = plan.shapes[t];
+    tables_[t].terms = TermsOf(plan.shapes[t]);
+    BuildTable(tables_[t], placed[t]);
+  }
+}
+
+void MotifIndex::BuildTable(Table& table, std::span<const Placed> placed) {
+  // Each motif's window codes, then the buckets of the codes that have any,
+  // in code order; within a bucket the motifs ascend (they are entered in
+  // database order, and the sort is stable).
+  const WindowShape& shape = table.shape;
+  const std::uint32_t codes = kWindowCodes[shape.size];
+  struct Coded {
+    std::uint32_t code;
+    std::uint32_t placed;
+  };
+  std::vector<Coded> coded;
+  for (std::uint32_t i = 0; i < placed.size(); ++i) {
+    const IndexedMotif& motif = motifs_[placed[i].motif];
+    auto enter = [&](std::uint32_t code) { coded.push_back({code, i}); };
+    ForEachWindowCode(motif.windowMasks + motif.windowOffset, shape.offsets.data(), shape.size, 0,
+                      enter);
+  }
+  std::stable_sort(coded.begin(), coded.end(),
+                   [](const Coded& a, const Coded& b) { return a.code < b.code; });
+
+  table.used.assign(codes / 32 + 1, 0);
+  table.ranks.assign(codes / 32 + 1, 0);
+  table.bucketRuns.clear();
+  table.runs.clear();
+  table.entries.clear();
+  table.entries.reserve(coded.size());
+  std::uint32_t buckets = 0;
+  std::uint32_t word = 0;  // ranks are filled up to this word
+  std::vector<Placed> bucket;
+  const auto firstCheck = [](const Placed& p) {
+    return std::uint64_t{static_cast<std::uint8_t>(p.checkOffsets[0])} << 32 |
+           ClassMask(p.checkMasks[0]);
+  };
+  for (std::size_t at = 0; at < coded.size();) {
+    const std::uint32_t code = coded[at].code;
+    bucket.clear();
+    for (; at < coded.size() && coded[at].code == code; ++at)
+      bucket.push_back(placed[coded[at].placed]);
+    for (; word <= code / 32; ++word)
+      table.ranks[word] = buckets;
+    table.used[code / 32] |= std::uint32_t{1} << (code % 32);
+    ++buckets;
+    table.bucketRuns.push_back(static_cast<std::uint32_t>(table.runs.size()));
+
+    // The runs: motifs that share their first check, by their first motif.
+    std::stable_sort(bucket.begin(), bucket.end(), [&](const Placed& a, const Placed& b) {
+      return firstCheck(a) < firstCheck(b);
+    });
+    std::vector<std::size_t> starts;  // where each run starts in `bucket`
+    for (std::size_t i = 0; i < bucket.size(); ++i) {
+      if (i == 0 || firstCheck(bucket[i]) != firstCheck(bucket[i - 1])) starts.push_back(i);
+    }
+    std::stable_sort(starts.begin(), starts.end(), [&](std::size_t a, std::size_t b) {
+      return bucket[a].motif < bucket[b].motif;
+    });
+    largestBucketRuns_ = std::max(largestBucketRuns_, static_cast<std::uint32_t>(starts.size()));
+    for (const std::size_t start : starts) {
+      const Placed& first = bucket[start];
+      table.runTests.push_back(
+          MakeRunTest(first.motif, ClassMask(first.checkMasks[0]), first.checkOffsets[0]));
+      table.runs.push_back({first.checkMasks[1], static_cast<std::uint32_t>(table.entries.size()),
+                            first.checkOffsets[1]});
+      for (std::size_t i = start + 1;
+           i < bucket.size() && firstCheck(bucket[i]) == firstCheck(bucket[start]); ++i) {
+        table.entries.push_back(
+            {bucket[i].motif, bucket[i].checkMasks[1], bucket[i].checkOffsets[1]});
       }
     }
   }
+  for (; word < table.ranks.size(); ++word)
+    table.ranks[word] = buckets;
+  table.bucketRuns.push_back(static_cast<std::uint32_t>(table.runs.size()));
+  table.runs.push_back({0, static_cast<std::uint32_t>(table.entries.size()), 0});
+  table.runTests.push_back(MakeRunTest(0, 0, 0));  // passes nowhere
 }
 
 std::uint64_t MotifIndex::MemoryBytes() const {
   std::uint64_t bytes = motifs_.capacity() * sizeof(IndexedMotif) + residual_.capacity() * 4 +
-                        anchored_.capacity() * 4 + filterMasks_.capacity() * 4;
+                        anchored_.capacity() * 4 +
+                        (filterMasks_.capacity() + paddedMasks_.capacity()) * 4;
   for (const Table& table : tables_) {
-    bytes +=
-        table.bucketStarts.MemoryBytes() + table.entries.MemoryBytes() + table.used.capacity() * 8;
+    bytes += table.entries.capacity() * sizeof(IndexEntry) +
+             table.runs.capacity() * sizeof(IndexRun) + table.runTests.capacity() * 8 +
+             (table.used.capacity() + table.ranks.capacity() + table.bucketRuns.capacity()) * 4;
   }
   return bytes;
 }

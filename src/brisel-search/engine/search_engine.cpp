@@ -9,27 +9,10 @@
 #include "database/motif_database.h"
 #include "reference/per_motif_walks.h"
 
-namespace {
-
-// Letter codes of text characters: 'A' to 'Z' and 'a' to 'z' as 0 to 25,
-// everything else kNoLetter (its mask is 0).
-struct TextCodes {
-  std::uint8_t code[256];
-  constexpr TextCodes() : code() {
-    for (int c = 0; c < 256; ++c) {
-      code[c] = kNoLetter;
-      if (c >= 'A' && c <= 'Z') code[c] = static_cast<std::uint8_t>(c - 'A');
-      if (c >= 'a' && c <= 'z') code[c] = static_cast<std::uint8_t>(c - 'a');
-    }
-  }
-};
-constexpr TextCodes kTextCodes;
-
-}  // namespace
-
 SearchEngine::SearchEngine(const motifMappedMemoryCDT& motifs, double cutoffExpectation,
-                           SearchKind kind, const HitLineFormatter& rows)
+                           SearchKind kind, const HitLineFormatter& rows, KernelLevel kernels)
     : index_(motifs, kind == SearchKind::kIndexed),
+      kernels_(KernelsOf(kernels)),
       memo_(motifs, cutoffExpectation),
       lines_(rows) {}
 
@@ -38,45 +21,6 @@ LengthStatistics& SearchEngine::Worker::StatisticsFor(std::uint64_t length) {
   std::shared_ptr<LengthStatistics>& cached = recentLengths_[length % recentLengths_.size()];
   if (cached == nullptr || cached->length() != length) cached = engine_.memo_.ForLength(length);
   return *cached;
-}
-
-bool SearchEngine::Worker::PrepareListedSequence(const ListedSequence& sequence) {
-  // The residues: each mask must be one letter's bit or 0; their letter codes.
-  const std::uint64_t length = sequence.length;
-  codes_.resize(length);
-  std::uint32_t odd = 0;
-  std::uint64_t letters = 0;
-  const std::uint32_t* const residues = sequence.residues;
-  std::uint8_t* const codes = codes_.data();
-  for (std::uint64_t p = 0; p < length; ++p) {
-    const std::uint32_t mask = residues[p];
-    odd |= (mask & (mask - 1)) | (mask >> kLetterCount);
-    // A single bit below 2^26 converts exactly to a float whose exponent is
-    // the bit's index: a form of countr_zero that the vectoriser takes.
-    const std::uint32_t exponent =
-        std::bit_cast<std::uint32_t>(static_cast<float>(static_cast<std::int32_t>(mask))) >> 23;
-    const std::uint32_t none = mask == 0 ? 1u : 0u;
-    codes[p] = static_cast<std::uint8_t>(none * kNoLetter + (1u - none) * (exponent - 127));
-    letters += 1u - none;
-  }
-  if (odd != 0) return false;
-
-  // The lists, one after the other: each must ascend and hold positions of its
-  // own letter only, and together they must hold as many positions as there
-  // are letters. Then each letter's list is exactly its positions.
-  const std::uint32_t* lists = sequence.letterLists;
-  if (lists[kLetterCount] - lists[0] != letters) return false;
-  for (std::uint32_t k = 0; k < kLetterCount; ++k) {
-    std::uint64_t previous = 0;
-    bool first = true;
-    for (std::uint32_t entry = lists[k]; entry < lists[k + 1]; ++entry) {
-      const std::uint32_t p = sequence.positions[entry];
-      if (p >= length || codes_[p] != k || (!first && p <= previous)) return false;
-      previous = p;
-      first = false;
-    }
-  }
-  return true;
 }
 
 void SearchEngine::Worker::SearchDatabaseSequence(const sequenceMappedMemoryCDT& sequences,
@@ -112,7 +56,7 @@ void SearchEngine::Worker::SearchListedSequence(std::uint64_t number, std::strin
     });
   };
 
-  if (!PrepareListedSequence(listed)) {
+  if (!codes_.FromListedSequence(listed, engine_.kernels_.residues)) {
     // Motif by motif, in the reference's own order.
     ++counters_.fallbackSequences;
     for (std::uint32_t m = 0; m < stop; ++m) {
@@ -123,7 +67,9 @@ void SearchEngine::Worker::SearchListedSequence(std::uint64_t number, std::strin
       }
     }
   } else {
-    FindIndexedHits(index, {listed.residues, codes_.data(), length, stop, true}, hits_, counters_);
+    FindIndexedHits(index,
+                    {engine_.kernels_.gather, codes_.codes(), codes_.classes(), length, stop, true},
+                    windows_, hits_, counters_);
     for (const std::uint32_t m : index.residualMotifs()) {
       if (m >= stop) break;
       walk(m);
@@ -149,16 +95,12 @@ void SearchEngine::Worker::SearchText(std::uint64_t number, std::string_view nam
   const std::uint32_t stop = statistics.stop();
   if (stop == 0 || length == 0) return;
 
-  codes_.resize(length);
-  masks_.resize(length);
-  for (std::uint64_t p = 0; p < length; ++p) {
-    const std::uint8_t code = kTextCodes.code[static_cast<unsigned char>(text[p])];
-    codes_[p] = code;
-    masks_[p] = code == kNoLetter ? 0u : 1u << code;
-  }
+  codes_.FromText(text, masks_);
   const MotifIndex& index = engine_.index_;
   hits_.clear();
-  FindIndexedHits(index, {masks_.data(), codes_.data(), length, stop, false}, hits_, counters_);
+  FindIndexedHits(index,
+                  {engine_.kernels_.gather, codes_.codes(), codes_.classes(), length, stop, false},
+                  windows_, hits_, counters_);
   bool bitmapsBuilt = false;
   for (const std::uint32_t m : index.residualMotifs()) {
     if (m >= stop) break;

@@ -20,8 +20,8 @@
 // A database sequence is searched motif by motif, with the reference walk,
 // when the index cannot serve it: a residue mask that is neither one letter
 // nor 0, or letter position lists that are not exactly the ascending
-// positions of each letter. Checking the lists costs one read per residue; a
-// database written by brisel-makedb always passes it.
+// positions of each letter (residue_codes.h). Checking the lists costs one
+// read per residue; a database written by brisel-makedb always passes it.
 #ifndef BRISEL_ENGINE_SEARCH_ENGINE_H
 #define BRISEL_ENGINE_SEARCH_ENGINE_H
 
@@ -36,6 +36,8 @@
 #include "engine/engine_counters.h"
 #include "engine/motif_index.h"
 #include "engine/motif_matching.h"
+#include "engine/pass_kernels.h"
+#include "engine/residue_codes.h"
 #include "engine/sequence_pass.h"
 #include "output/hit_lines.h"
 #include "output/report_spill.h"
@@ -45,11 +47,14 @@ enum class SearchKind { kIndexed, kScan };
 
 class SearchEngine {
  public:
-  // `rows` writes the hits; it must outlive the engine.
+  // `rows` writes the hits; it must outlive the engine. `kernels`: the level
+  // of the per-residue loops (pass_kernels.h), by default the best this
+  // processor runs.
   SearchEngine(const motifMappedMemoryCDT& motifs, double cutoffExpectation, SearchKind kind,
-               const HitLineFormatter& rows);
+               const HitLineFormatter& rows, KernelLevel kernels = BestKernelLevel());
 
   const MotifIndex& index() const { return index_; }
+  const PassKernels& kernels() const { return kernels_; }
   LengthStatisticsMemo& memo() { return memo_; }
 
   class Worker {
@@ -84,10 +89,6 @@ class SearchEngine {
 
    private:
     LengthStatistics& StatisticsFor(std::uint64_t length);
-    // Forms the letter codes of a database sequence; false when the index
-    // cannot serve it (a residue mask that is neither one letter nor 0, or
-    // letter position lists that are not the residues' own).
-    bool PrepareListedSequence(const ListedSequence& sequence);
     // Checks anchored motif m at its one placement in the residue masks; with
     // `homing`, only where a homing letter stands at its homing position.
     void CheckAnchored(std::uint32_t m, const std::uint32_t* residues, std::uint64_t length,
@@ -99,7 +100,8 @@ class SearchEngine {
     std::size_t spillBytes_ = 0;
     HitLineFormatter::SequenceState lineState_;
     EngineCounters counters_;
-    std::vector<std::uint8_t> codes_;
+    ResidueCodes codes_;
+    WindowBuffer windows_;
     std::vector<std::uint32_t> masks_;
     std::vector<EngineHit> hits_;
     LetterBitmaps bitmaps_;
@@ -108,6 +110,7 @@ class SearchEngine {
 
  private:
   const MotifIndex index_;
+  const PassKernels kernels_;
   LengthStatisticsMemo memo_;
   const HitLineFormatter& lines_;
 };

@@ -1,47 +1,13 @@
 // SPDX-License-Identifier: MIT
-// sequence_pass.cpp: the q-gram pass and the verification of its candidates.
+// sequence_pass.cpp: the windows of a sequence and the verification of their
+// candidates.
 #include "engine/sequence_pass.h"
-
-#include <bit>
-#include <span>
 
 namespace {
 
-// Verifies the motifs of one bucket at the window that starts at `windowStart`.
-// The residues are single letters, so the filter masks (homing letters folded
-// in) decide the indexed search's condition too.
-template <bool kHoming>
-void VerifyBucket(const MotifIndex& index, const PassInput& input, std::uint32_t q,
-                  std::uint32_t code, std::uint64_t windowStart, std::vector<EngineHit>& hits,
-                  EngineCounters& counters) {
-  for (const IndexEntry& entry : index.Bucket(q, code)) {
-    if (entry.motif >= input.stop) break;
-    ++counters.entries;
-    if (windowStart < entry.windowOffset) continue;
-    const std::uint64_t start = windowStart - entry.windowOffset;
-    if (start + entry.width > input.length) continue;
-    ++counters.fitting;
-    const std::uint32_t* residues = input.residues + start;
-    if ((residues[entry.checkOffsets[0]] & entry.checkMasks[0]) == 0) continue;
-    if ((residues[entry.checkOffsets[1]] & entry.checkMasks[1]) == 0) continue;
-    ++counters.checked;
-    const IndexedMotif& motif = index.motif(entry.motif);
-    const std::uint32_t* masks = motif.filterMasks;
-    std::uint32_t j = 0;
-    while (j < entry.width && (residues[j] & masks[j]) != 0)
-      ++j;
-    if (j < entry.width) continue;
-    ++counters.hits;
-    const std::uint32_t letter =
-        kHoming ? static_cast<std::uint32_t>(std::countr_zero(residues[motif.view.homingOffset]))
-                : 0;
-    hits.push_back({entry.motif, letter, start});
-  }
-}
-
-// The random reads of the pass, a bucket's start and then its first entry, are
-// prefetched this many windows ahead (the entry half as many).
-constexpr std::uint64_t kPrefetchDistance = 16;
+// The random reads of the pass, the buckets' first runs, are prefetched this
+// many windows ahead.
+constexpr std::size_t kPrefetchDistance = 32;
 
 // A prefetch the optimiser keeps: GCC drops a loop whose body is nothing but
 // __builtin_prefetch, since the loop has no effect it must preserve.
@@ -53,142 +19,145 @@ inline void Prefetch(const void* address) {
 #endif
 }
 
-// A window to look up: its last residue (bits 24 and up), its q (bits 20 to
-// 23) and its q-gram code (bits 0 to 19).
-using WindowRef = std::uint64_t;
-constexpr WindowRef MakeWindowRef(std::uint64_t end, std::uint32_t q, std::uint32_t code) {
-  return end << 24 | std::uint64_t{q} << 20 | code;
-}
-
-// The q-gram codes of the windows that end at each residue, for every q at
-// once: the code of q letters is that of q - 1 letters plus the q-th letter
-// back times 26^(q - 1), so no residue waits for the arithmetic of the one
-// before, and `run` counts the letters in a row that end here.
-class WindowCodes {
- public:
-  void Next(std::uint32_t code) {
-    const bool letter = code != kNoLetter;
-    run_ = letter ? (run_ < kMaxWindow ? run_ + 1 : run_) : 0;
-    last_[3] = last_[2];
-    last_[2] = last_[1];
-    last_[1] = last_[0];
-    last_[0] = letter ? code : 0;
-    codes_[1] = last_[0];
-    codes_[2] = codes_[1] + last_[1] * kQGramCodes[1];
-    codes_[3] = codes_[2] + last_[2] * kQGramCodes[2];
-    codes_[4] = codes_[3] + last_[3] * kQGramCodes[3];
-  }
-  std::uint32_t run() const { return run_; }
-  std::uint32_t code(std::uint32_t q) const { return codes_[q]; }
-
- private:
-  std::uint32_t last_[kMaxWindow] = {0, 0, 0, 0};
-  std::uint32_t codes_[kMaxWindow + 1] = {0, 0, 0, 0, 0};
-  std::uint32_t run_ = 0;
-};
+static_assert(kWindowCodes[kMaxWindow] <= (1u << 20));
 
 // Residues are taken this many at a time, so that the windows of a sequence
 // of any length take bounded memory.
-constexpr std::uint64_t kSegmentResidues = std::uint64_t{1} << 16;
+constexpr std::uint64_t kSegmentResidues = 8192;
+// Runs that passed their first check are verified once about this many are
+// noted.
+constexpr std::uint64_t kPassedRuns = 4096;
 
-// Collects the windows whose bucket holds any motif among those that end at
-// residues `from` to `to` (a multiple of 64 apart, but at the sequence's
-// end), 64 residues at a time: first the codes of every q, then, table by
-// table, the bitmap bits of the windows in a register (the reads do not depend
-// on each other), then the windows of the set bits. `codes` carries the
-// letters before `from`.
-void GatherWindows(const MotifIndex& index, const PassInput& input, std::uint64_t from,
-                   std::uint64_t to, std::span<const std::uint32_t> tables, WindowCodes& codes,
-                   std::vector<WindowRef>& windows) {
-  windows.resize((to - from) * tables.size() + 1);
-  std::size_t count = 0;
-  std::uint32_t blockCodes[kMaxWindow + 1][64];
-  std::uint32_t runs[64];
-  for (std::uint64_t base = from; base < to; base += 64) {
-    const std::uint64_t block = to - base < 64 ? to - base : 64;
-    for (std::uint64_t i = 0; i < block; ++i) {
-      codes.Next(input.codes[base + i]);
-      runs[i] = codes.run();
-      for (std::uint32_t q = 1; q <= kMaxWindow; ++q)
-        blockCodes[q][i] = codes.code(q);
+// A candidate that passed both checks: the placement must fit the sequence,
+// and every position must match.
+template <bool kHoming>
+inline void VerifyCandidate(const MotifIndex& index, const PassInput& input, std::uint32_t m,
+                            std::uint64_t windowStart, std::vector<EngineHit>& hits,
+                            EngineCounters& counters) {
+  const IndexedMotif& motif = index.motif(m);
+  const std::uint32_t width = motif.view.width;
+  if (windowStart < motif.windowOffset) return;
+  const std::uint64_t start = windowStart - motif.windowOffset;
+  if (start + width > input.length) return;
+  ++counters.fitting;
+  const std::uint8_t* codes = input.codes + start;
+  const std::uint32_t* masks = motif.filterMasks;
+  for (std::uint32_t j = 0; j < width; ++j) {
+    if (((masks[j] >> codes[j]) & 1) == 0) return;
+  }
+  ++counters.hits;
+  hits.push_back({m, kHoming ? codes[motif.view.homingOffset] : 0u, start});
+}
+
+// The motifs of a run whose first check passed: those below the cut-off whose
+// second check passes are candidates. The run holds its first motif.
+template <bool kHoming>
+void VerifyRun(const MotifIndex& index, const PassInput& input, RunTest test, const IndexRun& run,
+               const IndexEntry* entry, const IndexEntry* end, std::uint64_t windowStart,
+               std::vector<EngineHit>& hits, EngineCounters& counters) {
+  const std::uint8_t* at = input.codes + windowStart;
+  ++counters.tested;
+  if (((run.motifMask >> at[run.motifOffset]) & 1) != 0) {
+    ++counters.checked;
+    VerifyCandidate<kHoming>(index, input, MotifOf(test), windowStart, hits, counters);
+  }
+  for (; entry < end && entry->motif < input.stop; ++entry) {
+    ++counters.tested;
+    if (((entry->checkMask >> at[entry->checkOffset]) & 1) == 0) continue;
+    ++counters.checked;
+    VerifyCandidate<kHoming>(index, input, entry->motif, windowStart, hits, counters);
+  }
+}
+
+// A run whose first check passed at a window: the window's first residue,
+// counted from the start of the segment (bits 32 and up), and the run (bits 0
+// to 31).
+using PassedRun = std::uint64_t;
+
+// Verifies the candidates of the windows of table t, in the order given, in
+// two loops: the first checks every run of each window's bucket, branch-free
+// but for the loop itself, and notes the runs that pass (below the cut-off);
+// the second verifies the motifs of those runs, rarely many. The buckets'
+// first runs are prefetched some windows ahead (the buckets' places in the
+// runs stay in the cache).
+template <bool kHoming>
+void VerifyWindows(const MotifIndex& index, const PassInput& input, std::uint32_t t,
+                   std::uint64_t segment, const WindowRef* windows, std::size_t count,
+                   PassedRun* passed, std::vector<EngineHit>& hits, EngineCounters& counters) {
+  const std::uint32_t* const bucketRuns = index.BucketRuns(t);
+  const RunTest* const tests = index.RunTests(t);
+  const IndexRun* const runs = index.Runs(t);
+  const IndexEntry* const entries = index.Entries(t);
+  const std::uint32_t stop = input.stop;
+  const std::uint8_t* const classes = input.classes + segment;
+  std::uint64_t visited = 0;
+  const std::uint32_t largest = index.LargestBucketRuns();
+  std::size_t noted = 0;
+  const auto verifyNoted = [&] {
+    for (std::size_t n = 0; n < noted; ++n) {
+      const auto r = static_cast<std::uint32_t>(passed[n]);
+      VerifyRun<kHoming>(index, input, tests[r], runs[r], entries + runs[r].entries,
+                         entries + runs[r + 1].entries, segment + (passed[n] >> 32), hits,
+                         counters);
     }
-    for (const std::uint32_t q : tables) {
-      const std::uint64_t* used = index.UsedBitmap(q);
-      std::uint64_t found = 0;
-      for (std::uint64_t i = 0; i < block; ++i) {
-        const std::uint32_t code = blockCodes[q][i];
-        const std::uint64_t bit = (used[code / 64] >> (code % 64)) & (runs[i] >= q ? 1 : 0);
-        found |= bit << i;
-      }
-      for (; found != 0; found &= found - 1) {
-        const auto i = static_cast<std::uint64_t>(std::countr_zero(found));
-        windows[count++] = MakeWindowRef(base + i, q, blockCodes[q][i]);
-      }
+    noted = 0;
+  };
+  for (std::size_t i = 0; i < count; ++i) {
+    if (i + kPrefetchDistance < count) {
+      Prefetch(tests + bucketRuns[BucketOf(windows[i + kPrefetchDistance])]);
+    }
+    if (noted + largest > kPassedRuns) verifyNoted();
+    const WindowRef window = windows[i];
+    const std::uint32_t bucket = BucketOf(window);
+    const std::uint64_t windowStart = StartOf(window);
+    const std::uint8_t* at = classes + windowStart;
+    const std::uint32_t first = bucketRuns[bucket], end = bucketRuns[bucket + 1];
+    visited += end - first;
+    for (std::uint32_t r = first; r < end; ++r) {
+      const RunTest test = tests[r];
+      const std::uint32_t passes = (ClassesOf(test) >> at[OffsetOf(test)]) & 1;
+      const std::uint32_t below = MotifOf(test) < stop ? 1u : 0u;
+      passed[noted] = windowStart << 32 | r;
+      noted += passes & below;
     }
   }
-  windows.resize(count);
+  verifyNoted();
+  counters.windows += count;
+  counters.runs += visited;
+  counters.tableWindows[t] += count;
+  counters.tableRuns[t] += visited;
 }
 
 template <bool kHoming>
-void VerifyWindows(const MotifIndex& index, const PassInput& input,
-                   const std::vector<WindowRef>& windows, std::vector<EngineHit>& hits,
-                   EngineCounters& counters);
-
-template <bool kHoming>
-void Pass(const MotifIndex& index, const PassInput& input, std::vector<EngineHit>& hits,
-          EngineCounters& counters) {
-  std::uint32_t tables[kMaxWindow];
-  std::uint32_t tableCount = 0;
-  for (std::uint32_t q = 1; q <= kMaxWindow; ++q) {
-    if (index.HasTable(q) && q <= input.length) tables[tableCount++] = q;
-  }
-  if (tableCount == 0) return;
-
-  thread_local std::vector<WindowRef> windows;
-  WindowCodes codes;
+void Pass(const MotifIndex& index, const PassInput& input, WindowBuffer& buffer,
+          std::vector<EngineHit>& hits, EngineCounters& counters) {
+  const std::uint32_t tables = index.tableCount();
+  if (tables == 0) return;
+  WindowRef* windows = buffer.Reserve(kSegmentResidues);
+  PassedRun* passed = buffer.ReservePassed(kPassedRuns + index.LargestBucketRuns() + 1);
   for (std::uint64_t from = 0; from < input.length; from += kSegmentResidues) {
     const std::uint64_t to =
         input.length - from < kSegmentResidues ? input.length : from + kSegmentResidues;
-    GatherWindows(index, input, from, to, {tables, tableCount}, codes, windows);
-    VerifyWindows<kHoming>(index, input, windows, hits, counters);
-  }
-}
-
-// Verifies the candidates of every window, in the order given.
-template <bool kHoming>
-void VerifyWindows(const MotifIndex& index, const PassInput& input,
-                   const std::vector<WindowRef>& windows, std::vector<EngineHit>& hits,
-                   EngineCounters& counters) {
-  counters.windows += windows.size();
-  const std::size_t count = windows.size();
-  const auto q = [](WindowRef w) { return static_cast<std::uint32_t>(w >> 20) & 0xF; };
-  const auto code = [](WindowRef w) { return static_cast<std::uint32_t>(w) & 0xFFFFF; };
-  for (std::size_t i = 0; i < count; ++i) {
-    // The random reads, a bucket's start and then its first entry, are
-    // prefetched some windows ahead.
-    if (i + kPrefetchDistance < count) {
-      const WindowRef ahead = windows[i + kPrefetchDistance];
-      Prefetch(index.BucketStartAddress(q(ahead), code(ahead)));
+    for (std::uint32_t t = 0; t < tables; ++t) {
+      const std::size_t count = GatherWindows(index, input, t, from, to, windows);
+      VerifyWindows<kHoming>(index, input, t, from, windows, count, passed, hits, counters);
     }
-    if (i + kPrefetchDistance / 2 < count) {
-      const WindowRef ahead = windows[i + kPrefetchDistance / 2];
-      Prefetch(index.EntryAddress(q(ahead), *index.BucketStartAddress(q(ahead), code(ahead))));
-    }
-    const WindowRef window = windows[i];
-    const std::uint64_t end = window >> 24;
-    VerifyBucket<kHoming>(index, input, q(window), code(window), end + 1 - q(window), hits,
-                          counters);
   }
 }
 
 }  // namespace
 
-void FindIndexedHits(const MotifIndex& index, const PassInput& input, std::vector<EngineHit>& hits,
-                     EngineCounters& counters) {
+std::size_t GatherWindows(const MotifIndex& index, const PassInput& input, std::uint32_t t,
+                          std::uint64_t from, std::uint64_t to, WindowRef* windows) {
+  return input.gather(input.classes + from, 0, to - from, index.Lookup(t), windows);
+}
+
+void FindIndexedHits(const MotifIndex& index, const PassInput& input, WindowBuffer& windows,
+                     std::vector<EngineHit>& hits, EngineCounters& counters) {
   counters.residues += input.length;
   if (input.homing) {
-    Pass<true>(index, input, hits, counters);
+    Pass<true>(index, input, windows, hits, counters);
   } else {
-    Pass<false>(index, input, hits, counters);
+    Pass<false>(index, input, windows, hits, counters);
   }
 }
