@@ -28,6 +28,8 @@
 # The baseline is commit $BASELINE (set BASELINE=commit to choose another). With a
 # baseline, each case but empty then also runs once in -F tsv and once in -F gff3 in
 # both builds, and the two streams of every run must be the baseline's byte for byte.
+# THREADS=N gives both builds -j N (the one-thread figures: THREADS=1; pinning the
+# script with taskset instead would share the CPU with its memory sampling).
 set -euo pipefail
 BASELINE=${BASELINE:-07d6a35}
 here=$(cd "$(dirname "$0")/.." && pwd)
@@ -129,12 +131,15 @@ report() {  # case name
 }
 
 read -ra cases <<< "$selected"
+# THREADS=N runs both builds with -j N (the baseline must know -j); unset,
+# each uses its default, every CPU it may use.
+threads=${THREADS:+-j $THREADS}
 declare -A arguments=(
-  [indexed]="-l -m $work/generated -s $work/sequences"
-  [scan]="-l -b -f -m $work/generated -s $work/single-line.fasta"
-  [empty]="-l -m $work/empty -s $work/sequences"
-  [sites]="-l -e 9 -m $work/sites -s $work/sequences"
-  [prosite]="-l -m $work/prosite -s $work/sequences"
+  [indexed]="-l $threads -m $work/generated -s $work/sequences"
+  [scan]="-l $threads -b -f -m $work/generated -s $work/single-line.fasta"
+  [empty]="-l $threads -m $work/empty -s $work/sequences"
+  [sites]="-l $threads -e 9 -m $work/sites -s $work/sequences"
+  [prosite]="-l $threads -m $work/prosite -s $work/sequences"
 )
 for name in "${cases[@]}"; do
   if [ "$name" = startup ]; then
