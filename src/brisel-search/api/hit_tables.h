@@ -31,13 +31,17 @@
 #include <chrono>
 #include <condition_variable>
 #include <cstdint>
+#include <cstdlib>
 #include <deque>
 #include <exception>
 #include <functional>
 #include <mutex>
 #include <string>
 #include <string_view>
+#include <new>
 #include <thread>
+#include <type_traits>
+#include <utility>
 #include <vector>
 
 #include "api/databases.h"
@@ -47,18 +51,70 @@
 
 namespace brisel {
 
+// A column of numbers grown by realloc. A large column then grows in place or
+// moves by remapping its pages, where a std::vector would copy it into fresh
+// memory at every doubling (for millions of hits, twice the page faults of
+// the final size). Moves only; owns its memory.
+template <typename T>
+class HitColumn {
+  static_assert(std::is_trivially_copyable_v<T>);
+
+ public:
+  HitColumn() = default;
+  HitColumn(const HitColumn&) = delete;
+  HitColumn& operator=(const HitColumn&) = delete;
+  HitColumn(HitColumn&& other) noexcept
+      : data_(std::exchange(other.data_, nullptr)),
+        size_(std::exchange(other.size_, 0)),
+        capacity_(std::exchange(other.capacity_, 0)) {}
+  HitColumn& operator=(HitColumn&& other) noexcept {
+    if (this != &other) {
+      std::free(data_);
+      data_ = std::exchange(other.data_, nullptr);
+      size_ = std::exchange(other.size_, 0);
+      capacity_ = std::exchange(other.capacity_, 0);
+    }
+    return *this;
+  }
+  ~HitColumn() { std::free(data_); }
+
+  std::size_t size() const { return size_; }
+  bool empty() const { return size_ == 0; }
+  const T* data() const { return data_; }
+  const T& operator[](std::size_t i) const { return data_[i]; }
+  const T& back() const { return data_[size_ - 1]; }
+
+  void push_back(T value) {
+    if (size_ == capacity_) Grow();
+    data_[size_++] = value;
+  }
+
+ private:
+  void Grow() {
+    const std::size_t capacity = capacity_ == 0 ? 1024 : 2 * capacity_;
+    void* grown = std::realloc(data_, capacity * sizeof(T));
+    if (grown == nullptr) throw std::bad_alloc();
+    data_ = static_cast<T*>(grown);
+    capacity_ = capacity;
+  }
+
+  T* data_ = nullptr;
+  std::size_t size_ = 0;
+  std::size_t capacity_ = 0;
+};
+
 class HitTable {
  public:
   std::size_t size() const { return sequence.size(); }
   bool hasTexts() const { return texts_; }
 
   // The columns, one entry per hit, in the order of the hit lines.
-  std::vector<std::uint64_t> sequence;  // from 0, in the search's order
-  std::vector<std::uint32_t> motif;     // in motif database order
-  std::vector<std::uint64_t> start;     // 1-based
-  std::vector<std::uint64_t> end;       // inclusive
-  std::vector<double> expectation;
-  std::vector<double> probability;  // of no random hit
+  HitColumn<std::uint64_t> sequence;  // from 0, in the search's order
+  HitColumn<std::uint32_t> motif;     // in motif database order
+  HitColumn<std::uint64_t> start;     // 1-based
+  HitColumn<std::uint64_t> end;       // inclusive
+  HitColumn<double> expectation;
+  HitColumn<double> probability;  // of no random hit
 
   // With texts: the name of hit i's sequence as a FASTA name line with its
   // '>' (empty for a raw sequence), and hit i's segment.
