@@ -8,6 +8,9 @@
 #include <vector>
 
 #include "compressed_text.h"
+#include "database/database_paths.h"
+#include "database/motif_database.h"
+#include "database/sequence_database.h"
 #include "support/process.h"
 #include "support/temp_dir.h"
 
@@ -16,18 +19,17 @@ namespace {
 constexpr Compression kFormats[] = {Compression::kGzip, Compression::kBzip2, Compression::kXz,
                                     Compression::kZstd};
 
-const std::vector<std::string> kSequenceFiles = {"-stats",
-                                                 "-names.bin",
-                                                 "-nameIndices.bin",
-                                                 "-textSequences.bin",
-                                                 "-bitSequences.bin",
-                                                 "-sequenceIndices.bin",
-                                                 "-offsets.bin",
-                                                 "-offsetIndices.bin"};
-const std::vector<std::string> kMotifFiles = {
-    "-stats",         "-logSpecificities.bin", "-specificities.bin",    "-lengthCorrections.bin",
-    "-bitMotifs.bin", "-bitIndices.bin",       "-homingBitLetters.bin", "-offsets.bin",
-    "-records.bin",   "-recordIndices.bin"};
+// Every file of a database: its stats file and the blocks of its table.
+template <typename Blocks>
+std::vector<std::string> FilesOf(const Blocks& blocks) {
+  std::vector<std::string> files = {std::string(kStatsSuffix)};
+  for (const auto& block : blocks)
+    files.emplace_back(block.suffix);
+  return files;
+}
+
+const std::vector<std::string> kSequenceFiles = FilesOf(kSequenceBlocks);
+const std::vector<std::string> kMotifFiles = FilesOf(kMotifBlocks);
 
 class MakedbInputs : public ::testing::Test {
  protected:

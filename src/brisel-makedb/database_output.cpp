@@ -9,6 +9,7 @@
 
 #include "brisel.h"
 #include "build_error.h"
+#include "database/database_paths.h"
 
 namespace {
 
@@ -52,8 +53,7 @@ void WriteStagedText(const std::string& path, const std::string& finalPath, std:
 
 void WriteStagedStats(StagedDatabase& database, std::uint64_t first, std::uint64_t second,
                       std::uint64_t third) {
-  constexpr std::string_view kSuffix = "-stats";
   const std::string text =
       std::to_string(first) + "\n" + std::to_string(second) + "\n" + std::to_string(third) + "\n";
-  WriteStagedText(database.Stage(kSuffix), database.FinalPath(kSuffix), text);
+  WriteStagedText(database.Stage(kStatsSuffix), database.FinalPath(kStatsSuffix), text);
 }

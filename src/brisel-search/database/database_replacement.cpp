@@ -12,6 +12,8 @@
 #include <chrono>
 #include <thread>
 
+#include "database/database_paths.h"
+
 namespace {
 
 // How long a search waits for a build that is replacing the files, and how
@@ -106,7 +108,7 @@ std::optional<std::string> MapUnreplaced(std::string_view rootPath,
                                          const std::function<void()>& map,
                                          const std::function<void()>& unmap) {
   const std::string journal = JournalPath(rootPath);
-  const std::string stats = std::string(rootPath) + "-stats";
+  const std::string stats = DatabaseFilePath(rootPath, kStatsSuffix);
   const auto deadline = std::chrono::steady_clock::now() + kLongestWait;
   for (int mappings = 0;;) {
     switch (ProbeReplacement(rootPath)) {
