@@ -11,8 +11,8 @@ FUZZ_SECONDS ?= 30
 JOBS ?= 2
 
 DEMO := $(BUILD)/demo
-MAKEDB := $(BUILD)/src/brisel-makedb/brisel-makedb
-SEARCH := $(BUILD)/src/brisel-search/brisel-search
+MAKEDB := $(BUILD)/bin/brisel-makedb
+SEARCH := $(BUILD)/bin/brisel-search
 
 # The project's Python environment, .venv at the top of the tree (the tests
 # look for it there): created once with python3's venv module, and brought up

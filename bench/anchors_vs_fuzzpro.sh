@@ -47,8 +47,8 @@ if ! command -v fuzzpro > /dev/null; then
     > "$work/apt.log" 2>&1 || { cat "$work/apt.log"; exit 1; }
 fi
 make -C "$here" build > "$work/build.log" 2>&1 || { cat "$work/build.log"; exit 1; }
-search=$here/build/src/brisel-search/brisel-search
-makedb=$here/build/src/brisel-makedb/brisel-makedb
+search=$here/build/bin/brisel-search
+makedb=$here/build/bin/brisel-makedb
 
 cat > "$work/patterns.txt" << 'EOF'
 [KRHQSA]-[DENQ]-E-L>	PS00014 ER_TARGET

@@ -25,8 +25,8 @@ set -euo pipefail
 input=$(realpath "${1:?usage: direct_search.sh PROTEINS.fasta [RUNS]}")
 runs=${2:-3}
 here=$(cd "$(dirname "$0")/.." && pwd)
-search=$here/build/src/brisel-search/brisel-search
-makedb=$here/build/src/brisel-makedb/brisel-makedb
+search=$here/build/bin/brisel-search
+makedb=$here/build/bin/brisel-makedb
 prosite=${PATTERNS:-$here/bench/prosite-like-patterns.txt}
 [ -f "$prosite" ] || prosite=$here/../shared/data/prosite-like-patterns.txt
 sites=$here/data/site-patterns.txt

@@ -16,18 +16,20 @@
 #include <cstdlib>
 #include <ctime>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
-#include "database/database_check.h"
-#include "database/motif_database.h"
-#include "database/sequence_database.h"
+#include "api/databases.h"
+#include "base/error.h"
 #include "engine/search_engine.h"
 #include "output/hit_lines.h"
 
+using namespace brisel;
+
 namespace {
 
-ListedSequence ListedOf(const sequenceMappedMemoryCDT& sequences, std::uint32_t n) {
+ListedSequence ListedOf(const SequenceViews& sequences, std::uint32_t n) {
   const std::uint32_t begin = sequences.sequenceIndices[n];
   return {sequences.sequenceIndices[n + 1] - begin, sequences.bitSequences + begin,
           sequences.offsetIndices + std::uint64_t{kLetterCount} * n, sequences.offsets};
@@ -52,18 +54,18 @@ int main(int argc, char* argv[]) {
     return 2;
   }
   const double cutoff = std::pow(10.0, argc > 3 ? std::atof(argv[3]) : -2.0);
-  motifMappedMemoryCDT motifs{};
-  MapMotifBlocksToMemory(1, &motifs, argv[1]);
-  sequenceMappedMemoryCDT sequences{};
-  MapSequenceBlocksToMemory(1, &sequences, argv[2]);
-  if (auto fault = CheckMotifDatabase(motifs, argv[1])) {
-    std::fprintf(stderr, "%s\n", fault->c_str());
+  std::optional<MotifDatabase> motifDatabase;
+  std::optional<SequenceDatabase> sequenceDatabase;
+  try {
+    motifDatabase = MotifDatabase::Open(argv[1]);
+    sequenceDatabase = SequenceDatabase::Open(argv[2]);
+  } catch (const Error& error) {
+    std::fprintf(stderr, "%s\n", error.what());
     return 1;
   }
-  if (auto fault = CheckSequenceDatabase(sequences, argv[2])) {
-    std::fprintf(stderr, "%s\n", fault->c_str());
-    return 1;
-  }
+  const MotifViews& motifs = motifDatabase->blocks();
+  const SequenceViews& sequences = sequenceDatabase->blocks();
+  const std::uint32_t numSequences = sequenceDatabase->size();
 
   const std::string option = argc > 4 ? argv[4] : "";
   const KernelLevel level = option == "scalar" ? KernelLevel::kScalar
@@ -179,7 +181,5 @@ int main(int argc, char* argv[]) {
       "stages alone: prepare %.3f s (%lu sequences served), prepare and gather %.3f s (%lu "
       "windows), prepare and pass %.3f s\n",
       prepareSeconds, served, gatherSeconds, gathered, passSeconds);
-  UnmapSequenceBlocksFromMemory(&sequences);
-  UnmapMotifBlocksFromMemory(&motifs);
   return 0;
 }

@@ -17,8 +17,8 @@ input=${1:?usage: formats.sh PROTEINS.fasta [RUNS] [THREADS]}
 runs=${2:-3}
 threads=${3:-1}
 here=$(cd "$(dirname "$0")/.." && pwd)
-makedb=$here/build/src/brisel-makedb/brisel-makedb
-search=$here/build/src/brisel-search/brisel-search
+makedb=$here/build/bin/brisel-makedb
+search=$here/build/bin/brisel-search
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 

@@ -21,7 +21,7 @@ input=${1:?usage: input_formats.sh PROTEINS.fasta [RUNS]}
 runs=${2:-3}
 formats=${FORMATS:-plain gzip zstd}
 here=$(cd "$(dirname "$0")/.." && pwd)
-makedb=$here/build/src/brisel-makedb/brisel-makedb
+makedb=$here/build/bin/brisel-makedb
 reader=$here/build/bench/read_input
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT

@@ -33,8 +33,8 @@ work=$(realpath "$work")
 [ "$keep" = 1 ] || trap 'rm -rf "$work"' EXIT
 
 make -C "$here" build > "$work/build.log" 2>&1 || { cat "$work/build.log"; exit 1; }
-search=$here/build/src/brisel-search/brisel-search
-makedb=$here/build/src/brisel-makedb/brisel-makedb
+search=$here/build/bin/brisel-search
+makedb=$here/build/bin/brisel-makedb
 
 [ -s "$work/sequences-stats" ] || "$makedb" sequences -q "$input" "$work/sequences"
 grep -v '^#' "$here/data/site-patterns.txt" > "$work/sites.txt"

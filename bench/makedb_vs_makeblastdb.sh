@@ -17,7 +17,7 @@ set -euo pipefail
 input=${1:?usage: makedb_vs_makeblastdb.sh PROTEINS.fasta [RUNS]}
 runs=${2:-5}
 here=$(cd "$(dirname "$0")/.." && pwd)
-makedb=${MAKEDB:-$here/build/src/brisel-makedb/brisel-makedb}
+makedb=${MAKEDB:-$here/build/bin/brisel-makedb}
 command -v makeblastdb >/dev/null || {
   apt-get update -qq && DEBIAN_FRONTEND=noninteractive apt-get install -y -qq ncbi-blast+ >/dev/null
 }

@@ -57,8 +57,8 @@ if [ ${#missing[@]} -gt 0 ]; then
 fi
 
 make -C "$here" build > "$work/build.log" 2>&1 || { cat "$work/build.log"; exit 1; }
-search=$here/build/src/brisel-search/brisel-search
-makedb=$here/build/src/brisel-makedb/brisel-makedb
+search=$here/build/bin/brisel-search
+makedb=$here/build/bin/brisel-makedb
 helper=$here/bench/compare_peer_hits.py
 export PYTHONDONTWRITEBYTECODE=1  # the helper imports check_site_hits.py: no __pycache__ in bench/
 patterns=$here/data/site-patterns.txt

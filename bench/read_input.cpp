@@ -15,6 +15,8 @@
 #include "input/input_error.h"
 #include "input/input_file.h"
 
+using namespace brisel;
+
 int main(int argc, char* argv[]) {
   if (argc != 2) {
     std::fputs("usage: read_input FILE\n", stderr);

@@ -52,19 +52,27 @@ work=$(realpath "$work")
 [ "$keep" = 1 ] || trap 'rm -rf "$work"' EXIT
 
 make -C "$here" build > "$work/build.log" 2>&1 || { cat "$work/build.log"; exit 1; }
-search=$here/build/src/brisel-search/brisel-search
-makedb=$here/build/src/brisel-makedb/brisel-makedb
+search=$here/build/bin/brisel-search
+makedb=$here/build/bin/brisel-makedb
 
 baseline=
 if git -C "$here" cat-file -e "$BASELINE^{commit}" 2>/dev/null; then
-  if [ ! -x "$work/baseline/build/src/brisel-search/brisel-search" ]; then
+  # Builds before the libraries moved into rooms wrote the program beside its
+  # sources; later ones write it to bin/.
+  baseline_program() {
+    for p in "$work/baseline/build/bin/brisel-search" \
+             "$work/baseline/build/src/brisel-search/brisel-search"; do
+      [ -x "$p" ] && { echo "$p"; return; }
+    done
+  }
+  if [ -z "$(baseline_program)" ]; then
     mkdir -p "$work/baseline/src"
     git -C "$here" archive "$BASELINE" | tar -x -C "$work/baseline/src"
     cmake -S "$work/baseline/src" -B "$work/baseline/build" -DBUILD_TESTING=OFF \
       -DCMAKE_BUILD_TYPE=RelWithDebInfo > "$work/baseline.log" 2>&1
     cmake --build "$work/baseline/build" -j 2 --target brisel-search >> "$work/baseline.log" 2>&1
   fi
-  baseline=$work/baseline/build/src/brisel-search/brisel-search
+  baseline=$(baseline_program)
 else
   echo "baseline commit $BASELINE is not in this repository's history: no baseline runs"
 fi

@@ -33,7 +33,7 @@ while getopts "w:n:c:t:" option; do
 done
 [ -n "$data" ] || { sed -n '3,22p' "$0"; exit 2; }
 [ -x /usr/bin/time ] || { echo "GNU time is needed: apt-get install time" >&2; exit 2; }
-search=$here/build/src/brisel-search/brisel-search
+search=$here/build/bin/brisel-search
 scratch=$(mktemp -d)
 trap 'rm -rf "$scratch"' EXIT
 

@@ -12,10 +12,12 @@
 #include <vector>
 
 #include "brisel.h"
-#include "engine/motif_matching.h"
+#include "matching/motif_matching.h"
 #include "output/number_format.h"
 #include "scanner.h"
 #include "statistics/hit_statistics.h"
+
+using namespace brisel;
 
 namespace {
 

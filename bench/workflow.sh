@@ -31,8 +31,8 @@ snakemake=$here/.venv/bin/snakemake
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 mkdir "$work/bin"
-ln -s "$here/build/src/brisel-search/brisel-search" "$work/bin/brisel-search"
-ln -s "$here/build/src/brisel-makedb/brisel-makedb" "$work/bin/brisel-makedb"
+ln -s "$here/build/bin/brisel-search" "$work/bin/brisel-search"
+ln -s "$here/build/bin/brisel-makedb" "$work/bin/brisel-makedb"
 export PATH="$work/bin:$PATH"
 cd "$work"
 

@@ -34,8 +34,8 @@ cleanup() {
 trap cleanup EXIT
 cd "$work"
 mkdir bin profile
-ln -s "$here/build/src/brisel-search/brisel-search" bin/brisel-search
-ln -s "$here/build/src/brisel-makedb/brisel-makedb" bin/brisel-makedb
+ln -s "$here/build/bin/brisel-search" bin/brisel-search
+ln -s "$here/build/bin/brisel-makedb" bin/brisel-makedb
 export PATH="$work/bin:$here/.venv/bin:$PATH"
 slurm_cluster_start "$work/cluster"
 sed -e 's/^  # slurm_partition: .*/  slurm_partition: "brisel"/' \

@@ -26,6 +26,8 @@
 #include "input/input_error.h"
 #include "input/input_file.h"
 
+namespace brisel {
+
 namespace {
 
 enum Damage { kNone, kCut, kChange, kAppend };
@@ -150,3 +152,5 @@ int FuzzCompressedInput(const std::uint8_t* data, std::size_t size) {
   }
   return 0;
 }
+
+}  // namespace brisel

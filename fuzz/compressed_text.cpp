@@ -10,6 +10,8 @@
 #include <cstdint>
 #include <cstdlib>
 
+namespace brisel {
+
 namespace {
 
 std::string Gzip(std::string_view text) {
@@ -80,3 +82,5 @@ std::string CompressedText(std::string_view text, Compression format) {
   }
   return std::string(text);
 }
+
+}  // namespace brisel

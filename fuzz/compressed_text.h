@@ -9,10 +9,14 @@
 
 #include "input/compression.h"
 
+namespace brisel {
+
 // One complete stream (gzip member, bzip2 or xz stream, zstd frame) of `text`
 // in `format`; `text` itself for Compression::kNone. The bzip2 blocks hold
 // 100 kB, so that longer texts take several; zstd frames end with a checksum,
 // as the zstd tool writes them.
 std::string CompressedText(std::string_view text, Compression format);
+
+}  // namespace brisel
 
 #endif  // BRISEL_FUZZ_COMPRESSED_TEXT_H

@@ -11,6 +11,8 @@
 // the scan search's text. Missing pieces are empty files. A 20th piece, if
 // the input reaches it, is the motif database's optional anchors block;
 // without it the database has none.
+#include <fcntl.h>
+
 #include <cmath>
 #include <cstdio>
 #include <string>
@@ -18,13 +20,14 @@
 
 #include "api/databases.h"
 #include "api/search.h"
+#include "base/error.h"
 #include "database/motif_database.h"
 #include "database/sequence_database.h"
-#include "error.h"
 #include "fuzz_bodies.h"
 #include "fuzz_files.h"
 #include "input/line_reader.h"
-#include "scanner.h"
+
+namespace brisel {
 
 namespace {
 
@@ -75,14 +78,15 @@ void RunIndexedSearch(const brisel::MotifDatabase& motifs, const brisel::SearchO
 
 void RunScanSearch(const brisel::MotifDatabase& motifs, const brisel::SearchOptions& options,
                    const brisel::SearchOutput& output, bool fasta) {
-  ScannerPtr scanner(NewScannerFromFilename(ScratchPath("input.fa").c_str(), "\n", 1));
-  FUZZ_CHECK(scanner != nullptr);
+  UniqueFd fd(::open(ScratchPath("input.fa").c_str(), O_RDONLY | O_CLOEXEC));
+  FUZZ_CHECK(fd.get() >= 0);
+  TextLines lines(std::move(fd));
   if (fasta) {
-    FastaLineRecords records(scanner.get());
+    FastaLineRecords records(lines);
     brisel::ScanRecords(motifs, records, options, output);
   } else {
     std::string sequence;
-    ReadWholeLine(scanner.get(), sequence);
+    lines.Next(sequence);
     brisel::ScanSequence(motifs, sequence, options, output);
   }
 }
@@ -106,3 +110,5 @@ int FuzzDatabases(const std::uint8_t* data, std::size_t size) {
   }
   return 0;
 }
+
+}  // namespace brisel

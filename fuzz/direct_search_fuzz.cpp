@@ -15,15 +15,17 @@
 #include <string>
 #include <string_view>
 
-#include "api/builds.h"
 #include "api/databases.h"
 #include "api/search.h"
-#include "error.h"
+#include "base/error.h"
+#include "builds/builds.h"
 #include "fuzz_bodies.h"
 #include "fuzz_files.h"
 #include "input/compression.h"
 #include "input/fasta_file_records.h"
 #include "output/output_streams.h"
+
+namespace brisel {
 
 namespace {
 
@@ -125,3 +127,5 @@ int FuzzDirectSearch(const std::uint8_t* data, std::size_t size) {
   FUZZ_CHECK(direct.err == database.err);
   return 0;
 }
+
+}  // namespace brisel

@@ -4,12 +4,14 @@
 #include <string>
 #include <vector>
 
-#include "fasta_reader.h"
 #include "fuzz_bodies.h"
 #include "fuzz_files.h"
 #include "input/compression.h"
 #include "input/fasta_record_reader.h"
 #include "input/input_error.h"
+#include "sequences/fasta_reader.h"
+
+namespace brisel {
 
 namespace {
 
@@ -19,13 +21,13 @@ struct Record {
   bool operator==(const Record&) const = default;
 };
 
-class RecordingSink final : public FastaSink {
+class RecordingSink {
  public:
-  void StartRecord(std::string_view name, const RecordPlace&) override {
+  void StartRecord(std::string_view name, const RecordPlace&) {
     FUZZ_CHECK(name.find('\n') == std::string_view::npos);
     records.push_back({std::string(name), {}});
   }
-  void AddResidues(std::string_view residues, const RecordPlace&) override {
+  void AddResidues(std::string_view residues, const RecordPlace&) {
     FUZZ_CHECK(!records.empty());
     FUZZ_CHECK(!residues.empty());
     FUZZ_CHECK(residues.find_first_of(std::string_view(" \t\r\n\0", 5)) == std::string_view::npos);
@@ -64,13 +66,14 @@ bool ModelRecords(const std::string& text, const FastaRules& rules, std::vector<
   return records.empty() || !rules.refuseEmptySequences || !records.back().residues.empty();
 }
 
-// The records as the reader gives them, through the builder's sink when the
+// The records as the reader gives them, through the builder's pieces when the
 // rules are the builder's.
 void ReadRecords(InputFile& input, const FastaRules& rules, std::vector<Record>& records) {
   if (!rules.refuseEmptySequences && rules.maxNameLength == FastaRules::kMaxNameLength) {
     RecordingSink sink;
-    ProgressLine progress(true, input);
-    ReadFastaRecords(input, sink, progress);
+    ReadingProgress progress(true, input);
+    FastaPieces pieces(input, progress);
+    FillFrom(pieces, sink);
     records = std::move(sink.records);
     return;
   }
@@ -115,3 +118,5 @@ int FuzzFastaReader(const std::uint8_t* data, std::size_t size) {
   if (accepted) FUZZ_CHECK(records == expected);
   return 0;
 }
+
+}  // namespace brisel

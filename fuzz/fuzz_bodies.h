@@ -13,6 +13,8 @@
 #include <cstdio>
 #include <cstdlib>
 
+namespace brisel {
+
 // The scanner over arbitrary text with an arbitrary delimiter set, discard
 // switch and buffer size: tokens must be exactly those of the token rules, no
 // byte lost or duplicated, none longer than bufLen - 1; then a random mix of
@@ -59,5 +61,7 @@ int FuzzDatabases(const std::uint8_t* data, std::size_t size);
       std::abort();                                                                      \
     }                                                                                    \
   } while (0)
+
+}  // namespace brisel
 
 #endif  // BRISEL_FUZZ_BODIES_H

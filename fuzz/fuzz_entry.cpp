@@ -3,6 +3,8 @@
 // names its body (see fuzz_bodies.h).
 #include "fuzz_bodies.h"
 
+using namespace brisel;
+
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   return FUZZ_BODY(data, size);
 }

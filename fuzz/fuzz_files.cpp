@@ -9,6 +9,8 @@
 #include <cstdlib>
 #include <filesystem>
 
+namespace brisel {
+
 namespace {
 
 // A plain array, so that it outlives every static destructor and the exit
@@ -64,3 +66,5 @@ SilencedOutput::~SilencedOutput() {
   ::close(savedOut_);
   ::close(savedErr_);
 }
+
+}  // namespace brisel

@@ -9,6 +9,8 @@
 #include <string>
 #include <string_view>
 
+namespace brisel {
+
 // The path of `name` in this process's scratch directory.
 std::string ScratchPath(std::string_view name);
 
@@ -27,5 +29,7 @@ class SilencedOutput {
   int savedOut_;
   int savedErr_;
 };
+
+}  // namespace brisel
 
 #endif  // BRISEL_FUZZ_FILES_H

@@ -8,9 +8,11 @@
 
 #include "brisel.h"
 #include "fuzz_bodies.h"
-#include "motif_statistics.h"
-#include "pattern_expansion.h"
-#include "pattern_parser.h"
+#include "patterns/motif_statistics.h"
+#include "patterns/pattern_expansion.h"
+#include "patterns/pattern_parser.h"
+
+namespace brisel {
 
 namespace {
 
@@ -94,8 +96,7 @@ int FuzzPatternParser(const std::uint8_t* data, std::size_t size) {
   FUZZ_CHECK(expansion.outcome() == DistinctMotifs::Outcome::kComplete);
   FUZZ_CHECK(expansion.size() == distinct.size());
 
-  double frequencies[123];
-  InitializeCharToPercentageMap(frequencies);
+  const LetterFrequencies frequencies = BackgroundLetterFrequencies();
   std::uint64_t positions = 0;
   for (std::size_t i = 0; i < distinct.size(); ++i) {
     const ExpandedMotif motif = expansion.Motif(i);
@@ -111,3 +112,5 @@ int FuzzPatternParser(const std::uint8_t* data, std::size_t size) {
   FUZZ_CHECK(expansion.positions() == positions);
   return 0;
 }
+
+}  // namespace brisel

@@ -11,6 +11,8 @@
 #include "fuzz_bodies.h"
 #include "scanner.h"
 
+namespace brisel {
+
 namespace {
 
 // The tokens that the token rules give for `text`, read with ReadNextToken
@@ -120,3 +122,5 @@ int FuzzScanner(const std::uint8_t* data, std::size_t size) {
   MixReadsAndSkips(text, delimiters, discard);
   return 0;
 }
+
+}  // namespace brisel

@@ -10,6 +10,8 @@
 #include "fuzz_bodies.h"
 #include "fuzz_files.h"
 
+namespace brisel {
+
 namespace {
 
 bool IsBlankByte(char c) {
@@ -75,3 +77,5 @@ int FuzzStatsFile(const std::uint8_t* data, std::size_t size) {
   }
   return 0;
 }
+
+}  // namespace brisel

@@ -14,6 +14,8 @@
 #include "support/sequence_db.h"
 #include "support/temp_dir.h"
 
+using namespace brisel;
+
 namespace {
 
 constexpr const char* kPatterns =

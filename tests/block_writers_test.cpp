@@ -12,6 +12,8 @@
 #include "support/block_arrays.h"
 #include "support/temp_dir.h"
 
+using namespace brisel;
+
 namespace {
 
 TEST(BlockWriters, UnsignedValuesAreWrittenLittleEndian) {

@@ -4,10 +4,12 @@
 
 #include <string>
 
-#include "cli/command_line.h"
+#include "search_options.h"
 #include "support/motif_db.h"
 #include "support/process.h"
 #include "support/temp_dir.h"
+
+using namespace brisel;
 
 namespace {
 

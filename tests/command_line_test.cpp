@@ -1,12 +1,14 @@
 // SPDX-License-Identifier: MIT
 // --help and --version detection and the reading of -e.
-#include "cli/command_line.h"
+#include "search_options.h"
 
 #include <gtest/gtest.h>
 
 #include <cmath>
 #include <string>
 #include <vector>
+
+using namespace brisel;
 
 namespace {
 

@@ -13,6 +13,8 @@
 #include "support/sequence_db.h"
 #include "support/temp_dir.h"
 
+using namespace brisel;
+
 namespace {
 
 class MotifDatabaseCheck : public ::testing::Test {

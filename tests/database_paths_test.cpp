@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+using namespace brisel;
+
 namespace {
 
 TEST(DatabaseRootPath, UnderTheDataDirectoriesTheNameIsAppendedUnchanged) {

@@ -18,6 +18,8 @@
 #include "support/process.h"
 #include "support/temp_dir.h"
 
+using namespace brisel;
+
 namespace {
 
 // Short patterns that random sequences hit often: ranges, exclusions,

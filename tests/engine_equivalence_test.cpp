@@ -32,18 +32,20 @@
 #include <vector>
 
 #include "brisel.h"
-#include "cli/command_line.h"
 #include "database/motif_database.h"
 #include "database/sequence_database.h"
 #include "engine/pass_kernels.h"
 #include "engine/search_engine.h"
 #include "output/output_formats.h"
-#include "reference/reference_searches.h"
+#include "search_options.h"
 #include "support/memory_stream.h"
 #include "support/motif_db.h"
 #include "support/process.h"
+#include "support/reference_searches.h"
 #include "support/sequence_db.h"
 #include "support/temp_dir.h"
+
+using namespace brisel;
 
 namespace {
 

@@ -20,6 +20,8 @@
 #include "engine/residue_codes.h"
 #include "engine/window_choice.h"
 
+using namespace brisel;
+
 namespace {
 
 std::vector<KernelLevel> AvailableLevels() {

@@ -12,6 +12,8 @@
 
 #include "fuzz_bodies.h"
 
+using namespace brisel;
+
 namespace {
 
 using Body = int (*)(const std::uint8_t*, std::size_t);

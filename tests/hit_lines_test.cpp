@@ -13,6 +13,8 @@
 
 #include "output/progress_line.h"
 
+using namespace brisel;
+
 namespace {
 
 // A motif database in memory with the given records and specificities.
@@ -31,13 +33,13 @@ class Motifs {
     blocks_.counts = {static_cast<std::uint32_t>(records.size()), 0,
                       static_cast<std::uint32_t>(text_.size())};
   }
-  const motifMappedMemoryCDT& blocks() const { return blocks_; }
+  const MotifViews& blocks() const { return blocks_; }
 
  private:
   std::vector<double> specificities_;
   std::string text_;
   std::vector<std::uint32_t> recordIndices_;
-  motifMappedMemoryCDT blocks_{};
+  MotifViews blocks_{};
 };
 
 // The report of one sequence with hits of motif 0 at the given starts.
@@ -100,7 +102,7 @@ TEST(HitLines, TextsOfAnyLengthAreWrittenWhole) {
   }
 }
 
-TEST(ProgressLine, EndsInACarriageReturn) {
+TEST(ReadingProgress, EndsInACarriageReturn) {
   std::string err;
   AppendProgressLine(err, 12);
   AppendProgressLine(err, 18446744073709551615u);

@@ -12,6 +12,8 @@
 #include "database/motif_database.h"
 #include "statistics/length_statistics.h"
 
+using namespace brisel;
+
 namespace {
 
 TEST(HitStatistics, WorkedExample) {
@@ -55,7 +57,7 @@ TEST(HitStatistics, AnAnchoredMotifCountsOnePlacement) {
   const double lengthCorrections[] = {0.003, 0.003};
   const std::uint32_t bitIndices[] = {0, 3, 6};
   std::uint8_t anchors[] = {kUnanchored, kAnchoredAtEnd};
-  motifMappedMemoryCDT motifs{};
+  MotifViews motifs{};
   motifs.specificities = specificities;
   motifs.lengthCorrections = lengthCorrections;
   motifs.bitIndices = bitIndices;
@@ -98,7 +100,7 @@ TEST(LengthStatistics, GivesTheBitsOfTheStatisticsTakenMotifByMotif) {
     bitIndices.push_back(bitIndices.back() + width);
     anchors.push_back(random() % 5 == 0 ? static_cast<std::uint8_t>(1 + random() % 3) : 0);
   }
-  motifMappedMemoryCDT motifs{};
+  MotifViews motifs{};
   motifs.specificities = specificities.data();
   motifs.lengthCorrections = lengthCorrections.data();
   motifs.bitIndices = bitIndices.data();

@@ -21,11 +21,13 @@
 #include <string>
 #include <vector>
 
-#include "api/builds.h"
 #include "api/databases.h"
 #include "api/search.h"
-#include "error.h"
+#include "base/error.h"
+#include "builds/builds.h"
 #include "support/temp_dir.h"
+
+using namespace brisel;
 
 namespace {
 

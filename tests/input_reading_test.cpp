@@ -14,6 +14,8 @@
 #include "input/input_file.h"
 #include "support/temp_dir.h"
 
+using namespace brisel;
+
 namespace {
 
 constexpr Compression kFormats[] = {Compression::kGzip, Compression::kBzip2, Compression::kXz,

@@ -16,6 +16,8 @@
 #include "support/process.h"
 #include "support/temp_dir.h"
 
+using namespace brisel;
+
 namespace {
 
 using Unsigneds = std::vector<std::uint32_t>;

@@ -15,6 +15,8 @@
 #include "support/process.h"
 #include "support/temp_dir.h"
 
+using namespace brisel;
+
 namespace {
 
 // FASTA text drawn from `seed`: names with spaces, tabs, '>' and trailing

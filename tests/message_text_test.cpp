@@ -1,10 +1,12 @@
 // SPDX-License-Identifier: MIT
 // Quoted user text in messages: control bytes escaped, everything else kept.
-#include "output/message_text.h"
+#include "base/message_text.h"
 
 #include <gtest/gtest.h>
 
 #include <string>
+
+using namespace brisel;
 
 namespace {
 

@@ -20,6 +20,8 @@
 #include "support/motif_db.h"
 #include "support/temp_dir.h"
 
+using namespace brisel;
+
 namespace {
 
 // A position's mask: x, one letter, a group of letters, or (rarely) none.

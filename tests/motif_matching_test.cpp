@@ -1,7 +1,8 @@
 // SPDX-License-Identifier: MIT
 // Letter bitmaps list exactly the starts a scan would test, and a placement's
 // check order changes nothing but the time it takes.
-#include "engine/motif_matching.h"
+#include "matching/motif_matching.h"
+#include "residues/letter_masks.h"
 
 #include <gtest/gtest.h>
 
@@ -11,6 +12,8 @@
 
 #include "database/motif_database.h"
 #include "support/motif_db.h"
+
+using namespace brisel;
 
 namespace {
 

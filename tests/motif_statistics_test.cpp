@@ -1,24 +1,23 @@
 // SPDX-License-Identifier: MIT
 // Specificity, length correction, log specificity and homing position.
-#include "motif_statistics.h"
+#include "patterns/motif_statistics.h"
 
 #include <gtest/gtest.h>
 
 #include <cmath>
 #include <vector>
 
-#include "brisel.h"
 #include "support/motif_db.h"
+
+using namespace brisel;
 
 namespace {
 
 class MotifStatisticsTest : public ::testing::Test {
  protected:
-  void SetUp() override { InitializeCharToPercentageMap(f_); }
   MotifStatistics Of(const std::vector<std::uint32_t>& positions) {
-    return ComputeMotifStatistics(positions, f_);
+    return ComputeMotifStatistics(positions, BackgroundLetterFrequencies());
   }
-  double f_[123];
 };
 
 TEST_F(MotifStatisticsTest, RgdIsTheProductOfItsLetters) {

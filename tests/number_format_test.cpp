@@ -18,6 +18,8 @@
 #include <string_view>
 #include <vector>
 
+using namespace brisel;
+
 namespace {
 
 using Formatter = char* (*)(char*, double);

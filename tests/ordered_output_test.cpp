@@ -13,6 +13,8 @@
 #include <thread>
 #include <vector>
 
+using namespace brisel;
+
 namespace {
 
 // The bytes of piece p of chunk c, on each stream.

@@ -9,6 +9,8 @@
 #include <cstdio>
 #include <string>
 
+using namespace brisel;
+
 namespace {
 
 std::string Percent(unsigned char byte) {

@@ -16,6 +16,8 @@
 #include "support/sequence_db.h"
 #include "support/temp_dir.h"
 
+using namespace brisel;
+
 namespace {
 
 std::size_t CountLines(const std::string& text, char skipping) {

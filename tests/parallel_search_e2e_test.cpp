@@ -14,6 +14,8 @@
 #include "support/sequence_db.h"
 #include "support/temp_dir.h"
 
+using namespace brisel;
+
 namespace {
 
 std::vector<std::string> WithThreads(const std::string& count, std::vector<std::string> args) {

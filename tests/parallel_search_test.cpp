@@ -12,23 +12,26 @@
 
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+
 #include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
+#include <optional>
 #include <random>
 #include <string>
 #include <vector>
 
-#include "database/motif_database.h"
-#include "database/sequence_database.h"
+#include "api/databases.h"
 #include "input/line_reader.h"
 #include "output/hit_lines.h"
-#include "scanner.h"
 #include "support/motif_db.h"
 #include "support/sequence_db.h"
 #include "support/temp_dir.h"
+
+using namespace brisel;
 
 namespace {
 
@@ -57,39 +60,37 @@ class ParallelSearchLoops : public ::testing::Test {
     WriteMotifDatabase(dir_ / "motifs", {MakeMotif({"A", "C"}, 0.01, 0.0, "AC"),
                                          MakeMotif({"S", "T"}, 0.01, 0.0, "ST"),
                                          MakeMotif({"A", "A"}, 0.01, 0.0, "AA")});
-    MapMotifBlocksToMemory(1, &motifs_, (dir_ / "motifs").c_str());
-    MapSequenceBlocksToMemory(1, &sequences_, (dir_ / "sequences").c_str());
-    rows_ = MakePipeRows(motifs_);
+    motifDatabase_.emplace(MotifDatabase::Open(dir_ / "motifs"));
+    sequenceDatabase_.emplace(SequenceDatabase::Open(dir_ / "sequences"));
+    rows_ = MakePipeRows(motifs());
   }
-  void TearDown() override {
-    UnmapSequenceBlocksFromMemory(&sequences_);
-    UnmapMotifBlocksFromMemory(&motifs_);
-  }
+  const MotifViews& motifs() const { return motifDatabase_->blocks(); }
+  const SequenceViews& sequences() const { return sequenceDatabase_->blocks(); }
 
   // Both searches with their hits in `out`, or in memory.
   Streams Indexed(unsigned threads, const ParallelLimits& limits, OutputStream* out = nullptr,
                   const std::atomic<bool>* cancel = nullptr) {
-    SearchEngine engine(motifs_, 1e9, SearchKind::kIndexed, *rows_);
+    SearchEngine engine(motifs(), 1e9, SearchKind::kIndexed, *rows_);
     StringStream outStream, errStream;
-    SearchDatabaseSequences(engine, sequences_, numSequences, threads,
-                            {out != nullptr ? *out : outStream, errStream, cancel}, limits);
+    RunDatabaseSearch(engine, sequences(), sequenceDatabase_->size(), threads,
+                      {out != nullptr ? *out : outStream, errStream, cancel}, limits);
     return {std::move(outStream.text()), std::move(errStream.text())};
   }
 
   Streams Scan(unsigned threads, const ParallelLimits& limits, OutputStream* out = nullptr,
                const std::atomic<bool>* cancel = nullptr) {
-    SearchEngine engine(motifs_, 1e9, SearchKind::kScan, *rows_);
-    const ScannerPtr scanner(NewScannerFromFilename((dir_ / "sequences.fa").c_str(), "\n", 1));
-    FastaLineRecords records(scanner.get());
+    SearchEngine engine(motifs(), 1e9, SearchKind::kScan, *rows_);
+    TextLines lines(UniqueFd(::open((dir_ / "sequences.fa").c_str(), O_RDONLY | O_CLOEXEC)));
+    FastaLineRecords records(lines);
     StringStream outStream, errStream;
-    SearchRecords(engine, records, SearchKind::kScan, threads,
-                  {out != nullptr ? *out : outStream, errStream, cancel}, limits);
+    RunRecordSearch(engine, records, SearchKind::kScan, threads,
+                    {out != nullptr ? *out : outStream, errStream, cancel}, limits);
     return {std::move(outStream.text()), std::move(errStream.text())};
   }
 
   TempDir dir_;
-  motifMappedMemoryCDT motifs_{};
-  sequenceMappedMemoryCDT sequences_{};
+  std::optional<MotifDatabase> motifDatabase_;
+  std::optional<SequenceDatabase> sequenceDatabase_;
   std::unique_ptr<HitLineFormatter> rows_;
 };
 
@@ -201,35 +202,32 @@ class IndexedRecordSearch : public ::testing::Test {
                                          MakeMotif({"S", "T"}, 0.01, 0.0, "ST"),
                                          MakeMotif({"KT", "ACDEGKLST", "E"}, 0.001, 0.0, "[KT]xE"),
                                          MakeMotif({"A", "A"}, 0.01, 0.0, "AA")});
-    MapMotifBlocksToMemory(1, &motifs_, (dir_ / "motifs").c_str());
-    rows_ = MakePipeRows(motifs_);
+    motifDatabase_.emplace(MotifDatabase::Open(dir_ / "motifs"));
+    rows_ = MakePipeRows(motifDatabase_->blocks());
   }
-  void TearDown() override { UnmapMotifBlocksFromMemory(&motifs_); }
 
   // The indexed search of a database of the first `count` sequences.
   Streams Database(std::size_t count) {
     const std::string root = dir_ / ("first" + std::to_string(count));
     WriteSequenceDatabase(root, {sequences_.begin(), sequences_.begin() + count});
-    sequenceMappedMemoryCDT sequences{};
-    MapSequenceBlocksToMemory(1, &sequences, root.c_str());
-    SearchEngine engine(motifs_, 1e9, SearchKind::kIndexed, *rows_);
+    const SequenceDatabase sequences = SequenceDatabase::Open(root);
+    SearchEngine engine(motifDatabase_->blocks(), 1e9, SearchKind::kIndexed, *rows_);
     StringStream out, err;
-    SearchDatabaseSequences(engine, sequences, numSequences, 1, {out, err});
-    UnmapSequenceBlocksFromMemory(&sequences);
+    RunDatabaseSearch(engine, sequences.blocks(), sequences.size(), 1, {out, err});
     return {std::move(out.text()), std::move(err.text())};
   }
 
   Streams Records(std::size_t count, unsigned threads, const ParallelLimits& limits) {
-    SearchEngine engine(motifs_, 1e9, SearchKind::kIndexed, *rows_);
+    SearchEngine engine(motifDatabase_->blocks(), 1e9, SearchKind::kIndexed, *rows_);
     SequenceRecords records(sequences_, count);
     StringStream out, err;
-    SearchRecords(engine, records, SearchKind::kIndexed, threads, {out, err}, limits);
+    RunRecordSearch(engine, records, SearchKind::kIndexed, threads, {out, err}, limits);
     return {std::move(out.text()), std::move(err.text())};
   }
 
   TempDir dir_;
   std::vector<TestSequence> sequences_;
-  motifMappedMemoryCDT motifs_{};
+  std::optional<MotifDatabase> motifDatabase_;
   std::unique_ptr<HitLineFormatter> rows_;
 };
 

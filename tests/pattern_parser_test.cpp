@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: MIT
 // PROSITE patterns: letter masks, widths, distinct expansions and syntax
 // errors.
-#include "pattern_parser.h"
+#include "patterns/pattern_parser.h"
 
 #include <gtest/gtest.h>
 
@@ -11,9 +11,11 @@
 #include <vector>
 
 #include "brisel.h"
-#include "motif_builder.h"
-#include "pattern_expansion.h"
+#include "patterns/motif_builder.h"
+#include "patterns/pattern_expansion.h"
 #include "support/motif_db.h"
+
+using namespace brisel;
 
 namespace {
 

@@ -28,6 +28,8 @@
 #include "support/process.h"
 #include "support/temp_dir.h"
 
+using namespace brisel;
+
 namespace {
 
 // The sanitizer build runs fewer of the random kills, each several times slower.

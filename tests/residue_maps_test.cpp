@@ -45,8 +45,8 @@ TEST(CharToBitMap, BothCasesCoverExactlyTheLowTwentySixBits) {
     lower |= map[c];
   for (std::uint32_t mask : map)
     all |= mask;
-  EXPECT_EQ(upper, kAllLettersMask);
-  EXPECT_EQ(lower, kAllLettersMask);
+  EXPECT_EQ(upper, brisel::kAllLettersMask);
+  EXPECT_EQ(lower, brisel::kAllLettersMask);
   EXPECT_EQ(all, 67108863u);
 }
 

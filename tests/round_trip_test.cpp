@@ -12,6 +12,8 @@
 #include "support/sequence_db.h"
 #include "support/temp_dir.h"
 
+using namespace brisel;
+
 namespace {
 
 class RoundTrip : public ::testing::Test {

@@ -14,6 +14,8 @@
 #include "support/process.h"
 #include "support/temp_dir.h"
 
+using namespace brisel;
+
 namespace {
 
 class ScanSearch : public ::testing::Test {

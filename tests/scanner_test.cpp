@@ -10,6 +10,8 @@
 
 #include "support/temp_dir.h"
 
+using namespace brisel;
+
 namespace {
 
 // A scanner over `text`, read from an unlinked temporary file.

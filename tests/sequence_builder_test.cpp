@@ -2,17 +2,19 @@
 // The streamed sequence database against the reference writer of the tests,
 // whether a sequence's letter lists are sorted in memory or from its text read
 // back; the limits of one database; and the shard plans.
-#include "sequence_builder.h"
+#include "sequences/sequence_builder.h"
 
 #include <gtest/gtest.h>
 
 #include <random>
 
-#include "build_error.h"
-#include "sequence_build.h"
-#include "shard_plan.h"
+#include "sequences/sequence_build.h"
+#include "sequences/shard_plan.h"
+#include "staging/build_error.h"
 #include "support/sequence_db.h"
 #include "support/temp_dir.h"
+
+using namespace brisel;
 
 namespace {
 
@@ -63,13 +65,8 @@ std::string Fasta(const std::vector<TestSequence>& sequences, bool wrapped) {
   return fasta;
 }
 
-MakedbOptions SequenceOptions(const TempDir& dir) {
-  MakedbOptions options;
-  options.command = MakedbCommand::kSequences;
-  options.quiet = true;
-  options.input = dir / "in.fa";
-  options.root = dir / "db";
-  return options;
+SequenceJob SequenceOptions(const TempDir& dir) {
+  return {dir / "in.fa", dir / "db"};
 }
 
 TEST(StreamedSequenceDatabase, EqualsTheReferenceWhetherListsAreHeldOrReadBack) {
@@ -99,7 +96,7 @@ std::pair<std::string, std::vector<std::string>> FailedBuild(std::string_view fa
                                                              std::uint64_t shards = 0) {
   TempDir dir;
   WriteFile(dir / "in.fa", fasta);
-  MakedbOptions options = SequenceOptions(dir);
+  SequenceJob options = SequenceOptions(dir);
   options.shards = shards;
   std::string message = "no error";
   try {
@@ -197,9 +194,10 @@ TEST(ShardPlan, BySizeFillsEachShardAsFarAsTheCapAllows) {
       fasta += ">r" + std::to_string(r) + "\n" + std::string(lengths[r], 'W') + "\n";
     WriteFile(dir / "in.fa", fasta);
     InputFile input(dir / "in.fa");
-    ProgressLine progress(true, input);
+    ReadingProgress progress(true, input);
     InputCensus census(cap, SequenceLimits{});
-    ReadFastaRecords(input, census, progress);
+    FastaPieces pieces(input, progress);
+    FillFrom(pieces, census);
     census.Finish();
     std::vector<std::size_t> starts = Starts(ShardPlan::ByCuts(census.cuts()), lengths);
     starts.push_back(lengths.size());
@@ -219,10 +217,11 @@ TEST(ShardPlan, BySizeRefusesARecordLongerThanTheCap) {
   TempDir dir;
   WriteFile(dir / "in.fa", ">a\nAAAA\n>long one\nCCCCC\nCC\n>c\nA\n");
   InputFile input(dir / "in.fa");
-  ProgressLine progress(true, input);
+  ReadingProgress progress(true, input);
   InputCensus census(6, SequenceLimits{});
   try {
-    ReadFastaRecords(input, census, progress);
+    FastaPieces pieces(input, progress);
+    FillFrom(pieces, census);
     census.Finish();
     FAIL() << "no error";
   } catch (const BuildError& error) {

@@ -10,6 +10,8 @@
 
 #include "support/temp_dir.h"
 
+using namespace brisel;
+
 namespace {
 
 class StatsFile : public ::testing::Test {

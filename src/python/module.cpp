@@ -41,16 +41,16 @@
 #include <tuple>
 #include <vector>
 
-#include "api/builds.h"
 #include "api/databases.h"
 #include "api/hit_tables.h"
 #include "api/search.h"
-#include "build_error.h"
-#include "error.h"
+#include "base/error.h"
+#include "base/message_text.h"
+#include "builds/builds.h"
 #include "interruptible.h"
-#include "output/message_text.h"
 #include "output/output_formats.h"
 #include "python_records.h"
+#include "staging/build_error.h"
 
 namespace nb = nanobind;
 using namespace nb::literals;

@@ -8,6 +8,8 @@
 
 #include "darray.h"
 
+namespace brisel {
+
 // An array holding `values`, created with their number as its capacity.
 template <typename T>
 ArrayPtr ArrayOf(const std::vector<T>& values) {
@@ -20,5 +22,7 @@ ArrayPtr ArrayOf(const std::vector<T>& values) {
 inline ArrayPtr CharsOf(std::string_view text) {
   return ArrayOf(std::vector<char>(text.begin(), text.end()));
 }
+
+}  // namespace brisel
 
 #endif  // BRISEL_TESTS_BLOCK_ARRAYS_H

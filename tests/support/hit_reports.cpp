@@ -6,6 +6,8 @@
 
 #include <algorithm>
 
+namespace brisel {
+
 namespace {
 
 // The record field (the fourth) of each hit, with repeats collapsed: the order
@@ -57,3 +59,5 @@ std::size_t ExpectSameHitsUpToOrderWithinAMotif(const std::string& indexedOut,
   }
   return indexed.size();
 }
+
+}  // namespace brisel

@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+namespace brisel {
+
 struct SequenceReport {
   std::string header;
   std::vector<std::string> hits;
@@ -18,5 +20,7 @@ std::vector<SequenceReport> SplitBySequence(const std::string& out);
 // the order of one motif's hits may differ. Returns the number of sequences.
 std::size_t ExpectSameHitsUpToOrderWithinAMotif(const std::string& indexedOut,
                                                 const std::string& scanOut);
+
+}  // namespace brisel
 
 #endif  // BRISEL_TESTS_HIT_REPORTS_H

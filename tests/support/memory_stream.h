@@ -8,6 +8,8 @@
 #include <cstdlib>
 #include <string>
 
+namespace brisel {
+
 class MemoryStream {
  public:
   MemoryStream() : file_(open_memstream(&data_, &size_)) {}
@@ -30,5 +32,7 @@ class MemoryStream {
   std::size_t size_ = 0;
   std::FILE* file_;
 };
+
+}  // namespace brisel
 
 #endif  // BRISEL_TESTS_MEMORY_STREAM_H

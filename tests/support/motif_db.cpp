@@ -11,6 +11,8 @@
 #include "brisel.h"
 #include "temp_dir.h"
 
+namespace brisel {
+
 std::uint32_t Letters(std::string_view letters) {
   std::uint32_t mask = 0;
   for (char c : letters) {
@@ -91,3 +93,5 @@ void WriteMotifDatabase(const std::string& root, const std::vector<TestMotif>& m
 void WriteStatsFile(const std::string& root, std::string_view text) {
   WriteFile(root + "-stats", text);
 }
+
+}  // namespace brisel

@@ -9,6 +9,8 @@
 #include <string_view>
 #include <vector>
 
+namespace brisel {
+
 struct TestMotif {
   std::vector<std::uint32_t> positions;  // one letter mask per position
   double specificity = 0.001;
@@ -33,5 +35,7 @@ void WriteMotifDatabase(const std::string& root, const std::vector<TestMotif>& m
 
 // Writes a stats file with the given text.
 void WriteStatsFile(const std::string& root, std::string_view text);
+
+}  // namespace brisel
 
 #endif  // BRISEL_TESTS_MOTIF_DB_H

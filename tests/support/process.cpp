@@ -15,6 +15,8 @@
 
 #include "temp_dir.h"
 
+namespace brisel {
+
 namespace {
 
 // Everything left to read from `fd`, which is then closed.
@@ -170,3 +172,5 @@ ProcessResult BackgroundProgram::Finish() {
   result.err = ReadFile(errPath_);
   return result;
 }
+
+}  // namespace brisel

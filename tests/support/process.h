@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+namespace brisel {
+
 struct ProcessResult {
   std::string out;  // standard output, byte for byte
   std::string err;  // standard error, byte for byte
@@ -58,5 +60,7 @@ ProcessResult RunSearch(const std::vector<std::string>& args, const RunOptions& 
 
 // brisel-makedb as built by this tree.
 ProcessResult RunMakedb(const std::vector<std::string>& args, const RunOptions& options = {});
+
+}  // namespace brisel
 
 #endif  // BRISEL_TESTS_PROCESS_H

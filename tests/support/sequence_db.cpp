@@ -12,6 +12,8 @@
 #include "motif_db.h"
 #include "temp_dir.h"
 
+namespace brisel {
+
 void WriteSequenceDatabase(const std::string& root, const std::vector<TestSequence>& sequences) {
   std::string names, texts;
   std::vector<std::uint32_t> nameIndices{0}, bits, sequenceIndices{0}, offsets, offsetIndices{0};
@@ -85,3 +87,5 @@ std::string SingleLineFasta(const std::string& fasta) {
   }
   return out + '\n';
 }
+
+}  // namespace brisel

@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+namespace brisel {
+
 struct TestSequence {
   std::string name;
   std::string text;
@@ -25,5 +27,7 @@ std::string SingleLineFasta(const std::string& fasta);
 
 // Overwrites entry `index` of a block of 32-bit values.
 void PatchUnsigned(const std::string& path, std::size_t index, std::uint32_t value);
+
+}  // namespace brisel
 
 #endif  // BRISEL_TESTS_SEQUENCE_DB_H

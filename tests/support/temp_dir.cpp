@@ -10,6 +10,8 @@
 #include <iterator>
 #include <stdexcept>
 
+namespace brisel {
+
 TempDir::TempDir() {
   std::string pattern = (std::filesystem::temp_directory_path() / "brisel-test-XXXXXX").string();
   if (::mkdtemp(pattern.data()) == nullptr) throw std::runtime_error("mkdtemp failed");
@@ -62,3 +64,5 @@ std::vector<std::string> ListDirectory(const std::filesystem::path& directory) {
   std::sort(names.begin(), names.end());
   return names;
 }
+
+}  // namespace brisel

@@ -10,6 +10,8 @@
 #include <string_view>
 #include <vector>
 
+namespace brisel {
+
 class TempDir {
  public:
   TempDir();
@@ -34,5 +36,7 @@ std::vector<double> ReadDoublesBlock(const std::string& path);
 
 // The names in a directory, sorted.
 std::vector<std::string> ListDirectory(const std::filesystem::path& directory);
+
+}  // namespace brisel
 
 #endif  // BRISEL_TESTS_TEMP_DIR_H

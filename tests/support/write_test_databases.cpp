@@ -21,6 +21,8 @@
 #include "support/motif_db.h"
 #include "support/sequence_db.h"
 
+using namespace brisel;
+
 namespace {
 
 std::string FromHex(const std::string& hex) {

@@ -1,0 +1,149 @@
+// SPDX-License-Identifier: MIT
+// search.cpp: the searches of the library API, over the engine and the
+// parallel loops.
+#include "api/search.h"
+
+#include <sched.h>
+
+#include <algorithm>
+#include <cstring>
+#include <memory>
+#include <thread>
+
+#include "base/error.h"
+#include "engine/search_engine.h"
+#include "output/hit_lines.h"
+#include "output/report_spill.h"
+#include "parallel/parallel_search.h"
+
+namespace brisel {
+
+namespace {
+
+// The "format" of HitRecords: each hit as the bytes of one record, and with
+// texts the sequence's name (on its first hit) and the segment after it.
+class RecordRows final : public HitLineFormatter {
+ public:
+  explicit RecordRows(bool texts) : texts_(texts) {}
+
+  void BeginSequence(std::string&, SequenceState& state, std::uint64_t sequence,
+                     std::string_view name, NameKind kind) const override {
+    state.sequence = sequence;
+    if (!texts_) return;
+    // The name waits for the first hit; a motif number of all ones marks it.
+    state.motif = 0xFFFFFFFFu;
+    state.rowStart.clear();
+    if (kind == NameKind::kDatabase) state.rowStart += '>';
+    if (kind != NameKind::kNone) state.rowStart += name;
+  }
+
+  void AppendHitLine(std::string& out, SequenceState& state, const HitStatistics& statistics,
+                     std::uint32_t m, std::string_view segment,
+                     std::uint64_t start) const override {
+    std::string_view name;
+    if (texts_ && state.motif == 0xFFFFFFFFu) name = state.rowStart;
+    const HitRecord record{state.sequence,
+                           m,
+                           texts_ ? static_cast<std::uint32_t>(name.size() + segment.size()) : 0,
+                           start + 1,
+                           start + segment.size(),
+                           statistics.expectation,
+                           statistics.probabilityOfNoRandomHit};
+    out.append(reinterpret_cast<const char*>(&record), sizeof record);
+    if (!texts_) return;
+    out += name;
+    out += segment;
+    state.motif = m;
+  }
+
+ private:
+  bool texts_;
+};
+
+unsigned ThreadCount(const SearchOptions& options) {
+  return options.threads != 0 ? options.threads : AvailableCpuCount();
+}
+
+// Sets up the rows, the header and the engine of a search, runs `search`
+// with them and reports how it ended.
+template <typename Search>
+void Run(const MotifDatabase& motifs, SearchKind kind, const SearchOptions& options,
+         const SearchOutput& output, Search search) {
+  const std::unique_ptr<HitLineFormatter> rows =
+      output.records ? std::make_unique<RecordRows>(output.recordTexts)
+                     : OutputFormatOf(output.format).makeRows(motifs.blocks());
+  if (!output.records && output.header) output.hits.Write(OutputHeaderLine(output.format));
+  SearchEngine engine(motifs.blocks(), options.cutoffExpectation, kind, *rows);
+  NullStream noProgress;
+  const SearchStreams streams{
+      output.hits, output.progress != nullptr ? *output.progress : noProgress, options.cancel};
+  search(engine, streams);
+  if (output.hits.failed()) {
+    throw Error(Error::Kind::kOutput,
+                std::string("cannot write the hits: ") + std::strerror(output.hits.error()),
+                output.hits.error());
+  }
+  if (options.cancel != nullptr && options.cancel->load()) {
+    throw Error(Error::Kind::kCancelled, "the search was cancelled");
+  }
+}
+
+}  // namespace
+
+void AppendHitRecords(std::string_view bytes, std::vector<HitRecord>& records) {
+  const std::size_t count = bytes.size() / sizeof(HitRecord);
+  const std::size_t first = records.size();
+  records.resize(first + count);
+  if (count != 0) std::memcpy(records.data() + first, bytes.data(), count * sizeof(HitRecord));
+}
+
+void SearchDatabase(const MotifDatabase& motifs, const SequenceDatabase& sequences,
+                    const SearchOptions& options, const SearchOutput& output) {
+  Run(motifs, SearchKind::kIndexed, options, output,
+      [&](SearchEngine& engine, const SearchStreams& streams) {
+        RunDatabaseSearch(engine, sequences.blocks(), sequences.size(), ThreadCount(options),
+                          streams);
+      });
+}
+
+void SearchRecords(const MotifDatabase& motifs, RecordSource& source, const SearchOptions& options,
+                   const SearchOutput& output) {
+  Run(motifs, SearchKind::kIndexed, options, output,
+      [&](SearchEngine& engine, const SearchStreams& streams) {
+        RunRecordSearch(engine, source, SearchKind::kIndexed, ThreadCount(options), streams);
+      });
+}
+
+void ScanRecords(const MotifDatabase& motifs, RecordSource& source, const SearchOptions& options,
+                 const SearchOutput& output) {
+  Run(motifs, SearchKind::kScan, options, output,
+      [&](SearchEngine& engine, const SearchStreams& streams) {
+        RunRecordSearch(engine, source, SearchKind::kScan, ThreadCount(options), streams);
+      });
+}
+
+void ScanSequence(const MotifDatabase& motifs, std::string_view residues,
+                  const SearchOptions& options, const SearchOutput& output) {
+  // One sequence: one thread, and no progress line.
+  Run(motifs, SearchKind::kScan, options, output,
+      [&](SearchEngine& engine, const SearchStreams& streams) {
+        SearchEngine::Worker worker(engine);
+        StreamSpill spill(streams.out);
+        worker.SetSpill(&spill, kReportFlushBytes);
+        std::string report;
+        worker.SearchText(0, {}, NameKind::kNone, residues, report);
+        spill.Spill(report);
+      });
+}
+
+unsigned AvailableCpuCount() {
+  cpu_set_t cpus;
+  CPU_ZERO(&cpus);
+  const int count = ::sched_getaffinity(0, sizeof cpus, &cpus) == 0 ? CPU_COUNT(&cpus) : 0;
+  // A machine with more CPUs than the set holds: the count of them all.
+  const unsigned cpuCount =
+      count > 0 ? static_cast<unsigned>(count) : std::thread::hardware_concurrency();
+  return std::clamp(cpuCount, 1u, kMaxThreadCount);
+}
+
+}  // namespace brisel

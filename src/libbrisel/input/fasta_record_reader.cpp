@@ -1,0 +1,175 @@
+// SPDX-License-Identifier: MIT
+// fasta_record_reader.cpp: the FASTA record rules.
+#include "input/fasta_record_reader.h"
+
+#include <array>
+
+#include "input/input_error.h"
+
+namespace brisel {
+
+namespace {
+
+// What becomes of each byte of a sequence line.
+enum class SequenceByte : unsigned char { kResidue, kRemoved, kNul };
+
+constexpr std::array<SequenceByte, 256> MakeSequenceBytes() {
+  std::array<SequenceByte, 256> bytes{};
+  bytes[' '] = bytes['\t'] = bytes['\r'] = SequenceByte::kRemoved;
+  bytes[0] = SequenceByte::kNul;
+  return bytes;
+}
+
+// The bytes that no text holds: control bytes other than tab, newline,
+// vertical tab, form feed, carriage return and escape.
+constexpr std::array<bool, 256> MakeBinaryBytes() {
+  std::array<bool, 256> binary{};
+  for (int c = 0; c < 0x20; ++c)
+    binary[c] = c < '\t' || (c > '\r' && c != 0x1b);
+  binary[0x7f] = true;
+  return binary;
+}
+
+constexpr std::array<SequenceByte, 256> kSequenceBytes = MakeSequenceBytes();
+constexpr std::array<bool, 256> kBinaryBytes = MakeBinaryBytes();
+
+SequenceByte SequenceByteOf(char c) {
+  return kSequenceBytes[static_cast<unsigned char>(c)];
+}
+
+bool HoldsBinary(std::string_view text) {
+  for (const char c : text) {
+    if (kBinaryBytes[static_cast<unsigned char>(c)]) return true;
+  }
+  return false;
+}
+
+constexpr const char* kDamaged = " (a damaged file, or not FASTA text)";
+
+}  // namespace
+
+FastaRecordReader::FastaRecordReader(InputFile& input, FastaRules rules)
+    : input_(input), rules_(rules) {}
+
+std::string FastaRecordReader::At(std::uint64_t line) const {
+  return input_.name() + ":" + std::to_string(line) + ": ";
+}
+
+bool FastaRecordReader::NextRecord() {
+  std::string_view rest;
+  while (NextResidues(rest)) {
+  }
+  if (state_ == State::kBeforeFirstRecord) SkipToFirstRecord();
+  if (nameFault_) throw *nameFault_;
+  if (state_ == State::kAtEnd) return false;
+  name_.swap(nextName_);
+  nameLine_ = nextNameLine_;
+  length_ = 0;
+  state_ = State::kInSequence;
+  return true;
+}
+
+void FastaRecordReader::SkipToFirstRecord() {
+  std::string_view piece;
+  bool endsLine = false;
+  while (input_.NextPiece(piece, endsLine)) {
+    const bool lineStart = atLineStart_;
+    atLineStart_ = endsLine;
+    if (lineStart && !piece.empty() && piece[0] == '>') {
+      ReadNameLine(piece, endsLine);
+      return;
+    }
+    if (HoldsBinary(piece)) {
+      throw InputError(At(input_.lineNumber()) +
+                       "binary data, not FASTA text (plain, or compressed with gzip, bzip2, xz "
+                       "or zstd)");
+    }
+    if (!Residues(piece).empty()) {
+      throw InputError(At(input_.lineNumber()) + "sequence text before the first '>' line");
+    }
+  }
+  state_ = State::kAtEnd;
+}
+
+void FastaRecordReader::ReadNameLine(std::string_view piece, bool endsLine) {
+  const auto tooLong = [&] {
+    return InputError(At(input_.lineNumber()) + "a name line longer than " +
+                      std::to_string(rules_.maxNameLength) +
+                      " bytes (lost line ends, or not FASTA text?)");
+  };
+  nextName_.assign(piece.substr(1));
+  // One byte more than the limit may be the carriage return of a CRLF line.
+  while (!endsLine) {
+    if (nextName_.size() > rules_.maxNameLength + 1) throw tooLong();
+    input_.NextPiece(piece, endsLine);
+    nextName_.append(piece);
+  }
+  atLineStart_ = true;
+  if (!nextName_.empty() && nextName_.back() == '\r') nextName_.pop_back();
+  if (nextName_.size() > rules_.maxNameLength) throw tooLong();
+  if (nextName_.find('\0') != std::string::npos) {
+    throw InputError(At(input_.lineNumber()) + "a NUL byte in a name line" + kDamaged);
+  }
+  nextNameLine_ = input_.lineNumber();
+  state_ = State::kNameRead;
+}
+
+void FastaRecordReader::EndRecord() const {
+  if (rules_.refuseEmptySequences && length_ == 0) {
+    throw InputError(At(nameLine_) + "record '" + name_ + "' has an empty sequence");
+  }
+}
+
+bool FastaRecordReader::NextResidues(std::string_view& residues) {
+  if (state_ != State::kInSequence) return false;
+  std::string_view piece;
+  bool endsLine = false;
+  while (input_.NextPiece(piece, endsLine)) {
+    const bool lineStart = atLineStart_;
+    atLineStart_ = endsLine;
+    if (lineStart && !piece.empty() && piece[0] == '>') {
+      EndRecord();
+      // The current record is complete: a fault of the next one's name line
+      // is its own, thrown when it is asked for.
+      try {
+        ReadNameLine(piece, endsLine);
+      } catch (const InputError& error) {
+        nameFault_ = error;
+        state_ = State::kAtEnd;
+      }
+      return false;
+    }
+    residues = Residues(piece);
+    if (!residues.empty()) {
+      length_ += residues.size();
+      return true;
+    }
+  }
+  EndRecord();
+  state_ = State::kAtEnd;
+  return false;
+}
+
+std::string_view FastaRecordReader::Residues(std::string_view piece) {
+  // Most lines hold nothing to remove and are handed out as they are.
+  std::size_t i = 0;
+  while (i < piece.size() && SequenceByteOf(piece[i]) == SequenceByte::kResidue)
+    ++i;
+  if (i == piece.size()) return piece;
+  stripped_.assign(piece.data(), i);
+  for (; i < piece.size(); ++i) {
+    switch (SequenceByteOf(piece[i])) {
+      case SequenceByte::kResidue:
+        stripped_.push_back(piece[i]);
+        break;
+      case SequenceByte::kRemoved:
+        break;
+      case SequenceByte::kNul:
+        throw InputError(At(input_.lineNumber()) + "a NUL byte in the sequence of record '" +
+                         name_ + "'" + kDamaged);
+    }
+  }
+  return stripped_;
+}
+
+}  // namespace brisel

@@ -1,0 +1,139 @@
+// SPDX-License-Identifier: MIT
+// ordered_output.cpp: the chunk queue and its writer.
+#include "parallel/ordered_output.h"
+
+#include <utility>
+
+namespace brisel {
+
+struct OrderedOutput::Chunk {
+  std::deque<Piece> pieces;   // pushed and not yet taken by the writer
+  std::size_t unwritten = 0;  // bytes pushed and not yet written
+  bool complete = false;
+};
+
+OrderedOutput::OrderedOutput(OutputStream& out, OutputStream& err, std::size_t maxChunks,
+                             std::size_t chunkBytes)
+    : out_(out), err_(err), maxChunks_(maxChunks < 1 ? 1 : maxChunks), chunkBytes_(chunkBytes) {}
+
+OrderedOutput::~OrderedOutput() = default;
+
+OrderedOutput::Chunk* OrderedOutput::Open() {
+  std::unique_lock lock(mutex_);
+  room_.wait(lock, [&] { return stopped() || chunks_.size() < maxChunks_; });
+  if (stopped()) return nullptr;
+  chunks_.push_back(std::make_unique<Chunk>());
+  return chunks_.back().get();
+}
+
+std::string OrderedOutput::SpareBuffer() {
+  if (spares_.empty()) return {};
+  std::string spare = std::move(spares_.back());
+  spares_.pop_back();
+  return spare;
+}
+
+void OrderedOutput::Append(Chunk& chunk, std::string& err, std::string& out) {
+  if (err.empty() && out.empty()) return;
+  chunk.unwritten += err.size() + out.size();
+  chunk.pieces.push_back({std::move(err), std::move(out)});
+  err = SpareBuffer();
+  out = SpareBuffer();
+  if (&chunk == chunks_.front().get()) ready_.notify_one();
+}
+
+bool OrderedOutput::Push(Chunk* chunk, std::string& err, std::string& out) {
+  std::unique_lock lock(mutex_);
+  if (stopped()) {
+    err.clear();
+    out.clear();
+    return false;
+  }
+  Append(*chunk, err, out);
+  drained_.wait(lock, [&] { return stopped() || chunk->unwritten <= chunkBytes_; });
+  return !stopped();
+}
+
+void OrderedOutput::Complete(Chunk* chunk, std::string& err, std::string& out) {
+  const std::lock_guard lock(mutex_);
+  if (stopped()) return;
+  Append(*chunk, err, out);
+  chunk->complete = true;
+  if (chunk == chunks_.front().get()) ready_.notify_one();
+}
+
+void OrderedOutput::Close() {
+  const std::lock_guard lock(mutex_);
+  closed_ = true;
+  ready_.notify_one();
+}
+
+void OrderedOutput::Stop() {
+  const std::lock_guard lock(mutex_);
+  StopLocked();
+}
+
+void OrderedOutput::StopLocked() {
+  stopped_.store(true, std::memory_order_relaxed);
+  room_.notify_all();
+  drained_.notify_all();
+  ready_.notify_all();
+}
+
+bool OrderedOutput::WritePieces(std::deque<Piece>& pieces) {
+  for (Piece& piece : pieces) {
+    err_.Write(piece.err);
+    if (!out_.Write(piece.out)) return false;
+  }
+  return true;
+}
+
+bool OrderedOutput::WriteAll() {
+  std::unique_lock lock(mutex_);
+  std::deque<Piece> taken;
+  for (;;) {
+    ready_.wait(lock, [&] {
+      if (stopped()) return true;
+      if (chunks_.empty()) return closed_;
+      const Chunk& oldest = *chunks_.front();
+      return !oldest.pieces.empty() || oldest.complete;
+    });
+    if (stopped()) return false;
+    if (chunks_.empty()) return true;
+
+    // The oldest chunk stays open while its bytes are written, so that its
+    // worker's wait and the count of open chunks cover them.
+    Chunk& oldest = *chunks_.front();
+    taken.swap(oldest.pieces);
+    lock.unlock();
+    std::size_t bytes = 0;
+    for (const Piece& piece : taken)
+      bytes += piece.err.size() + piece.out.size();
+    const bool written = WritePieces(taken);
+    lock.lock();
+
+    for (Piece& piece : taken) {
+      for (std::string* buffer : {&piece.err, &piece.out}) {
+        if (spares_.size() >= maxChunks_ || buffer->capacity() == 0 ||
+            buffer->capacity() > chunkBytes_) {
+          continue;
+        }
+        buffer->clear();
+        spares_.push_back(std::move(*buffer));
+      }
+    }
+    taken.clear();
+    if (!written) {
+      StopLocked();
+      return false;
+    }
+    oldest.unwritten -= bytes;
+    drained_.notify_all();
+    if (oldest.complete && oldest.pieces.empty()) {
+      chunks_.pop_front();
+      room_.notify_one();
+    }
+  }
+}
+
+}  // namespace brisel

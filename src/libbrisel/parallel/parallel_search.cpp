@@ -1,0 +1,298 @@
+// SPDX-License-Identifier: MIT
+// parallel_search.cpp: the one-thread loops and the worker pool.
+#include "parallel/parallel_search.h"
+
+#include <mutex>
+#include <string>
+#include <system_error>
+#include <thread>
+#include <vector>
+
+#include "output/progress_line.h"
+#include "output/report_spill.h"
+#include "parallel/ordered_output.h"
+#include "residues/residue_lists.h"
+
+namespace brisel {
+
+namespace {
+
+// A record without a name is a raw sequence.
+NameKind NameKindOf(const SequenceRecord& record) {
+  return record.name.empty() ? NameKind::kNone : NameKind::kFastaLine;
+}
+
+// The piece of a chunk that a worker is filling: its two buffers, pushed to
+// the chunk whenever they hold pieceBytes, and by the engine in the middle of
+// a sequence's hit lines.
+class ChunkPieces final : public ReportSpill {
+ public:
+  ChunkPieces(OrderedOutput& output, std::size_t pieceBytes, const std::atomic<bool>* cancel)
+      : output_(output), pieceBytes_(pieceBytes), cancel_(cancel) {}
+
+  void Start(OrderedOutput::Chunk* chunk) { chunk_ = chunk; }
+  std::string& err() { return err_; }
+  std::string& out() { return out_; }
+  // Whether the search is to end: a failed write, or the caller's cancel flag
+  // (which stops the writer and every other worker too).
+  bool stopped() {
+    if (cancel_ != nullptr && cancel_->load(std::memory_order_relaxed)) output_.Stop();
+    return output_.stopped();
+  }
+
+  // Called by the engine with out().
+  void Spill(std::string& out) override { output_.Push(chunk_, err_, out); }
+
+  // Pushes the buffers once they hold a piece; false after a stop.
+  bool PushIfFull() {
+    if (err_.size() + out_.size() < pieceBytes_) return !output_.stopped();
+    return output_.Push(chunk_, err_, out_);
+  }
+
+  void Complete() { output_.Complete(chunk_, err_, out_); }
+
+ private:
+  OrderedOutput& output_;
+  const std::size_t pieceBytes_;
+  const std::atomic<bool>* cancel_;
+  OrderedOutput::Chunk* chunk_ = nullptr;
+  std::string err_;
+  std::string out_;
+};
+
+// Consecutive database sequences, a chunk at a time.
+class DatabaseChunks {
+ public:
+  struct Job {
+    std::uint32_t begin = 0;
+    std::uint32_t end = 0;
+  };
+
+  DatabaseChunks(const SequenceViews& sequences, std::uint32_t count, const ParallelLimits& limits)
+      : sequences_(sequences), count_(count), limits_(limits) {}
+
+  bool Next(Job& job) {
+    if (next_ >= count_) return false;
+    job.begin = next_;
+    std::uint64_t residues = 0;
+    while (next_ < count_ && next_ - job.begin < limits_.chunkSequences &&
+           residues < limits_.chunkResidues) {
+      residues += sequences_.sequenceIndices[next_ + 1] - sequences_.sequenceIndices[next_];
+      ++next_;
+    }
+    job.end = next_;
+    return true;
+  }
+
+  bool Search(const Job& job, SearchEngine::Worker& worker, ChunkPieces& pieces) const {
+    for (std::uint32_t n = job.begin; n < job.end; ++n) {
+      if (pieces.stopped()) return false;
+      AppendProgressLine(pieces.err(), std::uint64_t{n} + 1);
+      worker.SearchDatabaseSequence(sequences_, n, pieces.out());
+      if (!pieces.PushIfFull()) return false;
+    }
+    return true;
+  }
+
+ private:
+  const SequenceViews& sequences_;
+  const std::uint32_t count_;
+  const ParallelLimits& limits_;
+  std::uint32_t next_ = 0;
+};
+
+// Searches record `number` (from 1) of a record search of `kind`: the indexed
+// search over the masks and lists that `listed` forms from its text, or the
+// scan search of its text.
+void SearchRecord(SearchKind kind, std::uint64_t number, const SequenceRecord& record,
+                  ListedText& listed, SearchEngine::Worker& worker, std::string& out) {
+  if (kind == SearchKind::kIndexed) {
+    listed.Form(record.text);
+    worker.SearchListedSequence(
+        number - 1, record.name,
+        {listed.length(), listed.masks(), listed.lists(), listed.positions()}, record.text, out);
+  } else {
+    worker.SearchText(number - 1, record.name, NameKindOf(record), record.text, out);
+  }
+}
+
+// Records read from a source, a chunk at a time.
+class RecordChunks {
+ public:
+  struct Job {
+    std::vector<SequenceRecord> records;  // the first `count` are this chunk's; the rest are spare
+    std::size_t count = 0;
+    std::uint64_t firstNumber = 0;  // the record number of records[0], from 1
+    ListedText listed;              // the worker's masks and lists of the record it searches
+  };
+
+  RecordChunks(RecordSource& source, SearchKind kind, const ParallelLimits& limits)
+      : source_(source), kind_(kind), limits_(limits) {}
+
+  bool Next(Job& job) {
+    job.count = 0;
+    job.firstNumber = nextNumber_;
+    std::uint64_t bytes = 0;
+    while (!ended_ && job.count < limits_.chunkSequences && bytes < limits_.chunkResidues) {
+      if (job.records.size() == job.count) job.records.emplace_back();
+      SequenceRecord& record = job.records[job.count];
+      if (!source_.Next(record)) {
+        ended_ = true;
+        break;
+      }
+      bytes += record.name.size() + record.text.size();
+      ++job.count;
+      ++nextNumber_;
+    }
+    return job.count > 0;
+  }
+
+  bool Search(Job& job, SearchEngine::Worker& worker, ChunkPieces& pieces) const {
+    for (std::size_t i = 0; i < job.count; ++i) {
+      if (pieces.stopped()) return false;
+      const std::uint64_t number = job.firstNumber + i;
+      AppendProgressLine(pieces.err(), number);
+      SearchRecord(kind_, number, job.records[i], job.listed, worker, pieces.out());
+      ReleaseIfLong(job.records[i]);
+      if (!pieces.PushIfFull()) return false;
+    }
+    return true;
+  }
+
+ private:
+  // The spare records keep their buffers for the next chunks, but not those of
+  // long records: so they hold about a chunk's bytes, whatever records passed.
+  void ReleaseIfLong(SequenceRecord& record) const {
+    if (record.name.capacity() + record.text.capacity() > 2 * limits_.chunkResidues) {
+      std::string().swap(record.name);
+      std::string().swap(record.text);
+    }
+  }
+
+  RecordSource& source_;
+  const SearchKind kind_;
+  const ParallelLimits& limits_;
+  std::uint64_t nextNumber_ = 1;
+  bool ended_ = false;
+};
+
+// Runs `threads` workers over the chunks of `source`, the calling thread
+// writing. False when not one worker thread could be started (nothing was
+// searched or written).
+template <class Source>
+bool RunPool(SearchEngine& engine, Source& source, unsigned threads, const SearchStreams& streams,
+             const ParallelLimits& limits) {
+  OrderedOutput output(streams.out, streams.err, limits.chunksPerThread * threads,
+                       limits.chunkBytes);
+  std::mutex claimMutex;
+  const auto work = [&] {
+    SearchEngine::Worker worker(engine);
+    ChunkPieces pieces(output, limits.pieceBytes, streams.cancel);
+    worker.SetSpill(&pieces, limits.pieceBytes);
+    typename Source::Job job;
+    for (;;) {
+      {
+        // Taking the next sequences and opening their output chunk together
+        // keeps the chunks in sequence order.
+        const std::lock_guard claim(claimMutex);
+        if (pieces.stopped()) return;
+        if (!source.Next(job)) {
+          output.Close();
+          return;
+        }
+        OrderedOutput::Chunk* chunk = output.Open();
+        if (chunk == nullptr) return;
+        pieces.Start(chunk);
+      }
+      if (!source.Search(job, worker, pieces)) return;
+      pieces.Complete();
+    }
+  };
+
+  std::vector<std::jthread> pool;
+  pool.reserve(threads);
+  for (unsigned t = 0; t < threads; ++t) {
+    try {
+      pool.emplace_back(work);
+    } catch (const std::system_error&) {
+      break;  // the threads that did start do the work
+    }
+  }
+  if (pool.empty()) return false;
+  output.WriteAll();
+  return true;
+}  // the workers are joined here, before the output and the claim lock go
+
+}  // namespace
+
+namespace {
+
+// The one-thread search: each sequence's progress line and report are written
+// as it is searched, the report in pieces of pieceBytes.
+class OneThread {
+ public:
+  OneThread(SearchEngine& engine, const SearchStreams& streams, const ParallelLimits& limits)
+      : worker_(engine), spill_(streams.out), streams_(streams), limits_(limits) {
+    worker_.SetSpill(&spill_, limits.pieceBytes);
+  }
+  ~OneThread() { spill_.Spill(report_); }
+
+  bool stopped() const {
+    return spill_.failed() ||
+           (streams_.cancel != nullptr && streams_.cancel->load(std::memory_order_relaxed));
+  }
+
+  // Writes the progress line of sequence `number` (from 1), then searches it
+  // with `search` into the report.
+  template <typename Search>
+  void Sequence(std::uint64_t number, Search search) {
+    progress_.clear();
+    AppendProgressLine(progress_, number);
+    streams_.err.Write(progress_);
+    search(worker_, report_);
+    if (report_.size() >= limits_.pieceBytes) spill_.Spill(report_);
+  }
+
+ private:
+  SearchEngine::Worker worker_;
+  StreamSpill spill_;
+  const SearchStreams& streams_;
+  const ParallelLimits& limits_;
+  std::string progress_;
+  std::string report_;
+};
+
+}  // namespace
+
+void RunDatabaseSearch(SearchEngine& engine, const SequenceViews& sequences,
+                       std::uint32_t sequenceCount, unsigned threads, const SearchStreams& streams,
+                       const ParallelLimits& limits) {
+  if (threads > 1) {
+    DatabaseChunks chunks(sequences, sequenceCount, limits);
+    if (RunPool(engine, chunks, threads, streams, limits)) return;
+  }
+  OneThread search(engine, streams, limits);
+  for (std::uint32_t n = 0; n < sequenceCount && !search.stopped(); ++n) {
+    search.Sequence(std::uint64_t{n} + 1, [&](SearchEngine::Worker& worker, std::string& report) {
+      worker.SearchDatabaseSequence(sequences, n, report);
+    });
+  }
+}
+
+void RunRecordSearch(SearchEngine& engine, RecordSource& source, SearchKind kind, unsigned threads,
+                     const SearchStreams& streams, const ParallelLimits& limits) {
+  if (threads > 1) {
+    RecordChunks chunks(source, kind, limits);
+    if (RunPool(engine, chunks, threads, streams, limits)) return;
+  }
+  OneThread search(engine, streams, limits);
+  SequenceRecord record;
+  ListedText listed;
+  for (std::uint64_t number = 1; !search.stopped() && source.Next(record); ++number) {
+    search.Sequence(number, [&](SearchEngine::Worker& worker, std::string& report) {
+      SearchRecord(kind, number, record, listed, worker, report);
+    });
+  }
+}
+
+}  // namespace brisel

@@ -1,0 +1,243 @@
+// SPDX-License-Identifier: MIT
+// brisel-search.cpp: the entry point and run flow of brisel-search.
+//
+// One pass: read the options, map and check the motif database (or build it in
+// memory from a pattern file, --patterns), run the indexed search over a
+// mapped sequence database or over the records of a FASTA file (the direct
+// search, --fasta), or the scan search over a text file, release what was
+// mapped and exit. Hits go to standard output; standard error
+// carries a newline before the search, the progress lines, and a newline after
+// it. Any fault ends the run with one line on standard error and status 1 (the
+// user's text in it with its control bytes escaped, message_text.h); an
+// invalid option value (-j) with one line and status 2, before anything is
+// mapped (-j, --format). Both searches run on -j N threads with the same
+// output for every N. The tsv and gff3 formats open standard output with their
+// header line, written once the databases are mapped and checked (and the scan
+// search's file is open), right before the search. The scan search's file may be
+// a pipe (`-s <(zcat x.fa)`) or any file but a directory; a read that fails
+// during the search ends the run with status 1 once the search has finished
+// with what it read. So does a fault of the direct search's input (a read
+// error, damaged compressed data, text that is not FASTA), once the records
+// before it are searched: its message names the line where reading stopped
+// and the last record whose hits were written. The warnings of a motif build
+// (--patterns) go to standard error before the search's first newline.
+#include <unistd.h>
+
+#include <cerrno>
+#include <csignal>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "api/databases.h"
+#include "api/search.h"
+#include "base/error.h"
+#include "base/message_text.h"
+#include "builds/builds.h"
+#include "database/block_files.h"
+#include "database/database_paths.h"
+#include "input/fasta_file_records.h"
+#include "input/line_reader.h"
+#include "output/output_streams.h"
+#include "search_options.h"
+
+using namespace brisel;
+
+namespace {
+
+[[noreturn]] void ExitWithFault(const std::string& fault) {
+  std::fprintf(stderr, "brisel-search: %s\n", EscapedText(fault).c_str());
+  std::exit(1);
+}
+
+// A database that cannot be mapped: the fatal mapping text for a block file,
+// else the fault; status 1.
+[[noreturn]] void ExitWithDatabaseFault(const brisel::Error& error) {
+  std::fputs(DatabaseFaultReport(error, "brisel-search").c_str(), stderr);
+  std::exit(1);
+}
+
+// A usage fault in the options: one line, status 2, nothing mapped or searched.
+[[noreturn]] void ExitWithUsageFault(const std::string& fault) {
+  std::fprintf(stderr, "brisel-search: %s\n", EscapedText(fault).c_str());
+  std::exit(2);
+}
+
+brisel::MotifDatabase OpenMotifDatabase(const RunSettings& settings) {
+  try {
+    return brisel::MotifDatabase::Open(
+        DatabaseRootPath(settings.useLocalPath, DatabaseKind::kMotifs, settings.motifDatabase));
+  } catch (const brisel::Error& error) {
+    ExitWithDatabaseFault(error);
+  }
+}
+
+// The motif database of --patterns, built in memory as brisel-makedb motifs
+// builds it; its warnings go to `messages`.
+brisel::MotifDatabase BuildMotifDatabase(const std::string& patternFile, OutputStream& messages) {
+  brisel::MotifBuildOptions options;
+  options.messages = &messages;
+  options.program = "brisel-search";
+  try {
+    return brisel::BuildMotifDatabaseInMemory(patternFile, options);
+  } catch (const brisel::Error& error) {
+    ExitWithFault(error.what());
+  }
+}
+
+brisel::SequenceDatabase OpenSequenceDatabase(const RunSettings& settings) {
+  try {
+    return brisel::SequenceDatabase::Open(DatabaseRootPath(
+        settings.useLocalPath, DatabaseKind::kSequences, settings.sequenceDatabase));
+  } catch (const brisel::Error& error) {
+    ExitWithDatabaseFault(error);
+  }
+}
+
+// Standard output is flushed and checked before the run reports success, so
+// that a full disk or a closed file is not reported as a completed search. The
+// cause named is that of the first write that failed, during the search or
+// here.
+int FinishOutput(FileStream& out) {
+  if (out.Flush()) return 0;
+  std::fprintf(stderr, "brisel-search: cannot write standard output: %s\n",
+               std::strerror(out.error()));
+  return 1;
+}
+
+// The streams of the run and what its options say about the search.
+struct Run {
+  const RunSettings& settings;
+  FileStream out{stdout};
+  FileStream err{stderr};
+
+  brisel::SearchOptions options() const {
+    return {settings.cutoffExpectation, settings.threadCount, nullptr};
+  }
+  brisel::SearchOutput output() {
+    return {out, &err, settings.format, settings.writeHeader, false};
+  }
+
+  // Runs a search; a failed write of the hits ends it early and is reported
+  // once the run is over (Finish).
+  template <typename Search>
+  void Searching(Search search) {
+    try {
+      search();
+    } catch (const brisel::Error& error) {
+      if (error.kind() != brisel::Error::Kind::kOutput) ExitWithFault(error.what());
+    }
+  }
+};
+
+// Returns the fault of a read that failed during the search, which the search
+// took for the end of the input.
+std::optional<std::string> RunScanSearch(Run& run, const brisel::MotifDatabase& motifs) {
+  const RunSettings& settings = run.settings;
+  UniqueFd fd = TextLines::Open(settings.sequenceDatabase.c_str());
+  if (fd.get() < 0) {
+    const int openError = errno;
+    ExitWithFault("cannot open sequence file '" + settings.sequenceDatabase +
+                  "': " + std::strerror(openError));
+  }
+  TextLines lines(std::move(fd));
+  run.Searching([&] {
+    if (settings.isFasta != 0) {
+      FastaLineRecords records(lines);
+      brisel::ScanRecords(motifs, records, run.options(), run.output());
+    } else {
+      std::string sequence;
+      lines.Next(sequence);
+      brisel::ScanSequence(motifs, sequence, run.options(), run.output());
+    }
+  });
+  if (lines.error()) {
+    return "cannot read sequence file '" + settings.sequenceDatabase + "': " + *lines.error();
+  }
+  return std::nullopt;
+}
+
+void RunIndexedSearch(Run& run, const brisel::MotifDatabase& motifs) {
+  const brisel::SequenceDatabase sequences = OpenSequenceDatabase(run.settings);
+  run.Searching([&] { brisel::SearchDatabase(motifs, sequences, run.options(), run.output()); });
+}
+
+// The direct search of the records of a FASTA file. Returns the fault that
+// ended the records early, with how far the hits were written.
+std::optional<std::string> RunDirectSearch(Run& run, const brisel::MotifDatabase& motifs) {
+  std::optional<FastaFileRecords> records;
+  try {
+    records.emplace(*run.settings.fastaFile);
+  } catch (const brisel::Error& error) {
+    ExitWithFault(error.what());
+  }
+  run.Searching([&] { brisel::SearchRecords(motifs, *records, run.options(), run.output()); });
+  if (records->fault() == nullptr) return std::nullopt;
+  const std::uint64_t searched = records->count();
+  return std::string(records->fault()->what()) +
+         (searched == 0 ? "; no record was searched"
+                        : "; hits up to record " + std::to_string(searched) + " were written");
+}
+
+// Output to files and pipes goes through large buffers: a search writes a
+// progress line per sequence and may write millions of hit lines, and an
+// unbuffered or 4 KiB-buffered stream would make a system call for every few
+// of them. The bytes of each stream stay the same. A terminal keeps its usual
+// buffering, so that progress shows as it happens.
+void UseLargeOutputBuffers() {
+  static char outBuffer[1 << 20];
+  static char errBuffer[1 << 16];
+  if (::isatty(STDOUT_FILENO) == 0) std::setvbuf(stdout, outBuffer, _IOFBF, sizeof outBuffer);
+  if (::isatty(STDERR_FILENO) == 0) std::setvbuf(stderr, errBuffer, _IOFBF, sizeof errBuffer);
+}
+
+// Writes the answer to --help or --version and reports how the write went.
+int Answer(std::string_view text) {
+  FileStream out(stdout);
+  out.Write(text);
+  return FinishOutput(out);
+}
+
+}  // namespace
+
+int main(int argc, char* argv[]) {
+  // A closed pipe on standard output is a failed write like any other: it is
+  // reported and ends the run with status 1, rather than a silent death by
+  // SIGPIPE in whichever thread happens to write.
+  std::signal(SIGPIPE, SIG_IGN);
+
+  switch (FindInfoRequest(argc, argv)) {
+    case InfoRequest::kHelp:
+      return Answer(UsageText());
+    case InfoRequest::kVersion:
+      return Answer("brisel-search " BRISEL_VERSION "\n");
+    case InfoRequest::kNone:
+      break;
+  }
+
+  UseLargeOutputBuffers();
+  const RunSettings settings = ReadOptions(argc, argv);
+  if (!settings.usageFault.empty()) ExitWithUsageFault(settings.usageFault);
+
+  Run run{settings};
+  std::optional<std::string> readFault;
+  {
+    const brisel::MotifDatabase motifs = settings.patternFile
+                                             ? BuildMotifDatabase(*settings.patternFile, run.err)
+                                             : OpenMotifDatabase(settings);
+    std::fputc('\n', stderr);
+    if (settings.fastaFile) {
+      readFault = RunDirectSearch(run, motifs);
+    } else if (settings.searchByBruteForce != 0) {
+      readFault = RunScanSearch(run, motifs);
+    } else {
+      RunIndexedSearch(run, motifs);
+    }
+    std::fputc('\n', stderr);
+    if (readFault) ExitWithFault(*readFault);
+  }
+  return FinishOutput(run.out);
+}
