@@ -21,12 +21,12 @@ set(CMAKE_INSTALL_DEFAULT_DIRECTORY_PERMISSIONS
     OWNER_READ OWNER_WRITE OWNER_EXECUTE GROUP_READ GROUP_EXECUTE WORLD_READ WORLD_EXECUTE)
 set(BRISEL_INSTALL_STAGE ${PROJECT_BINARY_DIR}/install-stage)
 
-# Manual pages: every page in man/, in the section its suffix names.
-file(GLOB BRISEL_MAN_PAGES RELATIVE ${PROJECT_SOURCE_DIR}/man CONFIGURE_DEPENDS
-     ${PROJECT_SOURCE_DIR}/man/*.[1-9])
+# Manual pages: each program's page as written from its template in man/ and
+# its option table (src/programs/CMakeLists.txt), in section 1.
+set(BRISEL_MAN_PAGES brisel-search.1 brisel-makedb.1)
 set(BRISEL_MAN_GZ)
 foreach(page IN LISTS BRISEL_MAN_PAGES)
-  set(source ${PROJECT_SOURCE_DIR}/man/${page})
+  set(source ${CMAKE_BINARY_DIR}/man/${page})
   set(output ${BRISEL_INSTALL_STAGE}/${page}.gz)
   add_custom_command(
     OUTPUT ${output}
@@ -62,6 +62,7 @@ add_custom_command(
   VERBATIM)
 add_custom_target(brisel_install_files ALL
                   DEPENDS ${BRISEL_MAN_GZ} ${BRISEL_COPYRIGHT} ${BRISEL_CHANGELOG_GZ})
+add_dependencies(brisel_install_files manual_brisel-search manual_brisel-makedb)
 
 install(FILES README.md ${BRISEL_COPYRIGHT} ${BRISEL_CHANGELOG_GZ}
         DESTINATION ${CMAKE_INSTALL_DOCDIR})

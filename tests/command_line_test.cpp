@@ -2,6 +2,7 @@
 // --help and --version detection and the reading of -e.
 #include "search_options.h"
 
+#include <getopt.h>
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -52,14 +53,26 @@ TEST(InfoRequest, AnOptionArgumentIsNotARequest) {
   EXPECT_EQ(Find({"-Ftsv", "--no-header", "--help"}), InfoRequest::kHelp);
 }
 
+RunSettings Read(std::vector<std::string> words) {
+  std::vector<char*> argv;
+  std::string name = "brisel-search";
+  argv.push_back(name.data());
+  for (std::string& w : words)
+    argv.push_back(w.data());
+  argv.push_back(nullptr);
+  optind = 0;  // getopt starts afresh
+  return ReadOptions(static_cast<int>(argv.size() - 1), argv.data());
+}
+
 TEST(ThreadCount, OnlyDigitsGivingOneTo4096) {
-  EXPECT_EQ(ParseThreadCount("1"), 1u);
-  EXPECT_EQ(ParseThreadCount("3"), 3u);
-  EXPECT_EQ(ParseThreadCount("007"), 7u);
-  EXPECT_EQ(ParseThreadCount("4096"), 4096u);
+  EXPECT_EQ(Read({"-j", "1"}).threadCount, 1u);
+  EXPECT_EQ(Read({"-j007"}).threadCount, 7u);
+  EXPECT_EQ(Read({"-j", "4096"}).threadCount, 4096u);
+  EXPECT_EQ(Read({}).threadCount, 0u) << "one per CPU";
   for (const char* bad :
        {"0", "4097", "99999999999999999999", "-1", "+3", " 3", "3 ", "2x", "abc", "", "1.5"}) {
-    EXPECT_EQ(ParseThreadCount(bad), 0u) << "'" << bad << "'";
+    EXPECT_EQ(Read({"-j", bad}).usageFault, "invalid thread count '" + std::string(bad) +
+                                                "' (-j takes a positive integer up to 4096)");
   }
   EXPECT_GE(brisel::AvailableCpuCount(), 1u);
 }

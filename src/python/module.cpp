@@ -87,6 +87,7 @@ void TranslateError(const std::exception_ptr& exception, void*) {
         SetError(PyExc_OSError, message, error.systemError());
         break;
       case Error::Kind::kDamaged:
+      case Error::Kind::kUsage:
         SetError(PyExc_ValueError, message, 0);
         break;
       case Error::Kind::kCancelled:
@@ -357,20 +358,33 @@ TextList SharedTexts(std::size_t size, Key key, Make make) {
   return texts;
 }
 
-unsigned ThreadCount(int threads) {
-  if (threads < 0 || threads > static_cast<int>(kMaxThreadCount)) {
-    throw nb::value_error(("invalid thread count " + std::to_string(threads) +
-                           " (threads takes a positive integer up to " +
-                           std::to_string(kMaxThreadCount) + ", or None for every CPU)")
-                              .c_str());
+// A whole number of Python (an int, or anything with __index__ but a bool),
+// saturated to 64 bits; a TypeError naming the argument for anything else.
+std::int64_t WholeNumber(nb::handle value, const char* argument, const char* takes) {
+  if (PyBool_Check(value.ptr()) || !PyIndex_Check(value.ptr())) {
+    throw nb::type_error((std::string(argument) + " takes " + takes + ", not " +
+                          nb::cast<std::string>(nb::repr(value)))
+                             .c_str());
   }
-  return static_cast<unsigned>(threads);
+  const nb::object index = nb::steal(PyNumber_Index(value.ptr()));
+  if (!index.is_valid()) throw nb::python_error();
+  int overflow = 0;
+  const long long number = PyLong_AsLongLongAndOverflow(index.ptr(), &overflow);
+  if (overflow != 0) return overflow > 0 ? INT64_MAX : INT64_MIN;
+  return number;
 }
 
-SearchOptions OptionsOf(int cutoff, int threads, const std::atomic<bool>* cancel) {
+// The options of a search from its Python arguments: `cutoff` an int, N of
+// 10^N; `threads` an int, or None for every CPU. The values are checked as
+// the programs check them.
+SearchOptions OptionsOf(nb::handle cutoff, nb::handle threads, const std::atomic<bool>* cancel) {
   SearchOptions options;
-  options.cutoffExpectation = CutoffFromExponent(cutoff);
-  options.threads = ThreadCount(threads);
+  options.cutoffExpectation = CutoffFromExponent(
+      ClampedCutoffExponent(WholeNumber(cutoff, "cutoff", "the whole-number exponent N of 10^N")));
+  if (!threads.is_none()) {
+    options.threads = CheckedThreadCount(WholeNumber(threads, "threads", "an int or None"),
+                                         nb::cast<std::string>(nb::repr(threads)), "threads");
+  }
   options.cancel = cancel;
   return options;
 }
@@ -382,8 +396,8 @@ SearchOutput RecordsTo(OutputStream& hits, bool texts) {
   return output;
 }
 
-Hits SearchDatabasePy(const MotifDatabase& motifs, const Sequences& sequences, int cutoff,
-                      int threads) {
+Hits SearchDatabasePy(const MotifDatabase& motifs, const Sequences& sequences, nb::handle cutoff,
+                      nb::handle threads) {
   // A copy: another thread may close `sequences` while this one searches.
   const SequenceDatabase database = sequences.get();
   std::atomic<bool> cancel{false};
@@ -394,7 +408,8 @@ Hits SearchDatabasePy(const MotifDatabase& motifs, const Sequences& sequences, i
   return {std::move(stream.table()), motifs, database};
 }
 
-Hits ScanPy(const MotifDatabase& motifs, nb::object sequences, int cutoff, int threads) {
+Hits ScanPy(const MotifDatabase& motifs, nb::object sequences, nb::handle cutoff,
+            nb::handle threads) {
   std::atomic<bool> cancel{false};
   const SearchOptions options = OptionsOf(cutoff, threads, &cancel);
   PythonErrorSlot errors;
@@ -417,8 +432,8 @@ class HitChunks {
   static constexpr std::size_t kQueuedChunks = 2;
 
   // Of an indexed search.
-  HitChunks(const MotifDatabase& motifs, const Sequences& sequences, int cutoff, int threads,
-            std::size_t chunkHits)
+  HitChunks(const MotifDatabase& motifs, const Sequences& sequences, nb::handle cutoff,
+            nb::handle threads, std::size_t chunkHits)
       : motifs_(motifs), sequences_(sequences.get()) {
     const SearchOptions options = OptionsOf(cutoff, threads, nullptr);
     search_ = std::make_unique<ChunkedSearch>(
@@ -431,8 +446,8 @@ class HitChunks {
         });
   }
   // Of a scan search.
-  HitChunks(const MotifDatabase& motifs, nb::object sequences, int cutoff, int threads,
-            std::size_t chunkHits)
+  HitChunks(const MotifDatabase& motifs, nb::object sequences, nb::handle cutoff,
+            nb::handle threads, std::size_t chunkHits)
       : motifs_(motifs), source_(std::make_unique<PythonRecords>(sequences, errors_)) {
     const SearchOptions options = OptionsOf(cutoff, threads, nullptr);
     search_ = std::make_unique<ChunkedSearch>(
@@ -501,6 +516,7 @@ NB_MODULE(_brisel, m) {
   LeaveSignalsAlone();
   nb::register_exception_translator(TranslateError);
 
+  m.attr("default_cutoff_exponent") = kDefaultCutoffExponent;
   m.def("available_cpus", &AvailableCpuCount,
         "The CPUs this process may run on: the thread count of a search by default.");
 
@@ -661,16 +677,16 @@ NB_MODULE(_brisel, m) {
           },
           "format"_a, "header"_a);
 
-  m.def("search_database", &SearchDatabasePy, "motifs"_a, "sequences"_a, "cutoff"_a, "threads"_a,
-        "The indexed search of a sequence database.");
-  m.def("scan", &ScanPy, "motifs"_a, "sequences"_a, "cutoff"_a, "threads"_a,
+  m.def("search_database", &SearchDatabasePy, "motifs"_a, "sequences"_a, "cutoff"_a,
+        "threads"_a.none(), "The indexed search of a sequence database.");
+  m.def("scan", &ScanPy, "motifs"_a, "sequences"_a, "cutoff"_a, "threads"_a.none(),
         "The scan search of Python sequences.");
 
   nb::class_<HitChunks>(m, "HitChunks", "A streamed search: its hits a table at a time.")
-      .def(nb::init<const MotifDatabase&, const Sequences&, int, int, std::size_t>(), "motifs"_a,
-           "sequences"_a, "cutoff"_a, "threads"_a, "chunk_hits"_a)
-      .def(nb::init<const MotifDatabase&, nb::object, int, int, std::size_t>(), "motifs"_a,
-           "sequences"_a, "cutoff"_a, "threads"_a, "chunk_hits"_a)
+      .def(nb::init<const MotifDatabase&, const Sequences&, nb::handle, nb::handle, std::size_t>(),
+           "motifs"_a, "sequences"_a, "cutoff"_a, "threads"_a.none(), "chunk_hits"_a)
+      .def(nb::init<const MotifDatabase&, nb::object, nb::handle, nb::handle, std::size_t>(),
+           "motifs"_a, "sequences"_a, "cutoff"_a, "threads"_a.none(), "chunk_hits"_a)
       .def(
           "__iter__", [](nb::handle self) { return nb::borrow(self); },
           nb::sig("def __iter__(self) -> HitChunks"))

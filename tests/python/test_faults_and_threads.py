@@ -62,9 +62,9 @@ def test_closed_databases_and_bad_arguments(sample: Path) -> None:
     assert sequences.closed
     with pytest.raises(ValueError, match="closed"):
         brisel.search(motifs, sequences)
-    with pytest.raises(ValueError, match="invalid thread count 0"):
+    with pytest.raises(ValueError, match="invalid thread count '0'"):
         brisel.search(motifs, ["MK"], threads=0)
-    with pytest.raises(ValueError, match="invalid thread count 4097"):
+    with pytest.raises(ValueError, match="invalid thread count '4097'"):
         brisel.search(motifs, ["MK"], threads=4097)
     with pytest.raises(TypeError, match="cutoff"):
         brisel.search(motifs, ["MK"], cutoff=0.5)  # type: ignore[arg-type]

@@ -146,4 +146,17 @@ unsigned AvailableCpuCount() {
   return std::clamp(cpuCount, 1u, kMaxThreadCount);
 }
 
+unsigned CheckedThreadCount(std::int64_t value, std::string_view given, std::string_view option) {
+  if (value < 1 || value > kMaxThreadCount) {
+    throw Error(Error::Kind::kUsage, "invalid thread count '" + std::string(given) + "' (" +
+                                         std::string(option) + " takes a positive integer up to " +
+                                         std::to_string(kMaxThreadCount) + ")");
+  }
+  return static_cast<unsigned>(value);
+}
+
+std::int32_t ClampedCutoffExponent(std::int64_t value) {
+  return static_cast<std::int32_t>(std::clamp<std::int64_t>(value, INT32_MIN, INT32_MAX));
+}
+
 }  // namespace brisel

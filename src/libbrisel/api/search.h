@@ -31,13 +31,17 @@ namespace brisel {
 
 // The most threads a search takes.
 inline constexpr unsigned kMaxThreadCount = 4096;
+// N of the default cut-off 10^N.
+inline constexpr std::int32_t kDefaultCutoffExponent = -2;
 
+// What a search is asked to do, with the defaults of every front end (the
+// programs, this API and the Python module).
 struct SearchOptions {
   // Once a sequence's expectation of random hits would exceed this, its
   // remaining motifs are not tried (-e N gives 10^N).
-  double cutoffExpectation = CutoffFromExponent(-2);
+  double cutoffExpectation = CutoffFromExponent(kDefaultCutoffExponent);
   // 0: one per CPU the process may run on.
-  unsigned threads = 1;
+  unsigned threads = 0;
   // Raised by the caller (from any thread): the search stops.
   const std::atomic<bool>* cancel = nullptr;
 };
@@ -93,6 +97,18 @@ void ScanSequence(const MotifDatabase& motifs, std::string_view residues,
 
 // The CPUs this process may run on (its affinity mask), at least 1.
 unsigned AvailableCpuCount();
+
+// The checks of the values a front end takes from its user, made here once
+// so that every front end refuses a bad one alike: an Error of kind kUsage
+// whose message names the option as the front end calls it (`option`) and
+// quotes the value as the user gave it (`given`).
+
+// A thread count of 1 to kMaxThreadCount. Throws "invalid thread count
+// '<given>' (<option> takes a positive integer up to 4096)".
+unsigned CheckedThreadCount(std::int64_t value, std::string_view given, std::string_view option);
+
+// N of the cut-off 10^N, clamped to the range of a 32-bit signed integer.
+std::int32_t ClampedCutoffExponent(std::int64_t value);
 
 }  // namespace brisel
 

@@ -23,6 +23,7 @@ class Error : public std::runtime_error {
     kDamaged,    // a database or input that is not what it must be
     kOutput,     // a write of the output failed
     kCancelled,  // the caller asked the search to stop
+    kUsage,      // a value that an option does not take
   };
   Error(Kind kind, const std::string& message, int systemError = 0)
       : std::runtime_error(message), kind_(kind), systemError_(systemError) {}

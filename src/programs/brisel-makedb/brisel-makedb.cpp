@@ -75,7 +75,7 @@ int main(int argc, char* argv[]) {
     FileStream messages(stderr);
     switch (options.command) {
       case MakedbCommand::kHelp:
-        std::fputs(kMakedbUsage, stdout);
+        std::fputs(MakedbUsage().c_str(), stdout);
         break;
       case MakedbCommand::kVersion:
         std::fputs("brisel-makedb " BRISEL_VERSION "\n", stdout);

@@ -1,8 +1,12 @@
 // SPDX-License-Identifier: MIT
-// makedb_command_line.cpp: reads the command and its options.
+// makedb_options.cpp: the command and option tables of brisel-makedb, and what
+// is made from them: the reading, --help and the manual page's option list.
 #include "makedb_options.h"
 
+#include <algorithm>
+#include <iterator>
 #include <limits>
+#include <string_view>
 
 #include "staging/build_error.h"
 
@@ -51,45 +55,155 @@ std::uint64_t ParseCount(const std::string& option, const std::string& text, boo
   return value;
 }
 
-// "--shards" or "--shard-size", alone or followed by "=VALUE".
-bool IsShardOption(const std::string& word) {
-  const std::string name = word.substr(0, word.find('='));
-  return name == "--shards" || name == "--shard-size";
+constexpr MakedbCommandEntry kCommands[] = {
+    {MakedbCommand::kSequences, "sequences", "[-q] [--shards N | --shard-size SIZE] INPUT ROOT",
+     "INPUT is FASTA; builds a sequence database"},
+    {MakedbCommand::kSplit, "split", "[-q] --shards N | --shard-size SIZE INPUT PREFIX",
+     "writes the records of each shard that sequences would build\n"
+     "with the same options as a plain FASTA file, PREFIX.1.fasta,\n"
+     "PREFIX.2.fasta, ...; sequences PREFIX.K.fasta ROOT.K then\n"
+     "builds shard K byte for byte, so the shards can be built\n"
+     "at the same time"},
+    {MakedbCommand::kMotifs, "motifs", "[-q] [--keep-order] INPUT ROOT",
+     "INPUT is a PROSITE data file or a list of PROSITE patterns, one\n"
+     "per line followed by its record text; builds a motif database"},
+};
+
+constexpr MakedbOption kOptions[] = {
+    {"-q",
+     "--quiet",
+     {},
+     true,
+     true,
+     "no progress line and no summary",
+     "No progress line and no summary line.\n",
+     [](MakedbOptions& options, const std::string&, const std::string&) { options.quiet = true; }},
+    {"--keep-order",
+     {},
+     {},
+     true,
+     false,
+     "keep the motifs in input order instead of most specific first",
+     "Keep the motifs in input order.\n",
+     [](MakedbOptions& options, const std::string&, const std::string&) {
+       options.keepOrder = true;
+     }},
+    {"--shards",
+     {},
+     "N",
+     false,
+     true,
+     "split the sequences, in input order, into N databases of about\n"
+     "equal residue counts, ROOT.1 to ROOT.N, listed in ROOT.shards",
+     "Split the sequences into\n.I N\nshards of about equal residue counts: shard\n.I k\n"
+     "ends with the first record at whose end the residues so far reach\n.IR k / N\nof the total "
+     "(earlier only when every remaining record must open a shard of its\nown). More shards "
+     "than records is an error, and so is a shard past the limits\nof one database (give more "
+     "shards).\n",
+     [](MakedbOptions& options, const std::string& option, const std::string& value) {
+       options.shards = ParseCount(option, value, false);
+     }},
+    {"--shard-size",
+     {},
+     "SIZE",
+     false,
+     true,
+     "the same, each shard holding at most SIZE residues (suffixes\n"
+     "K, M, G: thousands, millions, billions)",
+     "Split the sequences into as many shards as needed, each holding at most\n.I SIZE\n"
+     "residues: a shard takes records while they fit, and also ends before it would\npass the "
+     "limits of one database.\n.I SIZE\nis a whole number with an optional decimal suffix K "
+     "(thousand), M (million) or\nG (billion), e.g. 500M, at most 4294967295. A record longer "
+     "than\n.I SIZE\nis an error.\n",
+     [](MakedbOptions& options, const std::string& option, const std::string& value) {
+       options.shardSize = ParseCount(option, value, true);
+     }},
+};
+
+// The option that `word` spells (without any "=VALUE") for `command`, or null.
+const MakedbOption* OptionOf(std::string_view word, MakedbCommand command) {
+  for (const MakedbOption& option : kOptions) {
+    if (word != option.shown && (option.alias.empty() || word != option.alias)) continue;
+    const bool takes = command == MakedbCommand::kMotifs ? option.forMotifs : option.forSequences;
+    return takes ? &option : nullptr;
+  }
+  return nullptr;
+}
+
+// Help column lines, each continuation line indented to the column.
+std::string Indented(std::string_view text, std::size_t column) {
+  std::string out(text);
+  for (std::size_t at = out.find('\n'); at != std::string::npos; at = out.find('\n', at + 1))
+    out.insert(at + 1, std::string(column, ' '));
+  return out;
+}
+
+// "  label" padded to the help column, or on a line of its own when it leaves
+// no room, then the help.
+std::string HelpEntry(std::string_view label, std::string_view help) {
+  constexpr std::size_t kColumn = 16;
+  std::string entry = "  " + std::string(label);
+  entry += 2 + label.size() < kColumn ? std::string(kColumn - 2 - label.size(), ' ')
+                                      : "\n" + std::string(kColumn, ' ');
+  return entry + Indented(help, kColumn) + "\n";
 }
 
 }  // namespace
 
-const char kMakedbUsage[] =
-    "Usage: brisel-makedb sequences [-q] [--shards N | --shard-size SIZE] INPUT ROOT\n"
-    "       brisel-makedb split [-q] --shards N | --shard-size SIZE INPUT PREFIX\n"
-    "       brisel-makedb motifs [-q] [--keep-order] INPUT ROOT\n"
-    "       brisel-makedb --help | --version\n"
-    "Build a database for brisel-search.\n"
-    "\n"
-    "  sequences     INPUT is FASTA; builds a sequence database\n"
-    "  split         writes the records of each shard that sequences would build\n"
-    "                with the same options as a plain FASTA file, PREFIX.1.fasta,\n"
-    "                PREFIX.2.fasta, ...; sequences PREFIX.K.fasta ROOT.K then\n"
-    "                builds shard K byte for byte, so the shards can be built\n"
-    "                at the same time\n"
-    "  motifs        INPUT is a PROSITE data file or a list of PROSITE patterns, one\n"
-    "                per line followed by its record text; builds a motif database\n"
-    "  -q            no progress line and no summary\n"
-    "  --keep-order  keep the motifs in input order instead of most specific first\n"
-    "  --shards N    split the sequences, in input order, into N databases of about\n"
-    "                equal residue counts, ROOT.1 to ROOT.N, listed in ROOT.shards\n"
-    "  --shard-size SIZE\n"
-    "                the same, each shard holding at most SIZE residues (suffixes\n"
-    "                K, M, G: thousands, millions, billions)\n"
-    "\n"
-    "INPUT - reads standard input. INPUT may be plain or compressed with gzip,\n"
-    "bzip2, xz or zstd, recognised by its first bytes (on standard input too). ROOT\n"
-    "is the database's root path, as brisel-search -l takes it: brisel-makedb\n"
-    "sequences proteins.fa db/sprot writes db/sprot-stats and db/sprot-*.bin. An\n"
-    "existing database at ROOT is replaced only once the new one has been written\n"
-    "in full. A database holds at most 4294967295 residues and 165191049 sequences;\n"
-    "split larger inputs into shards (INPUT must then be a file, not a pipe, as it\n"
-    "is read twice) and search each shard in the order ROOT.shards lists them.\n";
+std::span<const MakedbCommandEntry> MakedbCommandTable() {
+  return kCommands;
+}
+
+std::span<const MakedbOption> MakedbOptionTable() {
+  return kOptions;
+}
+
+std::string MakedbUsage() {
+  std::string usage;
+  for (const MakedbCommandEntry& command : kCommands) {
+    usage += usage.empty() ? "Usage: " : "       ";
+    usage +=
+        "brisel-makedb " + std::string(command.name) + " " + std::string(command.synopsis) + "\n";
+  }
+  usage +=
+      "       brisel-makedb --help | --version\n"
+      "Build a database for brisel-search.\n"
+      "\n";
+  for (const MakedbCommandEntry& command : kCommands)
+    usage += HelpEntry(command.name, command.help);
+  for (const MakedbOption& option : kOptions) {
+    const std::string label = std::string(option.shown) +
+                              (option.argument.empty() ? "" : " " + std::string(option.argument));
+    usage += HelpEntry(label, option.help);
+  }
+  return usage +
+         "\n"
+         "INPUT - reads standard input. INPUT may be plain or compressed with gzip,\n"
+         "bzip2, xz or zstd, recognised by its first bytes (on standard input too). ROOT\n"
+         "is the database's root path, as brisel-search -l takes it: brisel-makedb\n"
+         "sequences proteins.fa db/sprot writes db/sprot-stats and db/sprot-*.bin. An\n"
+         "existing database at ROOT is replaced only once the new one has been written\n"
+         "in full. A database holds at most 4294967295 residues and 165191049 sequences;\n"
+         "split larger inputs into shards (INPUT must then be a file, not a pipe, as it\n"
+         "is read twice) and search each shard in the order ROOT.shards lists them.\n";
+}
+
+std::string ManualOptionList() {
+  std::string list;
+  for (const MakedbOption& option : kOptions) {
+    std::string name;
+    for (const char c : option.shown) {
+      if (c == '-') name += '\\';
+      name += c;
+    }
+    list += ".TP\n";
+    list += option.argument.empty()
+                ? ".B " + name + "\n"
+                : ".BI " + name + " \" " + std::string(option.argument) + "\"\n";
+    list += option.manual;
+  }
+  return list;
+}
 
 MakedbOptions ParseMakedbOptions(const std::vector<std::string>& words) {
   MakedbOptions options;
@@ -100,15 +214,12 @@ MakedbOptions ParseMakedbOptions(const std::vector<std::string>& words) {
     options.command = MakedbCommand::kVersion;
     return options;
   }
-  if (command == "sequences") {
-    options.command = MakedbCommand::kSequences;
-  } else if (command == "split") {
-    options.command = MakedbCommand::kSplit;
-  } else if (command == "motifs") {
-    options.command = MakedbCommand::kMotifs;
-  } else {
+  const auto entry = std::find_if(std::begin(kCommands), std::end(kCommands),
+                                  [&](const MakedbCommandEntry& c) { return c.name == command; });
+  if (entry == std::end(kCommands)) {
     throw BuildError("unknown command '" + command + "' (see brisel-makedb --help)");
   }
+  options.command = entry->command;
 
   std::vector<std::string> operands;
   bool optionsEnded = false;
@@ -118,26 +229,23 @@ MakedbOptions ParseMakedbOptions(const std::vector<std::string>& words) {
       operands.push_back(word);
     } else if (word == "--") {
       optionsEnded = true;
-    } else if (word == "-q" || word == "--quiet") {
-      options.quiet = true;
-    } else if (word == "--keep-order" && options.command == MakedbCommand::kMotifs) {
-      options.keepOrder = true;
-    } else if (options.command != MakedbCommand::kMotifs && IsShardOption(word)) {
+    } else if (const MakedbOption* option =
+                   OptionOf(word.substr(0, word.find('=')), options.command)) {
       const std::size_t equals = word.find('=');
-      const std::string option = word.substr(0, equals);
+      const std::string name = word.substr(0, equals);
       std::string value;
-      if (equals != std::string::npos) {
+      if (option->argument.empty()) {
+        if (equals != std::string::npos) {
+          throw BuildError("unknown option '" + word + "' (see brisel-makedb --help)");
+        }
+      } else if (equals != std::string::npos) {
         value = word.substr(equals + 1);
       } else if (i + 1 < words.size()) {
         value = words[++i];
       } else {
-        throw BuildError(option + " needs a value (see brisel-makedb --help)");
+        throw BuildError(name + " needs a value (see brisel-makedb --help)");
       }
-      if (option == "--shards") {
-        options.shards = ParseCount(option, value, false);
-      } else {
-        options.shardSize = ParseCount(option, value, true);
-      }
+      option->apply(options, name, value);
     } else if (word == "--help") {
       options.command = MakedbCommand::kHelp;
       return options;

@@ -1,33 +1,226 @@
 // SPDX-License-Identifier: MIT
-// command_line.cpp: reads the options of brisel-search.
+// search_options.cpp: the option table of brisel-search, and what is made
+// from it: the getopt tables, the reading, --help and the manual page's list.
 #include "search_options.h"
 
 #include <getopt.h>
-#include <unistd.h>
 
 #include <algorithm>
-#include <cmath>
 #include <cstdlib>
 #include <cstring>
 #include <string_view>
+#include <vector>
+
+#include "base/error.h"
 
 namespace brisel {
 
 namespace {
 
-constexpr char kOptionString[] = "be:fF:j:lm:s:";
+std::string Applied() {
+  return {};
+}
 
-// The long options without a letter.
-constexpr int kNoHeaderOption = 256;
-constexpr int kFastaOption = 257;
-constexpr int kPatternsOption = 258;
-constexpr option kLongOptions[] = {
-    {"fasta", required_argument, nullptr, kFastaOption},
-    {"patterns", required_argument, nullptr, kPatternsOption},
-    {"format", required_argument, nullptr, 'F'},
-    {"no-header", no_argument, nullptr, kNoHeaderOption},
-    {nullptr, 0, nullptr, 0},
+std::string DefaultCutoff() {
+  return std::to_string(kDefaultCutoffExponent);
+}
+
+constexpr SearchOption kOptions[] = {
+    {'m',
+     {},
+     "NAME",
+     [] { return std::string(kDefaultMotifDatabase); },
+     "motif database (default {default})",
+     "The motif database (default\n.BR {default} ).\n",
+     [](RunSettings& s, const char* value) {
+       s.motifDatabase = value;
+       s.motifDatabaseNamed = true;
+       return Applied();
+     }},
+    {'s',
+     {},
+     "NAME",
+     [] { return std::string(kDefaultSequenceDatabase); },
+     "sequence database (default {default}); with -b, the sequence text file",
+     "The sequence database (default\n.BR {default} );\nwith\n.BR \\-b ,\nthe path of the "
+     "sequence text file.\n",
+     [](RunSettings& s, const char* value) {
+       s.sequenceDatabase = value;
+       s.sequenceDatabaseNamed = true;
+       return Applied();
+     }},
+    {0, "fasta", "FILE", nullptr,
+     "search the FASTA file FILE directly, instead of a sequence\n"
+     "database: records of any number of lines, plain or compressed\n"
+     "(gzip, bzip2, xz, zstd), - for standard input; the output is that\n"
+     "of the search of a database built from FILE by brisel-makedb",
+     "Search the FASTA file\n.I FILE\ndirectly, instead of a sequence database: records of any "
+     "number of lines and\nany line length, plain or compressed with gzip, bzip2, xz or zstd;\n"
+     ".B \\-\nreads standard input. See DIRECT SEARCH.\n",
+     [](RunSettings& s, const char* value) {
+       s.fastaFile = value;
+       return Applied();
+     }},
+    {0, "patterns", "FILE", nullptr,
+     "take the motifs from FILE, a PROSITE data file or pattern list\n"
+     "(plain or compressed), as brisel-makedb motifs builds them,\n"
+     "instead of a motif database",
+     "Take the motifs from\n.IR FILE ,\na PROSITE data file or pattern list (plain or "
+     "compressed;\n.B \\-\nreads standard input), built in memory as\n.B brisel\\-makedb "
+     "motifs\nbuilds them, instead of a motif database.\n",
+     [](RunSettings& s, const char* value) {
+       s.patternFile = value;
+       return Applied();
+     }},
+    {'b',
+     {},
+     {},
+     nullptr,
+     "scan search: read the sequences from the text file named by -s",
+     "Scan search: read the sequences from the text file named by\n.BR \\-s .\nWithout\n"
+     ".BR \\-f ,\nthe file's first non-empty line is one raw sequence. The file may be a pipe,\n"
+     "as in\n.BR \"\\-s <(zcat x.fa)\" ;\na directory is refused, and a read error ends the run "
+     "with status 1 once the\nsequences read before it have been searched.\n",
+     [](RunSettings& s, const char*) {
+       s.searchByBruteForce = 1;
+       return Applied();
+     }},
+    {'f',
+     {},
+     {},
+     nullptr,
+     "with -b, the file holds FASTA records, each sequence on one line:\n"
+     "lines are read as name, sequence, name, ..., so a sequence\n"
+     "wrapped over several lines is misread and hits are lost\n"
+     "(for ordinary FASTA files, use --fasta)",
+     "With\n.BR \\-b ,\nthe file holds FASTA records, each sequence on a single line: its lines "
+     "are\nread as name, sequence, name, sequence, and so on. In an ordinary FASTA file,\nwhose "
+     "sequences are wrapped over several lines, the second line of a record is\ntaken for the "
+     "next record's name, most hits are lost, and the run still ends\nwith status 0: search such "
+     "a file with\n.B \\-\\-fasta\ninstead.\n",
+     [](RunSettings& s, const char*) {
+       s.isFasta = 1;
+       return Applied();
+     }},
+    {'l',
+     {},
+     {},
+     nullptr,
+     "NAME is the database's root path itself, not a name under the\ndata directory",
+     "Each database\n.I NAME\nis the database's root path itself, relative to the working "
+     "directory or\nabsolute, instead of a name under the data directories.\n",
+     [](RunSettings& s, const char*) {
+       s.useLocalPath = 1;
+       return Applied();
+     }},
+    {'e',
+     {},
+     "N",
+     DefaultCutoff,
+     "stop trying a sequence's motifs once the expectation of random\n"
+     "hits exceeds 10^N (default {default})",
+     "Try a sequence's motifs until the expectation of random hits exceeds\n10^\\fIN\\fR "
+     "(default {default}).\n",
+     [](RunSettings& s, const char* value) {
+       s.cutoffExpectation = CutoffFromExponent(ParseCutoffExponent(value));
+       return Applied();
+     }},
+    {'j',
+     {},
+     "N",
+     nullptr,
+     "search with N threads (default: one per CPU this process may\n"
+     "run on); the output is the same for every N",
+     "Search with\n.I N\nthreads (1 to 4096; default: one per CPU the process may run on). The "
+     "output,\nprogress lines included, is byte for byte the same for every\n.IR N .\nAny other "
+     "value ends the run before anything is searched, with one line on\nstandard error and exit "
+     "status 2.\n",
+     [](RunSettings& s, const char* value) {
+       // One or more decimal digits, nothing else.
+       std::int64_t number = 0;
+       const char* at = value;
+       for (; *at >= '0' && *at <= '9' && number <= kMaxThreadCount; ++at)
+         number = number * 10 + (*at - '0');
+       if (at == value || *at != '\0') number = -1;
+       try {
+         s.threadCount = CheckedThreadCount(number, value, "-j");
+       } catch (const Error& error) {
+         return std::string(error.what());
+       }
+       return Applied();
+     }},
+    {'F', "format", "FORMAT", nullptr, "{formats}",
+     "Write the hits as\n.IR FORMAT :\n.B pipe\n(the default),\n.B tsv\nor\n.BR gff3 ;\nsee "
+     "OUTPUT. Any other name ends the run before anything is searched, with one\nline on standard "
+     "error and exit status 2.\n",
+     [](RunSettings& s, const char* value) {
+       const auto format = ParseOutputFormat(value);
+       if (!format) {
+         return std::string("unknown output format '") + value + "' (--format takes " +
+                OutputFormatNames(" or ") + ")";
+       }
+       s.format = *format;
+       return Applied();
+     }},
+    {0,
+     "no-header",
+     {},
+     nullptr,
+     "leave out the header line of tsv and gff3 (to append the output\n"
+     "of one search to another's)",
+     "Leave out the header line of the tsv and gff3 formats, to append the output of\none search "
+     "to another's (the shards of a database, say).\n",
+     [](RunSettings& s, const char*) {
+       s.writeHeader = false;
+       return Applied();
+     }},
+    // Answered before the other options are read (FindInfoRequest).
+    {0, "help", {}, nullptr, "print this help and exit", "Print the usage and exit.\n", nullptr},
+    {0,
+     "version",
+     {},
+     nullptr,
+     "print the version and exit",
+     "Print the version and exit.\n",
+     nullptr},
 };
+
+// The value getopt_long gives a long option without a letter: 256 and up,
+// by its place in the table.
+constexpr int kLongOnlyBase = 256;
+
+int KeyOf(const SearchOption& option, std::size_t index) {
+  return option.letter != 0 ? option.letter : kLongOnlyBase + static_cast<int>(index);
+}
+
+// What getopt_long reads: the option string and the long options of every
+// option that the reading applies.
+struct GetoptTables {
+  std::string letters;
+  std::vector<option> longOptions;
+
+  GetoptTables() {
+    for (std::size_t i = 0; i < std::size(kOptions); ++i) {
+      const SearchOption& entry = kOptions[i];
+      if (entry.apply == nullptr) continue;
+      const bool takesArgument = !entry.argument.empty();
+      if (entry.letter != 0) {
+        letters += entry.letter;
+        if (takesArgument) letters += ':';
+      }
+      if (!entry.name.empty()) {
+        longOptions.push_back({entry.name.data(), takesArgument ? required_argument : no_argument,
+                               nullptr, KeyOf(entry, i)});
+      }
+    }
+    longOptions.push_back({nullptr, 0, nullptr, 0});
+  }
+};
+
+const GetoptTables& Tables() {
+  static const GetoptTables tables;
+  return tables;
+}
 
 // The long option that getopt_long reads in `word`, "--" and a name without
 // '=': the option of that name, else the only one whose name begins with it;
@@ -40,7 +233,7 @@ const option* LongOptionOf(std::string_view word) {
   const std::string_view name = word.substr(2);
   const option* match = nullptr;
   int matches = 0;
-  for (const option& candidate : kLongOptions) {
+  for (const option& candidate : Tables().longOptions) {
     if (candidate.name == nullptr) break;
     const std::string_view candidateName = candidate.name;
     if (candidateName == name) return &candidate;
@@ -50,6 +243,13 @@ const option* LongOptionOf(std::string_view word) {
     }
   }
   return matches == 1 ? match : nullptr;
+}
+
+bool TakesArgument(char letter) {
+  const std::string& letters = Tables().letters;
+  const std::size_t at = letters.find(letter);
+  return letter != ':' && at != std::string::npos && at + 1 < letters.size() &&
+         letters[at + 1] == ':';
 }
 
 // The usage fault of options that contradict each other, if any.
@@ -71,69 +271,126 @@ std::string ContradictionOf(const RunSettings& settings) {
   return {};
 }
 
-bool TakesArgument(char option) {
-  const char* at = std::strchr(kOptionString, option);
-  return option != ':' && at != nullptr && at[1] == ':';
+// `text` with "{default}" replaced by the option's default (`escape` applied).
+std::string WithDefault(std::string_view text, const SearchOption& option,
+                        std::string (*escape)(std::string_view)) {
+  std::string out(text);
+  const std::size_t at = out.find("{default}");
+  if (at != std::string::npos && option.defaultText != nullptr) {
+    out.replace(at, 9, escape(option.defaultText()));
+  }
+  return out;
+}
+
+std::string AsIs(std::string_view text) {
+  return std::string(text);
+}
+
+// Hyphens as the manual page writes them.
+std::string RoffEscaped(std::string_view text) {
+  std::string out;
+  for (const char c : text) {
+    if (c == '-') out += '\\';
+    out += c;
+  }
+  return out;
+}
+
+// "-m NAME", "--fasta FILE", "-F, --format FORMAT", "--no-header".
+std::string LabelOf(const SearchOption& option) {
+  std::string label;
+  if (option.letter != 0) label = std::string("-") + option.letter;
+  if (!option.name.empty()) label += (label.empty() ? "--" : ", --") + std::string(option.name);
+  if (!option.argument.empty()) label += " " + std::string(option.argument);
+  return label;
+}
+
+// The help column starts here; a label that leaves no room before it stands
+// on a line of its own.
+constexpr std::size_t kHelpColumn = 12;
+
+// The formats' part of --help: each format's name ends a line and its note
+// begins the next.
+std::string FormatHelpLines(std::string& examples) {
+  std::string lines = "write the hits as FORMAT:";
+  const auto entries = OutputFormats();
+  for (std::size_t f = 0; f < entries.size(); ++f) {
+    if (f > 0) {
+      lines += f + 1 == entries.size() ? " or " : ", ";
+      lines += entries[f].name;
+      lines += '\n';
+    } else {
+      lines += ' ';
+      lines += entries[f].name;
+      lines += ' ';
+    }
+    lines += entries[f].usageNote;
+    examples += '\n';
+    examples += entries[f].example;
+  }
+  return lines;
 }
 
 }  // namespace
 
-std::string UsageText() {
-  // Each format's name ends a line and its note begins the next.
-  constexpr std::string_view kIndent = "            ";
-  std::string formats = std::string(kIndent) + "write the hits as FORMAT:";
-  std::string examples;
-  const auto entries = OutputFormats();
-  for (std::size_t f = 0; f < entries.size(); ++f) {
-    if (f > 0) {
-      formats += f + 1 == entries.size() ? " or " : ", ";
-      formats += entries[f].name;
-      formats += '\n';
-      formats += kIndent;
-    } else {
-      formats += ' ';
-      formats += entries[f].name;
-      formats += ' ';
-    }
-    formats += entries[f].usageNote;
-    examples += '\n';
-    examples += entries[f].example;
+std::span<const SearchOption> SearchOptionTable() {
+  return kOptions;
+}
+
+// The synopsis's order: the letter options without a long name, flags first
+// and each group by letter, then the options with long names in table order.
+std::vector<const SearchOption*> SynopsisOrder() {
+  std::vector<const SearchOption*> order;
+  for (const SearchOption& option : kOptions) {
+    if (option.apply != nullptr) order.push_back(&option);
   }
-  formats += '\n';
-  return std::string(
-             "Usage: brisel-search [-b] [-f] [-l] [-e N] [-j N] [-m NAME] [-s NAME]\n"
-             "                     [--fasta FILE] [--patterns FILE] [-F FORMAT] [--no-header]\n"
-             "Find the occurrences of sequence motifs in protein sequences.\n"
-             "\n"
-             "  -m NAME   motif database (default tallowmere)\n"
-             "  -s NAME   sequence database (default sprot); with -b, the sequence text file\n"
-             "  --fasta FILE\n"
-             "            search the FASTA file FILE directly, instead of a sequence\n"
-             "            database: records of any number of lines, plain or compressed\n"
-             "            (gzip, bzip2, xz, zstd), - for standard input; the output is that\n"
-             "            of the search of a database built from FILE by brisel-makedb\n"
-             "  --patterns FILE\n"
-             "            take the motifs from FILE, a PROSITE data file or pattern list\n"
-             "            (plain or compressed), as brisel-makedb motifs builds them,\n"
-             "            instead of a motif database\n"
-             "  -b        scan search: read the sequences from the text file named by -s\n"
-             "  -f        with -b, the file holds FASTA records, each sequence on one line:\n"
-             "            lines are read as name, sequence, name, ..., so a sequence\n"
-             "            wrapped over several lines is misread and hits are lost\n"
-             "            (for ordinary FASTA files, use --fasta)\n"
-             "  -l        NAME is the database's root path itself, not a name under the\n"
-             "            data directory\n"
-             "  -e N      stop trying a sequence's motifs once the expectation of random\n"
-             "            hits exceeds 10^N (default -2)\n"
-             "  -j N      search with N threads (default: one per CPU this process may\n"
-             "            run on); the output is the same for every N\n"
-             "  -F, --format FORMAT\n") +
-         formats +
-         "  --no-header\n"
-         "            leave out the header line of tsv and gff3 (to append the output\n"
-         "            of one search to another's)\n"
-         "  --help    print this help and exit\n"
-         "  --version print the version and exit\n"
+  const auto rank = [](const SearchOption* option) {
+    if (!option->name.empty()) return 2;
+    return option->argument.empty() ? 0 : 1;
+  };
+  std::stable_sort(order.begin(), order.end(), [&](const SearchOption* a, const SearchOption* b) {
+    if (rank(a) != rank(b)) return rank(a) < rank(b);
+    return rank(a) < 2 && a->letter < b->letter;
+  });
+  return order;
+}
+
+std::string UsageText() {
+  // The synopsis, wrapped before 80 columns.
+  const std::string program = "Usage: brisel-search";
+  std::string usage = program;
+  std::size_t lineStart = 0;
+  for (const SearchOption* option : SynopsisOrder()) {
+    const std::string name =
+        option->letter != 0 ? std::string("-") + option->letter : "--" + std::string(option->name);
+    const std::string word =
+        "[" + name + (option->argument.empty() ? "" : " " + std::string(option->argument)) + "]";
+    if (usage.size() - lineStart + 1 + word.size() > 79) {
+      usage += "\n" + std::string(program.size(), ' ');
+      lineStart = usage.size() - program.size();
+    }
+    usage += " " + word;
+  }
+  usage += "\n";
+  usage += "Find the occurrences of sequence motifs in protein sequences.\n\n";
+
+  std::string examples;
+  const std::string indent(kHelpColumn, ' ');
+  for (const SearchOption& option : kOptions) {
+    const std::string label = LabelOf(option);
+    usage += "  " + label;
+    if (2 + label.size() < kHelpColumn) {
+      usage += std::string(kHelpColumn - 2 - label.size(), ' ');
+    } else {
+      usage += "\n" + indent;
+    }
+    std::string help = option.help == "{formats}" ? FormatHelpLines(examples)
+                                                  : WithDefault(option.help, option, AsIs);
+    for (std::size_t at = help.find('\n'); at != std::string::npos; at = help.find('\n', at + 1))
+      help.insert(at + 1, indent);
+    usage += help + "\n";
+  }
+  return usage +
          "\n"
          "Without -l, motif databases are looked up under\n"
          "/usr/share/corvane/lumisca_brisel/brisels/ and sequence databases under\n"
@@ -146,6 +403,24 @@ std::string UsageText() {
          "\n"
          "(each example row is one line, <TAB> a tab). In tsv, a tab, newline, carriage\n"
          "return or backslash inside a field is written as \\t, \\n, \\r or \\\\.\n";
+}
+
+std::string ManualOptionList() {
+  std::string list;
+  for (const SearchOption& option : kOptions) {
+    list += ".TP\n";
+    const std::string argument(option.argument);
+    if (option.letter != 0 && !option.name.empty()) {
+      list += ".BR \\-" + std::string(1, option.letter) + " \", \" \\-\\-" +
+              RoffEscaped(option.name) + " \" \\fI" + argument + "\\fR\"\n";
+    } else {
+      const std::string name = option.letter != 0 ? "\\-" + std::string(1, option.letter)
+                                                  : "\\-\\-" + RoffEscaped(option.name);
+      list += argument.empty() ? ".B " + name + "\n" : ".BI " + name + " \" " + argument + "\"\n";
+    }
+    list += WithDefault(option.manual, option, RoffEscaped);
+  }
+  return list;
 }
 
 InfoRequest FindInfoRequest(int argc, char* const argv[]) {
@@ -171,79 +446,22 @@ InfoRequest FindInfoRequest(int argc, char* const argv[]) {
 }
 
 std::int32_t ParseCutoffExponent(const char* word) {
-  const long value = std::strtol(word, nullptr, 10);
-  if (value > INT32_MAX) return INT32_MAX;
-  if (value < INT32_MIN) return INT32_MIN;
-  return static_cast<std::int32_t>(value);
-}
-
-unsigned ParseThreadCount(const char* word) {
-  unsigned long value = 0;
-  const char* at = word;
-  for (; *at >= '0' && *at <= '9'; ++at) {
-    value = value * 10 + static_cast<unsigned long>(*at - '0');
-    if (value > brisel::kMaxThreadCount) return 0;
-  }
-  if (at == word || *at != '\0') return 0;
-  return static_cast<unsigned>(value);
+  return ClampedCutoffExponent(std::strtol(word, nullptr, 10));
 }
 
 RunSettings ReadOptions(int argc, char* argv[]) {
   RunSettings settings;
-  settings.cutoffExpectation = CutoffFromExponent(-2);
-  int option;
-  while ((option = ::getopt_long(argc, argv, kOptionString, kLongOptions, nullptr)) != -1) {
-    switch (option) {
-      case 'b':
-        settings.searchByBruteForce = 1;
-        break;
-      case 'e':
-        settings.cutoffExpectation = CutoffFromExponent(ParseCutoffExponent(optarg));
-        break;
-      case 'f':
-        settings.isFasta = 1;
-        break;
-      case 'F':
-        if (const auto format = ParseOutputFormat(optarg)) {
-          settings.format = *format;
-        } else {
-          settings.usageFault = std::string("unknown output format '") + optarg +
-                                "' (--format takes " + OutputFormatNames(" or ") + ")";
-          return settings;
-        }
-        break;
-      case kNoHeaderOption:
-        settings.writeHeader = false;
-        break;
-      case kFastaOption:
-        settings.fastaFile = optarg;
-        break;
-      case kPatternsOption:
-        settings.patternFile = optarg;
-        break;
-      case 'j':
-        settings.threadCount = ParseThreadCount(optarg);
-        if (settings.threadCount == 0) {
-          settings.usageFault = std::string("invalid thread count '") + optarg +
-                                "' (-j takes a positive integer up to " +
-                                std::to_string(brisel::kMaxThreadCount) + ")";
-          return settings;
-        }
-        break;
-      case 'l':
-        settings.useLocalPath = 1;
-        break;
-      case 'm':
-        settings.motifDatabase = optarg;
-        settings.motifDatabaseNamed = true;
-        break;
-      case 's':
-        settings.sequenceDatabase = optarg;
-        settings.sequenceDatabaseNamed = true;
-        break;
-      default:  // getopt has written its diagnostic; the option is skipped
-        break;
+  const GetoptTables& tables = Tables();
+  int key;
+  while ((key = ::getopt_long(argc, argv, tables.letters.c_str(), tables.longOptions.data(),
+                              nullptr)) != -1) {
+    for (std::size_t i = 0; i < std::size(kOptions); ++i) {
+      if (kOptions[i].apply == nullptr || KeyOf(kOptions[i], i) != key) continue;
+      settings.usageFault = kOptions[i].apply(settings, optarg);
+      if (!settings.usageFault.empty()) return settings;
+      break;
     }
+    // Anything else: getopt has written its diagnostic; the option is skipped.
   }
   settings.usageFault = ContradictionOf(settings);
   return settings;

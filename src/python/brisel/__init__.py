@@ -54,8 +54,6 @@ SequenceLike = Any
 #: itself) or a (pattern, record) pair.
 PatternLike = Union[str, "tuple[str, Optional[str]]"]
 
-_MAX_EXPONENT = 2**31 - 1
-
 
 class BuildWarning(UserWarning):
     """A warning of a motif build: a pattern skipped, or one of many motifs."""
@@ -454,22 +452,6 @@ class Hits:
         })
 
 
-def _threads(threads: Optional[int]) -> int:
-    if threads is None:
-        return 0
-    if (isinstance(threads, bool) or not isinstance(threads, numbers.Integral)
-            or not 1 <= threads <= 4096):
-        raise ValueError(f"invalid thread count {threads!r} (threads takes a positive "
-                         "integer up to 4096, or None for every CPU)")
-    return int(threads)
-
-
-def _cutoff(cutoff: int) -> int:
-    if isinstance(cutoff, bool) or not isinstance(cutoff, numbers.Integral):
-        raise TypeError(f"cutoff is the whole-number exponent N of 10^N, not {cutoff!r}")
-    return int(max(-_MAX_EXPONENT - 1, min(_MAX_EXPONENT, int(cutoff))))
-
-
 def _scanned(sequences: Any) -> Any:
     # A lone str or bytes is one raw sequence, not an iterable of letters.
     if isinstance(sequences, (str, bytes, bytearray)):
@@ -481,7 +463,7 @@ def search(
     motifs: MotifDatabase,
     sequences: Union[SequenceDatabase, Iterable[SequenceLike], str, bytes],
     *,
-    cutoff: int = -2,
+    cutoff: int = _brisel.default_cutoff_exponent,
     threads: Optional[int] = None,
 ) -> Hits:
     """Searches ``motifs`` against ``sequences`` and returns every hit.
@@ -496,11 +478,9 @@ def search(
     Ctrl-C stops the search within a second (KeyboardInterrupt).
     """
     if isinstance(sequences, SequenceDatabase):
-        core = _brisel.search_database(motifs._core, sequences._core, _cutoff(cutoff),
-                                       _threads(threads))
+        core = _brisel.search_database(motifs._core, sequences._core, cutoff, threads)
     else:
-        core = _brisel.scan(motifs._core, _scanned(sequences), _cutoff(cutoff),
-                            _threads(threads))
+        core = _brisel.scan(motifs._core, _scanned(sequences), cutoff, threads)
     return Hits(core, motifs)
 
 
@@ -508,7 +488,7 @@ def search_chunks(
     motifs: MotifDatabase,
     sequences: Union[SequenceDatabase, Iterable[SequenceLike], str, bytes],
     *,
-    cutoff: int = -2,
+    cutoff: int = _brisel.default_cutoff_exponent,
     threads: Optional[int] = None,
     chunk_size: int = 65536,
 ) -> Iterator[Hits]:
@@ -522,11 +502,11 @@ def search_chunks(
     if chunk_size < 1:
         raise ValueError("chunk_size must be positive")
     if isinstance(sequences, SequenceDatabase):
-        chunks = _brisel.HitChunks(motifs._core, sequences._core, _cutoff(cutoff),
-                                   _threads(threads), chunk_size)
+        chunks = _brisel.HitChunks(motifs._core, sequences._core, cutoff, threads,
+                                   chunk_size)
     else:
-        chunks = _brisel.HitChunks(motifs._core, _scanned(sequences), _cutoff(cutoff),
-                                   _threads(threads), chunk_size)
+        chunks = _brisel.HitChunks(motifs._core, _scanned(sequences), cutoff, threads,
+                                   chunk_size)
     try:
         for core in chunks:
             yield Hits(core, motifs)
