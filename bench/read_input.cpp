@@ -11,6 +11,7 @@
 #include <cstdio>
 #include <string>
 
+#include "compressed_text.h"
 #include "input/fasta_record_reader.h"
 #include "input/input_error.h"
 #include "input/input_file.h"

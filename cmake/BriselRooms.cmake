@@ -42,11 +42,17 @@ function(brisel_room name)
     target_link_libraries(${target} ${scope} ${ROOM_LINKS})
   endif()
   string(REPLACE ";" " " uses "${ROOM_USES}")
+  string(REPLACE ";" " " sources "${ROOM_SOURCES}")
   file(RELATIVE_PATH folder ${PROJECT_SOURCE_DIR} ${CMAKE_CURRENT_SOURCE_DIR})
-  set_property(GLOBAL APPEND PROPERTY BRISEL_ROOMS "${name}|${folder}|${uses}")
+  set(self "")
+  if(ROOM_INCLUDE_SELF)
+    set(self "self")
+  endif()
+  set_property(GLOBAL APPEND PROPERTY BRISEL_ROOMS "${name}|${folder}|${uses}|${sources}|${self}")
 endfunction()
 
-# Writes the rooms and what they use, one per line ("name|folder|uses"), for
+# Writes the rooms, one per line ("name|folder|uses|sources|self", lists
+# separated by spaces; self when its headers are included by bare name), for
 # the architecture test.
 function(brisel_write_rooms file)
   get_property(rooms GLOBAL PROPERTY BRISEL_ROOMS)

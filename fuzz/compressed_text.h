@@ -17,6 +17,23 @@ namespace brisel {
 // as the zstd tool writes them.
 std::string CompressedText(std::string_view text, Compression format);
 
+// "gzip", "bzip2", "xz", "zstd"; "plain" for none.
+constexpr std::string_view CompressionName(Compression format) {
+  switch (format) {
+    case Compression::kGzip:
+      return "gzip";
+    case Compression::kBzip2:
+      return "bzip2";
+    case Compression::kXz:
+      return "xz";
+    case Compression::kZstd:
+      return "zstd";
+    case Compression::kNone:
+      break;
+  }
+  return "plain";
+}
+
 }  // namespace brisel
 
 #endif  // BRISEL_FUZZ_COMPRESSED_TEXT_H

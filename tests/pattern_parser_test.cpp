@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <limits>
 #include <random>
 #include <string>
 #include <vector>
@@ -28,6 +29,16 @@ Pattern Parsed(std::string_view text) {
     return {};
   }
   return std::get<Pattern>(result);
+}
+
+// Every distinct motif of a pattern known to have few, in expansion order.
+std::vector<ExpandedMotif> ExpandPattern(const Pattern& pattern) {
+  constexpr std::uint64_t kUnlimited = std::numeric_limits<std::uint64_t>::max() - 1;
+  const DistinctMotifs distinct = ExpandDistinctMotifs(pattern, kUnlimited, kUnlimited);
+  std::vector<ExpandedMotif> motifs;
+  for (std::uint64_t i = 0; i < distinct.size(); ++i)
+    motifs.push_back(distinct.Motif(i));
+  return motifs;
 }
 
 std::vector<Masks> Motifs(std::string_view text) {

@@ -82,11 +82,6 @@ struct SequenceBuild {
 SequenceBuild BuildSequenceDatabase(const std::string& input, const std::string& rootPath,
                                     const SequenceBuildOptions& options);
 
-// Starts a pass over a caller's records from the first; each call must give
-// the same records (a sharded build makes two passes, and refuses records
-// that changed between them).
-using RecordSourceOpener = std::function<std::unique_ptr<RecordSource>()>;
-
 // The sequence database (or shards and their manifest) of the records that
 // `open` gives, named `inputName` in messages: the FASTA name line of each
 // without its '>' (a raw sequence gets an empty name), its residues without

@@ -362,13 +362,4 @@ DistinctMotifs ExpandDistinctMotifs(const Pattern& pattern, std::uint64_t maxMot
   return result;
 }
 
-std::vector<ExpandedMotif> ExpandPattern(const Pattern& pattern) {
-  constexpr std::uint64_t kUnlimited = std::numeric_limits<std::uint64_t>::max() - 1;
-  const DistinctMotifs distinct = ExpandDistinctMotifs(pattern, kUnlimited, kUnlimited);
-  std::vector<ExpandedMotif> motifs;
-  for (std::uint64_t i = 0; i < distinct.size(); ++i)
-    motifs.push_back(distinct.Motif(i));
-  return motifs;
-}
-
 }  // namespace brisel

@@ -117,9 +117,6 @@ class DistinctMotifs {
 DistinctMotifs ExpandDistinctMotifs(const Pattern& pattern, std::uint64_t maxMotifs,
                                     std::uint64_t maxSteps);
 
-// Every distinct motif of a pattern known to have few, in expansion order.
-std::vector<ExpandedMotif> ExpandPattern(const Pattern& pattern);
-
 }  // namespace brisel
 
 #endif  // BRISEL_MAKEDB_PATTERN_EXPANSION_H

@@ -57,9 +57,6 @@ ShardPlan PlanShards(const SequenceJob& job, std::string_view inputName, RecordP
 SequenceBuildSummary BuildSequenceDatabases(const SequenceJob& job, SequenceLimits limits = {},
                                             std::size_t heldResidues = kDefaultHeldResidues);
 
-// Starts a new pass over the same records, from the first.
-using RecordSourceOpener = std::function<std::unique_ptr<RecordSource>()>;
-
 // Builds what the job asks for (job.input unused) from the records that
 // `open` gives (fasta_reader.h, SourcePieces), named `inputName` in messages:
 // one pass, two when sharded. Throws BuildError.

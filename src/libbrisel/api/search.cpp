@@ -90,13 +90,6 @@ void Run(const MotifDatabase& motifs, SearchKind kind, const SearchOptions& opti
 
 }  // namespace
 
-void AppendHitRecords(std::string_view bytes, std::vector<HitRecord>& records) {
-  const std::size_t count = bytes.size() / sizeof(HitRecord);
-  const std::size_t first = records.size();
-  records.resize(first + count);
-  if (count != 0) std::memcpy(records.data() + first, bytes.data(), count * sizeof(HitRecord));
-}
-
 void SearchDatabase(const MotifDatabase& motifs, const SequenceDatabase& sequences,
                     const SearchOptions& options, const SearchOutput& output) {
   Run(motifs, SearchKind::kIndexed, options, output,

@@ -69,10 +69,6 @@ struct HitRecord {
   double probabilityOfNoRandomHit;
 };
 
-// Appends the records that `bytes`, a piece of a stream of HitRecords without
-// texts, holds. A search writes whole records only.
-void AppendHitRecords(std::string_view bytes, std::vector<HitRecord>& records);
-
 // The indexed search of every sequence of `sequences`, in database order.
 void SearchDatabase(const MotifDatabase& motifs, const SequenceDatabase& sequences,
                     const SearchOptions& options, const SearchOutput& output);

@@ -41,20 +41,4 @@ Compression RecognizeCompression(std::span<const unsigned char> head) {
   return Compression::kNone;
 }
 
-std::string_view CompressionName(Compression compression) {
-  switch (compression) {
-    case Compression::kGzip:
-      return "gzip";
-    case Compression::kBzip2:
-      return "bzip2";
-    case Compression::kXz:
-      return "xz";
-    case Compression::kZstd:
-      return "zstd";
-    case Compression::kNone:
-      break;
-  }
-  return "plain";
-}
-
 }  // namespace brisel

@@ -26,9 +26,6 @@ inline constexpr std::size_t kCompressionMagicBytes = 10;
 // first kCompressionMagicBytes bytes, or all of a shorter input.
 Compression RecognizeCompression(std::span<const unsigned char> head);
 
-// "gzip", "bzip2", "xz", "zstd"; "plain" for none.
-std::string_view CompressionName(Compression compression);
-
 }  // namespace brisel
 
 #endif  // BRISEL_INPUT_COMPRESSION_H

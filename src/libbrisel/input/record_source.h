@@ -12,6 +12,8 @@
 #ifndef BRISEL_INPUT_RECORD_SOURCE_H
 #define BRISEL_INPUT_RECORD_SOURCE_H
 
+#include <functional>
+#include <memory>
 #include <string>
 
 namespace brisel {
@@ -27,6 +29,11 @@ class RecordSource {
   // Fills `record` with the next record; false at the end of the input.
   virtual bool Next(SequenceRecord& record) = 0;
 };
+
+// Starts a pass over a caller's records from the first; each call must give
+// the same records (a sharded build makes two passes, and refuses records
+// that changed between them).
+using RecordSourceOpener = std::function<std::unique_ptr<RecordSource>()>;
 
 }  // namespace brisel
 

@@ -29,10 +29,4 @@ void AppendProgressLine(std::string& err, std::uint64_t sequenceNumber) {
   err.append(line, FormatProgressLine(line, sequenceNumber));
 }
 
-void WriteProgressLine(std::FILE* err, std::uint64_t sequenceNumber) {
-  char line[kLongestLine];
-  std::fwrite(line, 1, static_cast<std::size_t>(FormatProgressLine(line, sequenceNumber) - line),
-              err);
-}
-
 }  // namespace brisel

@@ -5,16 +5,12 @@
 #define BRISEL_OUTPUT_PROGRESS_LINE_H
 
 #include <cstdint>
-#include <cstdio>
 #include <string>
 
 namespace brisel {
 
 // Appends the line to a buffer.
 void AppendProgressLine(std::string& err, std::uint64_t sequenceNumber);
-
-// Writes the line to a stream.
-void WriteProgressLine(std::FILE* err, std::uint64_t sequenceNumber);
 
 }  // namespace brisel
 

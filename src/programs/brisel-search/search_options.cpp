@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "base/error.h"
+#include "statistics/hit_statistics.h"
 
 namespace brisel {
 
