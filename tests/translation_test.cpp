@@ -246,6 +246,9 @@ TEST(ReadingFrames, ParsedInCanonicalOrderWithDuplicatesAndBadItemsRefused) {
   EXPECT_EQ(names("reverse"), "-1 -2 -3 ");
   EXPECT_EQ(names("-2,1"), "+1 -2 ");
   EXPECT_EQ(names("+3,-3,2"), "+2 +3 -3 ");
+  for (int index = 0; index < 6; ++index)
+    EXPECT_EQ(ReadingFrame::FromIndex(index).index(), index);
+  EXPECT_EQ(ReadingFrame::FromIndex(6).number(), 1);
   for (const char* bad : {"", "0", "4", "-0", "+-1", "1,", ",1", "1,,2", "1 ,2", "All", "f", "12"})
     EXPECT_THROW(ParseFrames(bad), std::invalid_argument) << bad;
   try {

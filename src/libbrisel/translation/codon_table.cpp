@@ -28,9 +28,9 @@ char TranslateReadings(const GeneticCode& code, unsigned m1, unsigned m2, unsign
 }  // namespace
 
 CodonTable::CodonTable(const GeneticCode& code) : code_(&code) {
-  for (unsigned m1 = 0; m1 < 16; ++m1) {
-    for (unsigned m2 = 0; m2 < 16; ++m2) {
-      for (unsigned m3 = 0; m3 < 16; ++m3) {
+  for (std::uint8_t m1 = 0; m1 < 16; ++m1) {
+    for (std::uint8_t m2 = 0; m2 < 16; ++m2) {
+      for (std::uint8_t m3 = 0; m3 < 16; ++m3) {
         const std::size_t index = CodonIndex(m1, m2, m3);
         forward_[index] = TranslateReadings(code, m1, m2, m3);
         reverse_[index] =

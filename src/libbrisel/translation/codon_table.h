@@ -44,10 +44,11 @@ class CodonTable {
 
   const GeneticCode& code() const { return *code_; }
 
-  // The amino acid of the codon whose bases have masks first, second, third.
+  // The amino acid of the codon whose bases have the masks m1, m2, m3, at
+  // codonIndex = CodonIndex(m1, m2, m3), below 4096.
   char Forward(std::size_t codonIndex) const { return forward_[codonIndex]; }
-  // The amino acid of the reverse strand's codon lying on forward bases with
-  // masks first, second, third (in forward order).
+  // The amino acid of the reverse strand's codon that lies on forward bases
+  // with the masks m1, m2, m3 (in forward order), at CodonIndex(m1, m2, m3).
   char Reverse(std::size_t codonIndex) const { return reverse_[codonIndex]; }
 
   const char* forwardData() const { return forward_.data(); }

@@ -36,8 +36,8 @@ class ReadingFrame {
   // The frame at `index` (0 to 5) of the canonical order +1, +2, +3, -1, -2,
   // -3; an index out of that range gives +1.
   static constexpr ReadingFrame FromIndex(int index) {
-    return index >= 3 && index < 6 ? ReadingFrame(2 - index)
-                                   : ReadingFrame(index > 0 ? index + 1 : 1);
+    if (index >= 0 && index < 3) return ReadingFrame(index + 1);
+    return index >= 3 && index < 6 ? ReadingFrame(2 - index) : ReadingFrame(1);
   }
 
   constexpr int number() const { return number_; }
