@@ -7,7 +7,8 @@
 // comes near the viewport (an IntersectionObserver), into a box whose height
 // is known beforehand, so a report of a thousand maps opens quickly. The hit
 // table shows a page of rows at a time. Boxes and rows link to each other.
-// Once drawn, <html> gets data-ready="true".
+// Once drawn (after the first frame), <html> gets data-ready="true" and the
+// timeline the mark "brisel-report-drawn".
 (function () {
   "use strict";
 
@@ -23,6 +24,7 @@
   const LOG10_2 = Math.log10(2);
 
   const number = new Intl.NumberFormat("en-US");
+  const compact = new Intl.NumberFormat("en-US", {notation: "compact"});
   const byId = (id) => document.getElementById(id);
 
   function element(tag, attributes, text) {
@@ -229,7 +231,7 @@
     for (let c = 0; c <= most; c += Math.max(1, step)) {
       axis.append(svgElement("line", {x1: left - 4, y1: round(y(c)), x2: left, y2: round(y(c))}));
       axis.append(svgElement("text", {x: left - 6, y: round(y(c)) + 4, "text-anchor": "end"},
-          number.format(c)));
+          compact.format(c)));
     }
     axis.append(svgElement("text", {x: (left + width - right) / 2, y: height - 4,
       "text-anchor": "middle"}, "E"));
@@ -298,9 +300,13 @@
       round(layout.track), height: 5}));
     const step = niceStep(layout.length, Math.max(2, Math.floor(layout.track / 90)));
     const at = (position) => round(MARGIN + (position - 1) / layout.length * layout.track);
+    // Marks at 1 and every step, none too near the length written at the end.
+    const lengthLabel = number.format(layout.length) + " " + unit;
+    const free = MARGIN + layout.track - measure(lengthLabel) - 8;
     const marks = [1];
     for (let p = step; p < layout.length; p += step) {
-      if ((p - 1) / layout.length * layout.track > 24) marks.push(p);
+      const x = at(p), half = measure(number.format(p)) / 2;
+      if (x - half > at(1) + 12 && x + half < free) marks.push(p);
     }
     for (const p of marks) {
       ruler.append(svgElement("line", {class: "tick", x1: at(p), y1: base + 5, x2: at(p),
@@ -309,7 +315,7 @@
           number.format(p)));
     }
     ruler.append(svgElement("text", {x: round(MARGIN + layout.track), y: base + 19,
-      "text-anchor": "end"}, number.format(layout.length) + " " + unit));
+      "text-anchor": "end"}, lengthLabel));
     svg.append(ruler);
 
     const hits = svgElement("g", {class: "hits"});
@@ -355,7 +361,8 @@
     const shown = ranked.filter((motif) => drawn.has(motif.index));
     for (const motif of shown.slice(0, LEGEND)) {
       const item = element("span");
-      item.append(element("i", {style: "background:" + fill(motif)}), motifName(motif));
+      item.append(element("span", {class: "swatch", style: "background:" + fill(motif)}),
+          motifName(motif));
       legend.append(item);
     }
     if (shown.length > LEGEND) {
@@ -407,6 +414,7 @@
   // ---- Tooltip -----------------------------------------------------------
 
   const tooltip = byId("tooltip");
+  let hovered = null;  // the box under the pointer
 
   function showTooltip(box) {
     const s = Number(box.dataset.sequence), j = Number(box.dataset.hit);
@@ -425,9 +433,14 @@
     tooltip.style.top = Math.max(4, top) + "px";
   }
 
+  // Hides the tooltip; without a box, also forgets the box under the pointer.
   function hideTooltip(box) {
     tooltip.hidden = true;
-    if (box) box.removeAttribute("aria-describedby");
+    if (box) {
+      box.removeAttribute("aria-describedby");
+    } else {
+      hovered = null;
+    }
   }
 
   // ---- Hit table ---------------------------------------------------------
@@ -649,18 +662,24 @@
   }
 
   function setUpBoxes() {
+    const focused = () => {
+      const active = document.activeElement;
+      return active && active.classList && active.classList.contains("hit") ? active : null;
+    };
     list.addEventListener("mouseover", (event) => {
       const box = event.target.closest(".hit");
-      if (box) showTooltip(box);
+      if (!box) return;
+      hovered = box;
+      showTooltip(box);
     });
     list.addEventListener("mouseout", (event) => {
       const box = event.target.closest(".hit");
-      if (box && !box.contains(event.relatedTarget)) {
-        if (document.activeElement && document.activeElement.classList.contains("hit")) {
-          showTooltip(document.activeElement);
-        } else {
-          hideTooltip(box);
-        }
+      if (!box || box.contains(event.relatedTarget)) return;
+      hovered = null;
+      if (focused()) {
+        showTooltip(focused());
+      } else {
+        hideTooltip(box);
       }
     });
     list.addEventListener("focusin", (event) => {
@@ -671,7 +690,12 @@
     });
     list.addEventListener("focusout", (event) => {
       const box = event.target.closest(".hit");
-      if (box) hideTooltip(box);
+      if (!box) return;
+      if (hovered) {
+        showTooltip(hovered);
+      } else {
+        hideTooltip(box);
+      }
     });
     list.addEventListener("click", (event) => {
       const box = event.target.closest(".hit");
@@ -695,12 +719,8 @@
       }
     });
     window.addEventListener("scroll", () => {
-      if (!tooltip.hidden && document.activeElement &&
-          document.activeElement.classList.contains("hit")) {
-        showTooltip(document.activeElement);
-      } else {
-        hideTooltip();
-      }
+      const box = hovered || focused();
+      if (box && !tooltip.hidden) showTooltip(box);
     }, {passive: true});
   }
 
@@ -725,6 +745,7 @@
       resizing = setTimeout(relayOut, 200);
     });
     requestAnimationFrame(() => setTimeout(() => {
+      performance.mark("brisel-report-drawn");
       document.documentElement.setAttribute("data-ready", "true");
     }, 0));
   }
