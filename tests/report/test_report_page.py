@@ -204,6 +204,11 @@ def status(driver) -> str:
     return driver.find_element(By.ID, "table-status").text
 
 
+def wait_status(driver, count: int) -> None:
+    """Waits for the table to show `count` rows (typing filters after a pause)."""
+    WebDriverWait(driver, 5).until(lambda d: status(d).startswith(f"{count:,} of "))
+
+
 def test_table_sorts_and_filters(samples, page, driver):
     report = samples["sites"]
     hits = report.hits
@@ -229,24 +234,25 @@ def test_table_sorts_and_filters(samples, page, driver):
 
     motif = "PS00016 RGD"
     Select(driver.find_element(By.ID, "filter-motif")).select_by_visible_text(motif)
-    count = sum(h.record == motif for h in hits)
-    assert status(driver).startswith(f"{count} of {total}")
+    wait_status(driver, sum(h.record == motif for h in hits))
     assert set(table_column(driver, 3)) == {motif}
 
     Select(driver.find_element(By.ID, "filter-motif")).select_by_index(0)
     driver.find_element(By.ID, "filter-sequence").send_keys("actb")
-    count = sum("actb" in h.name.lower() for h in hits)
-    assert status(driver).startswith(f"{count} of {total}")
+    wait_status(driver, sum("actb" in h.name.lower() for h in hits))
     driver.find_element(By.ID, "filter-e").send_keys("1e-1")
-    count = sum("actb" in h.name.lower() and float(h.expectation) <= 0.1 for h in hits)
-    assert status(driver).startswith(f"{count} of {total}")
+    wait_status(driver, sum("actb" in h.name.lower() and float(h.expectation) <= 0.1
+                            for h in hits))
     assert all(float(v) <= 0.1 for v in table_column(driver, 6))
 
     driver.find_element(By.ID, "filter-clear").click()
-    WebDriverWait(driver, 5).until(lambda d: status(d).startswith(f"{total} of"))
+    wait_status(driver, len(hits))
     driver.find_element(By.ID, "filter-e").send_keys("abc")
-    assert driver.find_element(By.ID, "filter-e").get_attribute("aria-invalid") == "true"
+    WebDriverWait(driver, 5).until(lambda d: d.find_element(By.ID, "filter-e").get_attribute(
+        "aria-invalid") == "true")
     driver.find_element(By.ID, "filter-e").clear()
+    WebDriverWait(driver, 5).until(lambda d: d.find_element(By.ID, "filter-e").get_attribute(
+        "aria-invalid") is None)
     driver.find_element(By.ID, "page-next").click()
     assert driver.find_element(By.ID, "page-status").text.startswith("rows 51\u2013100 of")
 

@@ -378,7 +378,7 @@
         "each hit a box coloured by motif, overlapping hits in lanes." :
       "No sequence has a hit.";
     sequences.forEach((sequence, s) => {
-      const section = element("section", {class: "map", id: "map-" + s,
+      const section = element("div", {class: "map", id: "map-" + s, role: "group",
         "aria-labelledby": "map-" + s + "-name", "data-sequence": s});
       const name = sequence.name || "(no name)";
       section.append(element("h3", {id: "map-" + s + "-name", title: name}, name));
@@ -591,9 +591,17 @@
         applyTable(false);
       });
     }
+    // Typing filters once it pauses; a choice made (change) filters at once.
     const form = byId("filters");
-    form.addEventListener("input", () => applyTable(false));
-    form.addEventListener("change", () => applyTable(false));
+    let typing = 0;
+    form.addEventListener("input", () => {
+      clearTimeout(typing);
+      typing = setTimeout(() => applyTable(false), 150);
+    });
+    form.addEventListener("change", () => {
+      clearTimeout(typing);
+      applyTable(false);
+    });
     form.addEventListener("submit", (event) => event.preventDefault());
     form.addEventListener("reset", () => setTimeout(() => applyTable(false), 0));
     const turn = (id, page) => byId(id).addEventListener("click", () => {

@@ -3,6 +3,7 @@
 #include "report/report_collector.h"
 
 #include <algorithm>
+#include <bit>
 #include <cmath>
 #include <compare>
 #include <stdexcept>
@@ -46,27 +47,39 @@ void ShortenName(std::string_view name, std::string& out) {
   out.append(kCut);
 }
 
-void ShortenSegment(std::string_view segment, std::string& out) {
+void AppendShortenedSegment(std::string_view segment, std::string& out) {
   if (segment.size() <= kReportSegmentBytes) {
-    out.assign(segment);
+    out.append(segment);
     return;
   }
   const std::size_t half = (kReportSegmentBytes - kCut.size()) / 2;
-  out.assign(Head(segment, half));
+  out.append(Head(segment, half));
   out.append(kCut);
   out.append(Tail(segment, kReportSegmentBytes - kCut.size() - half));
 }
 
-// "a is kept before b": lower E, then fed earlier.
-bool HitBefore(const ReportKeptHit& a, const ReportKeptHit& b) {
+// "a is kept before b": lower E, then fed earlier (ReportKeptHit or Pending).
+template <typename Hit>
+bool HitBefore(const Hit& a, const Hit& b) {
   const std::strong_ordering order = std::strong_order(a.expectation, b.expectation);
   return order != 0 ? order < 0 : a.order < b.order;
 }
 
-// "a is kept before b": lower best E, then the lower number.
+// "a sequence of best E `best` and number `number` is kept before `b`".
+bool Beats(double best, std::uint64_t number, const ReportSequence& b) {
+  const std::strong_ordering order = std::strong_order(best, b.bestExpectation);
+  return order != 0 ? order < 0 : number < b.number;
+}
+
 bool SequenceBefore(const ReportSequence& a, const ReportSequence& b) {
-  const std::strong_ordering order = std::strong_order(a.bestExpectation, b.bestExpectation);
-  return order != 0 ? order < 0 : a.number < b.number;
+  return Beats(a.bestExpectation, a.number, b);
+}
+
+// The binary order of magnitude of a positive finite double, as std::ilogb
+// gives it, read from its exponent bits when it is normal.
+int BinaryExponent(double value) {
+  const int biased = static_cast<int>((std::bit_cast<std::uint64_t>(value) >> 52) & 0x7FF);
+  return biased != 0 ? biased - 1023 : std::ilogb(value);
 }
 
 }  // namespace
@@ -77,12 +90,13 @@ void ReportCollector::BeginSequence(std::uint64_t number, std::string_view name,
                                     std::uint64_t length) {
   if (open_) throw std::logic_error("ReportCollector: a sequence begun before the last ended");
   open_ = true;
-  current_.number = number;
-  ShortenName(name, current_.name);
-  current_.length = length;
-  current_.hitCount = 0;
-  current_.bestExpectation = 0;
-  current_.hits.clear();
+  number_ = number;
+  ShortenName(name, name_);
+  length_ = length;
+  hitCount_ = 0;
+  best_ = 0;
+  pending_.clear();
+  segments_.clear();
 }
 
 void ReportCollector::AddHit(const ReportHit& hit) {
@@ -94,50 +108,72 @@ void ReportCollector::AddHit(const ReportHit& hit) {
   ++hitsPerMotif_[hit.motif];
   const double e = hit.expectation;
   if (std::isfinite(e) && e > 0) {
-    ++bins_[std::ilogb(e) - kMinBin];
+    ++bins_[BinaryExponent(e) - kMinBin];
   } else if (e == 0) {
     ++zeroExpectations_;
   } else {
     ++otherExpectations_;
   }
 
-  const std::uint64_t order = current_.hitCount++;
-  if (order == 0 || std::strong_order(e, current_.bestExpectation) < 0) {
-    current_.bestExpectation = e;
-  }
+  const std::uint64_t order = hitCount_++;
+  if (order == 0 || std::strong_order(e, best_) < 0) best_ = e;
 
-  // The open sequence's hits: a max-heap whose front is the worst kept. A
-  // later hit goes before it only with a strictly lower E.
-  std::vector<ReportKeptHit>& heap = current_.hits;
-  const bool full = heap.size() >= limits_.hitsPerSequence;
-  if (full && (heap.empty() || std::strong_order(e, heap.front().expectation) >= 0)) return;
-  if (full) {
-    std::pop_heap(heap.begin(), heap.end(), HitBefore);
-  } else {
-    heap.emplace_back();
+  // A max-heap whose front is the worst hit kept: a later hit goes before it
+  // only with a strictly lower E.
+  const bool full = pending_.size() >= limits_.hitsPerSequence;
+  if (full && (pending_.empty() || std::strong_order(e, pending_.front().expectation) >= 0)) {
+    return;
   }
-  ReportKeptHit& kept = heap.back();
-  kept.motif = hit.motif;
-  kept.start = hit.start;
-  kept.end = hit.end;
-  kept.expectation = e;
-  kept.probability = hit.probability;
-  ShortenSegment(hit.segment, kept.segment);
-  kept.frame = hit.frame;
-  kept.order = order;
-  std::push_heap(heap.begin(), heap.end(), HitBefore);
+  if (full) {
+    std::pop_heap(pending_.begin(), pending_.end(), HitBefore<Pending>);
+    pending_.pop_back();
+  }
+  if (segments_.size() > 2 * (limits_.hitsPerSequence + 1) * kReportSegmentBytes) {
+    CompactSegments();
+  }
+  const std::size_t at = segments_.size();
+  AppendShortenedSegment(hit.segment, segments_);
+  pending_.push_back({e, hit.probability, hit.start, hit.end, order, hit.motif, hit.frame, at,
+                      segments_.size() - at});
+  std::push_heap(pending_.begin(), pending_.end(), HitBefore<Pending>);
+}
+
+// Drops the segments of the hits no longer pending.
+void ReportCollector::CompactSegments() {
+  std::string kept;
+  kept.reserve(pending_.size() * kReportSegmentBytes);
+  for (Pending& hit : pending_) {
+    const std::size_t at = kept.size();
+    kept.append(segments_, hit.segmentAt, hit.segmentSize);
+    hit.segmentAt = at;
+  }
+  segments_.swap(kept);
 }
 
 void ReportCollector::EndSequence() {
   if (!open_) throw std::logic_error("ReportCollector: a sequence ended that was not begun");
   open_ = false;
   ++sequences_;
-  if (current_.hitCount == 0) return;
+  if (hitCount_ == 0) return;
   ++sequencesWithHits_;
-  // From here on its hits are sorted by (E, order), the drawn ones a prefix.
-  std::sort_heap(current_.hits.begin(), current_.hits.end(), HitBefore);
-  Keep(std::move(current_));
-  current_ = ReportSequence{};
+  if (limits_.sequences == 0) return;
+  if (kept_.size() >= limits_.sequences && !Beats(best_, number_, kept_.front())) return;
+
+  ReportSequence sequence;
+  sequence.number = number_;
+  sequence.name = name_;
+  sequence.length = length_;
+  sequence.hitCount = hitCount_;
+  sequence.bestExpectation = best_;
+  // Its hits sorted by (E, order): those drawn are then a prefix.
+  std::sort_heap(pending_.begin(), pending_.end(), HitBefore<Pending>);
+  sequence.hits.reserve(pending_.size());
+  for (const Pending& hit : pending_) {
+    sequence.hits.push_back({hit.motif, hit.start, hit.end, hit.expectation, hit.probability,
+                             segments_.substr(hit.segmentAt, hit.segmentSize), hit.frame,
+                             hit.order});
+  }
+  Keep(std::move(sequence));
 }
 
 void ReportCollector::AddSequencesWithoutHits(std::uint64_t count) {

@@ -154,8 +154,32 @@ class ReportCollector {
   std::uint64_t zeroExpectations_ = 0;
   std::uint64_t otherExpectations_ = 0;
 
+  // A hit of the open sequence that may still be kept: its segment is
+  // segments_[segmentAt, segmentAt + segmentSize).
+  struct Pending {
+    double expectation;
+    double probability;
+    std::uint64_t start;
+    std::uint64_t end;
+    std::uint64_t order;
+    std::uint32_t motif;
+    int frame;
+    std::size_t segmentAt;
+    std::size_t segmentSize;
+  };
+  void CompactSegments();
+
+  // The open sequence. Its buffers keep their capacity from one sequence to
+  // the next, so that feeding a sequence that is not kept allocates nothing.
   bool open_ = false;
-  ReportSequence current_;            // its hits a max-heap by (E, order) while open
+  std::uint64_t number_ = 0;
+  std::string name_;
+  std::uint64_t length_ = 0;
+  std::uint64_t hitCount_ = 0;
+  double best_ = 0;
+  std::vector<Pending> pending_;  // a max-heap by (E, order)
+  std::string segments_;          // of pending_, and of hits it dropped
+
   std::vector<ReportSequence> kept_;  // a max-heap by (best E, number)
 };
 
