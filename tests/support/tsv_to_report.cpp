@@ -212,7 +212,7 @@ int main(int argc, char* argv[]) {
   const std::vector<std::string_view> inputViews(inputs.begin(), inputs.end());
   const std::vector<std::string_view> optionViews(options.begin(), options.end());
   brisel::ReportContext context;
-  context.version = "test";
+  context.version = BRISEL_VERSION;  // of the brisel-search that wrote the TSV
   context.inputs = inputViews;
   context.options = optionViews;
 
