@@ -102,6 +102,20 @@ TEST(ReportCollector, CountsEverythingAndKeepsTheLowestExpectations) {
   EXPECT_NE(page.find(R"("specificity":"1.112e-07")"), std::string::npos);
 }
 
+TEST(ReportCollector, TranslatedHitsKeepTheirFrame) {
+  ReportCollector collector;
+  collector.BeginSequence(0, "contig", 3000);
+  ReportHit hit = Hit(0, 1201, 2e-3);
+  hit.frame = -2;
+  collector.AddHit(hit);
+  collector.EndSequence();
+  brisel::ReportContext context;
+  context.nucleotides = true;
+  const std::string page = brisel::RenderReport(collector, {}, context);
+  EXPECT_NE(page.find(R"("unit":"nt")"), std::string::npos);
+  EXPECT_NE(page.find(R"([0,1201,1203,"2.00e-03","0.500","RGD",-2])"), std::string::npos);
+}
+
 TEST(ReportCollector, ShortensLongTextsAndRefusesMisuse) {
   ReportCollector collector;
   const std::string name = std::string(1100, 'n') + "\xC3\xA9";

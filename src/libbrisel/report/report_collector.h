@@ -55,12 +55,14 @@
 
 namespace brisel {
 
-// The page's limits. With the defaults a report of a search of any size
-// stays under about 21 MB (at most 150,000 hits drawn, of at most about 125
-// bytes each in the page, and 1,000 names of at most 1 KiB, which escapes
-// may make up to 6 KiB) and opens in a browser in a second or two (most hits
-// take 40 to 50 bytes), while a search of a few hundred proteins is shown
-// whole. Memory: 300,000 kept hits of about 100 bytes per collector at most.
+// The page's limits. With the defaults, a report of a search of any size
+// stays under 20 MB (at most 150,000 hits drawn, each at most about 125 bytes
+// of the page with a segment of residue letters, and 1,000 names of at most
+// 1 KiB; text that needs escapes, written 6 bytes a character, can add up to
+// 5 times its own size) and opens in a browser in about a second: hits take
+// 40 to 50 bytes each, 6 MB for 150,000. A search of a few hundred proteins
+// is shown whole. Memory: at most 300,000 kept hits of about 100 bytes per
+// collector.
 struct ReportLimits {
   std::size_t sequences = 1000;       // sequences kept, each drawn as a hit map
   std::size_t hitsPerSequence = 300;  // hits kept of each

@@ -27,8 +27,14 @@
 //                     "zero": z, "other": o},
 //    "sequences": [                            // drawn, by number
 //      {"number": n, "name": "...", "length": L,   // L 0: unknown
-//       "hits": count, "best": "3.71e-05",         // all its hits
+//       "hits": count, "best": "3.71e-05",         // of all its hits
 //       "h": [[motif index, start, end, "E", "P", "segment"(, frame)], ...]}]}
+//                                              // drawn, in feeding order
+//
+// N, M and D are ReportLimits; nameBytes and segmentBytes are where names
+// and segments were shortened (kReportNameBytes, kReportSegmentBytes). The
+// counts count every sequence and hit fed; the sequences drawn and their
+// hits are those of ReportCollector::DrawnSequences.
 //
 // Numbers shown to people are strings exactly as the TSV output writes them:
 // E as "%.2e", P as "%.3f", specificity as "%.3e"; positions are 1-based and
