@@ -43,6 +43,19 @@
 // Ownership: the collector owns copies of every text it keeps; the views it
 // is given are read during the call only. Not thread-safe: one collector per
 // thread, merged on one thread.
+//
+// Use, in a search on several threads (report_writer.h writes the page):
+//
+//   std::vector<brisel::ReportCollector> collectors(threads);
+//   // on worker w, for each sequence it searches (number: its place in the
+//   // search, from 0, whichever thread searches it):
+//   collectors[w].BeginSequence(number, name, length);
+//   for (const Hit& h : hits)
+//     collectors[w].AddHit({h.motif, h.start, h.end, h.e, h.p, h.segment});
+//   collectors[w].EndSequence();
+//   // once the workers are joined:
+//   for (std::size_t w = 1; w < threads; ++w) collectors[0].Merge(std::move(collectors[w]));
+//   brisel::WriteReport(collectors[0], motifs, context, sink);
 #ifndef BRISEL_REPORT_REPORT_COLLECTOR_H
 #define BRISEL_REPORT_REPORT_COLLECTOR_H
 
