@@ -112,8 +112,7 @@ class FastaReader {
   }
   // The next record's name and length.
   bool Next(std::string& name, std::uint64_t& length) {
-    if (!in_ && !line_.starts_with('>')) return false;
-    if (!line_.starts_with('>')) return false;
+    if (!line_.starts_with('>')) return false;  // the end: getline left it empty
     name.assign(line_, 1);
     if (name.ends_with('\r')) name.pop_back();
     length = 0;
