@@ -13,14 +13,19 @@ using namespace brisel;
 
 namespace {
 
-InfoRequest Find(std::vector<std::string> words) {
-  std::vector<char*> argv;
+// The words as a command line of brisel-search, for `read`.
+template <typename Read>
+auto WithArgv(std::vector<std::string> words, Read read) {
   std::string name = "brisel-search";
-  argv.push_back(name.data());
+  std::vector<char*> argv{name.data()};
   for (std::string& w : words)
     argv.push_back(w.data());
   argv.push_back(nullptr);
-  return FindInfoRequest(static_cast<int>(argv.size() - 1), argv.data());
+  return read(static_cast<int>(argv.size() - 1), argv.data());
+}
+
+InfoRequest Find(std::vector<std::string> words) {
+  return WithArgv(std::move(words), FindInfoRequest);
 }
 
 TEST(InfoRequest, FoundAnywhereBeforeDoubleHyphen) {
@@ -54,14 +59,8 @@ TEST(InfoRequest, AnOptionArgumentIsNotARequest) {
 }
 
 RunSettings Read(std::vector<std::string> words) {
-  std::vector<char*> argv;
-  std::string name = "brisel-search";
-  argv.push_back(name.data());
-  for (std::string& w : words)
-    argv.push_back(w.data());
-  argv.push_back(nullptr);
   optind = 0;  // getopt starts afresh
-  return ReadOptions(static_cast<int>(argv.size() - 1), argv.data());
+  return WithArgv(std::move(words), ReadOptions);
 }
 
 TEST(ThreadCount, OnlyDigitsGivingOneTo4096) {
