@@ -8,6 +8,7 @@
 #include <limits>
 #include <string_view>
 
+#include "option_text/option_text.h"
 #include "staging/build_error.h"
 
 namespace brisel {
@@ -54,6 +55,9 @@ std::uint64_t ParseCount(const std::string& option, const std::string& text, boo
   if (value == 0) throw bad();
   return value;
 }
+
+// The help column of --help.
+constexpr std::size_t kHelpColumn = 16;
 
 constexpr MakedbCommandEntry kCommands[] = {
     {MakedbCommand::kSequences, "sequences", "[-q] [--shards N | --shard-size SIZE] INPUT ROOT",
@@ -130,24 +134,6 @@ const MakedbOption* OptionOf(std::string_view word, MakedbCommand command) {
   return nullptr;
 }
 
-// Help column lines, each continuation line indented to the column.
-std::string Indented(std::string_view text, std::size_t column) {
-  std::string out(text);
-  for (std::size_t at = out.find('\n'); at != std::string::npos; at = out.find('\n', at + 1))
-    out.insert(at + 1, std::string(column, ' '));
-  return out;
-}
-
-// "  label" padded to the help column, or on a line of its own when it leaves
-// no room, then the help.
-std::string HelpEntry(std::string_view label, std::string_view help) {
-  constexpr std::size_t kColumn = 16;
-  std::string entry = "  " + std::string(label);
-  entry += 2 + label.size() < kColumn ? std::string(kColumn - 2 - label.size(), ' ')
-                                      : "\n" + std::string(kColumn, ' ');
-  return entry + Indented(help, kColumn) + "\n";
-}
-
 }  // namespace
 
 std::span<const MakedbCommandEntry> MakedbCommandTable() {
@@ -170,11 +156,11 @@ std::string MakedbUsage() {
       "Build a database for brisel-search.\n"
       "\n";
   for (const MakedbCommandEntry& command : kCommands)
-    usage += HelpEntry(command.name, command.help);
+    usage += HelpEntry(command.name, command.help, kHelpColumn);
   for (const MakedbOption& option : kOptions) {
     const std::string label = std::string(option.shown) +
                               (option.argument.empty() ? "" : " " + std::string(option.argument));
-    usage += HelpEntry(label, option.help);
+    usage += HelpEntry(label, option.help, kHelpColumn);
   }
   return usage +
          "\n"
@@ -191,11 +177,7 @@ std::string MakedbUsage() {
 std::string ManualOptionList() {
   std::string list;
   for (const MakedbOption& option : kOptions) {
-    std::string name;
-    for (const char c : option.shown) {
-      if (c == '-') name += '\\';
-      name += c;
-    }
+    const std::string name = RoffEscaped(option.shown);
     list += ".TP\n";
     list += option.argument.empty()
                 ? ".B " + name + "\n"

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "base/error.h"
+#include "option_text/option_text.h"
 #include "statistics/hit_statistics.h"
 
 namespace brisel {
@@ -287,16 +288,6 @@ std::string AsIs(std::string_view text) {
   return std::string(text);
 }
 
-// Hyphens as the manual page writes them.
-std::string RoffEscaped(std::string_view text) {
-  std::string out;
-  for (const char c : text) {
-    if (c == '-') out += '\\';
-    out += c;
-  }
-  return out;
-}
-
 // "-m NAME", "--fasta FILE", "-F, --format FORMAT", "--no-header".
 std::string LabelOf(const SearchOption& option) {
   std::string label;
@@ -376,20 +367,10 @@ std::string UsageText() {
   usage += "Find the occurrences of sequence motifs in protein sequences.\n\n";
 
   std::string examples;
-  const std::string indent(kHelpColumn, ' ');
   for (const SearchOption& option : kOptions) {
-    const std::string label = LabelOf(option);
-    usage += "  " + label;
-    if (2 + label.size() < kHelpColumn) {
-      usage += std::string(kHelpColumn - 2 - label.size(), ' ');
-    } else {
-      usage += "\n" + indent;
-    }
-    std::string help = option.help == "{formats}" ? FormatHelpLines(examples)
-                                                  : WithDefault(option.help, option, AsIs);
-    for (std::size_t at = help.find('\n'); at != std::string::npos; at = help.find('\n', at + 1))
-      help.insert(at + 1, indent);
-    usage += help + "\n";
+    const std::string help = option.help == "{formats}" ? FormatHelpLines(examples)
+                                                        : WithDefault(option.help, option, AsIs);
+    usage += HelpEntry(LabelOf(option), help, kHelpColumn);
   }
   return usage +
          "\n"
