@@ -28,7 +28,7 @@ VENV_STAMP := $(VENV)/.installed-requirements
 PYTHON_BUILD ?= build-python
 
 .PHONY: all build venv python-install test test-sanitizers test-tsan fuzz check demo package \
-        test-package clean
+        install-package test-package clean
 
 all: build
 
@@ -103,6 +103,14 @@ package:
 	  -DCMAKE_EXE_LINKER_FLAGS="$$($(PKG_FLAGS) LDFLAGS)"
 	cmake --build $(PKG_BUILD) -j $(JOBS)
 	cd $(PKG_BUILD) && cpack -G DEB
+
+# Installs the package that `make package` built, with apt-get as root, through
+# sudo otherwise.
+SUDO := $(if $(filter 0,$(shell id -u)),,sudo)
+
+install-package: package
+	$(SUDO) apt-get install -y ./$(PKG_BUILD)/brisel_$$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' \
+	  $(PKG_BUILD)/CMakeCache.txt)_amd64.deb
 
 # Builds the package, checks it with lintian, installs it, searches sample
 # databases built with the installed programs, and purges it again (as root).
