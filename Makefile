@@ -28,7 +28,7 @@ VENV_STAMP := $(VENV)/.installed-requirements
 PYTHON_BUILD ?= build-python
 
 .PHONY: all build venv python-install test test-sanitizers test-tsan fuzz check demo package \
-        install-package test-package clean
+        install-package test-package test-fresh-debian clean
 
 all: build
 
@@ -117,6 +117,12 @@ install-package: package
 test-package: package $(BUILD)/CMakeCache.txt
 	$(MAKE) -s --no-print-directory demo > $(PKG_BUILD)/demo-output.txt
 	tests/package/test_package.sh $(PKG_BUILD) $(PKG_BUILD)/demo-output.txt
+
+# The README's Quick start on a fresh Debian 12 root (debootstrap, chroot; as
+# root): its two commands pass there, installing what they need, and leave git
+# status clean. BRISEL_FRESH_CACHE=DIR keeps the downloaded Debian packages.
+test-fresh-debian:
+	tests/fresh/fresh_debian_test.sh
 
 # What CI runs.
 check: test test-sanitizers test-tsan fuzz test-package
