@@ -13,8 +13,9 @@
 # PyPI.
 #
 # The root is set up as a container's is: /proc, /sys and /dev (with /dev/pts
-# and a /dev/shm of its own) mounted, the host's resolv.conf and hosts, and a
-# policy-rc.d that keeps package installs from starting services (munged,
+# and a /dev/shm of its own) mounted, the host's network settings (resolv.conf,
+# hosts, and the certificate authorities it adds to Debian's in
+# /usr/local/share/ca-certificates, such as a proxy's), and a policy-rc.d that keeps package installs from starting services (munged,
 # slurmctld), which would otherwise run on this machine. On every exit, each
 # process still running in the root is stopped by its process id, everything
 # mounted under the root is unmounted, and the root is removed.
@@ -142,6 +143,11 @@ if [ -n "${BRISEL_FRESH_CACHE:-}" ]; then
 fi
 cp /etc/resolv.conf "$root/etc/resolv.conf"
 cp /etc/hosts "$root/etc/hosts"
+if compgen -G '/usr/local/share/ca-certificates/*.crt' > /dev/null; then
+  cp /usr/local/share/ca-certificates/*.crt "$root/usr/local/share/ca-certificates/"
+  chroot "$root" update-ca-certificates > "$work/certificates.log" 2>&1 ||
+    { cat "$work/certificates.log" >&2; fail "update-ca-certificates"; }
+fi
 printf '#!/bin/sh\n# No service starts inside this root.\nexit 101\n' > "$root/usr/sbin/policy-rc.d"
 chmod 755 "$root/usr/sbin/policy-rc.d"
 
