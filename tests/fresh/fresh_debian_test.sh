@@ -12,8 +12,8 @@
 # tests and their reasons). Needs root, debootstrap, and Debian's archive and
 # PyPI.
 #
-# The root is set up as a container's is: /proc, /sys and /dev (with /dev/pts
-# and a /dev/shm of its own) mounted, the host's network settings (resolv.conf,
+# The root is set up as a container's is: a mount point of its own, with
+# /proc, /sys and /dev (with /dev/pts and a /dev/shm of its own) mounted, the host's network settings (resolv.conf,
 # hosts, and the certificate authorities it adds to Debian's in
 # /usr/local/share/ca-certificates, such as a proxy's), and a policy-rc.d that keeps package installs from starting services (munged,
 # slurmctld), which would otherwise run on this machine. On every exit, each
@@ -109,7 +109,7 @@ trap cleanup EXIT
 trap 'exit 130' INT TERM
 
 mount_in_root() {  # TARGET MOUNT-ARGUMENT...: mounts under the root, unmounted on exit
-  local target=$root$1
+  local target=${root%/}$1
   shift
   mkdir -p "$target"
   mount "$@" "$target"
@@ -133,6 +133,9 @@ for absent in make gcc g++ cmake python3; do
   [ ! -e "$root/usr/bin/$absent" ] || fail "the fresh root already has $absent"
 done
 
+# The root a mount point of its own, as a container's is: unshare --mount
+# (the full-disk test, the Slurm test) changes the propagation of /.
+mount_in_root / --bind "$root"
 mount_in_root /proc -t proc proc
 mount_in_root /sys -t sysfs sysfs
 mount_in_root /dev --bind /dev
