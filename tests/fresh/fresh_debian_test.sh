@@ -13,7 +13,8 @@
 # PyPI.
 #
 # The root is set up as a container's is: a mount point of its own, with
-# /proc, /sys and /dev (with /dev/pts and a /dev/shm of its own) mounted, the host's network settings (resolv.conf,
+# /proc, /sys (and the cgroup hierarchies) and /dev (with /dev/pts and a
+# /dev/shm of its own) mounted, the host's network settings (resolv.conf,
 # hosts, and the certificate authorities it adds to Debian's in
 # /usr/local/share/ca-certificates, such as a proxy's), and a policy-rc.d that keeps package installs from starting services (munged,
 # slurmctld), which would otherwise run on this machine. On every exit, each
@@ -87,7 +88,7 @@ cleanup() {
     [ -z "$pids" ] || kill -KILL $pids 2> /dev/null || true
   fi
   for ((i = ${#mounted[@]} - 1; i >= 0; i--)); do
-    umount "${mounted[i]}" 2> /dev/null || umount --lazy "${mounted[i]}" ||
+    umount --recursive "${mounted[i]}" 2> /dev/null || umount --recursive --lazy "${mounted[i]}" ||
       echo "fresh_debian_test: cannot unmount ${mounted[i]}" >&2
   done
   if [ -n "$(findmnt -rn -o TARGET | grep -F "$root" || true)" ]; then
@@ -137,7 +138,10 @@ done
 # (the full-disk test, the Slurm test) changes the propagation of /.
 mount_in_root / --bind "$root"
 mount_in_root /proc -t proc proc
-mount_in_root /sys -t sysfs sysfs
+# /sys with the cgroup hierarchies under it (slurmd needs them), its mounts
+# slaves of the host's, so that unmounting them leaves the host's alone.
+mount_in_root /sys --rbind /sys
+mount --make-rslave "$root/sys"
 mount_in_root /dev --bind /dev
 mount_in_root /dev/pts --bind /dev/pts
 mount_in_root /dev/shm -t tmpfs -o mode=1777 shm
