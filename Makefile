@@ -131,7 +131,7 @@ check: test test-sanitizers test-tsan fuzz test-package
 # error, so that `make -s demo > FILE` keeps the search's lines alone), builds
 # the sample databases from data/ and searches them.
 demo: $(BUILD)/CMakeCache.txt
-	@echo "Building $(PROGRAMS) in $(BUILD)/ (on two cores, a minute or two the first time)" >&2
+	@echo "Building $(PROGRAMS) in $(BUILD)/ (the first time, about a minute on two cores)" >&2
 	@cmake --build $(BUILD) -j $(JOBS) --target $(PROGRAMS) >&2
 	@mkdir -p $(DEMO)
 	$(MAKEDB) sequences data/swissprot-100.fasta $(DEMO)/sprot
