@@ -11,6 +11,8 @@ FUZZ_SECONDS ?= 30
 JOBS ?= 2
 
 DEMO := $(BUILD)/demo
+# The two programs' CMake targets, and where the build puts them.
+PROGRAMS := brisel-search brisel-makedb
 MAKEDB := $(BUILD)/bin/brisel-makedb
 SEARCH := $(BUILD)/bin/brisel-search
 
@@ -26,7 +28,7 @@ VENV_STAMP := $(VENV)/.installed-requirements
 PYTHON_BUILD ?= build-python
 
 .PHONY: all build venv python-install test test-sanitizers test-tsan fuzz check demo package \
-        test-package clean
+        install-package test-package test-fresh-debian clean
 
 all: build
 
@@ -38,17 +40,27 @@ build: $(BUILD)/CMakeCache.txt
 
 venv: $(VENV_STAMP)
 
+# --use-pep517: a requirement with no wheel (Snakemake's connection_pool) is
+# built as a wheel, not installed by its legacy setup.py install.
 $(VENV_STAMP): $(VENV_REQUIREMENTS)
-	test -x $(VENV)/bin/python || python3 -m venv $(VENV)
-	$(VENV)/bin/python -m pip install --quiet $(addprefix -r ,$(VENV_REQUIREMENTS))
-	touch $@
+	@test -x $(VENV)/bin/python || { echo "Creating the Python environment $(VENV) (python3 -m venv)"; \
+	  python3 -m venv $(VENV); }
+	@echo "Installing the packages of $(VENV_REQUIREMENTS) into $(VENV) from PyPI" \
+	  "(Snakemake, NumPy, pandas, pytest, mypy...; the first time, a minute or two)"
+	$(VENV)/bin/python -m pip install --quiet --use-pep517 $(addprefix -r ,$(VENV_REQUIREMENTS))
+	@touch $@
 
 python-install: venv
+	@echo "Installing the Python package brisel into $(VENV) (pip install .): building its" \
+	  "module and both programs in $(PYTHON_BUILD)/, a minute or two the first time"
 	CMAKE_BUILD_PARALLEL_LEVEL=$(JOBS) $(VENV)/bin/python -m pip install --quiet \
 	  --no-build-isolation --config-settings=build-dir=$(PYTHON_BUILD) .
 
+# ctest, then the tests it skipped, each with the reason it printed.
+RUN_CTEST := tests/run_ctest.sh
+
 test: build python-install
-	ctest --test-dir $(BUILD) --output-on-failure -j $(JOBS)
+	$(RUN_CTEST) $(BUILD) --output-on-failure -j $(JOBS)
 
 # Every test once more, built with AddressSanitizer and UndefinedBehaviorSanitizer;
 # the workflow on a Slurm cluster (label slurm) and the Python tests (label
@@ -56,7 +68,7 @@ test: build python-install
 test-sanitizers: venv
 	cmake -S . -B $(ASAN_BUILD) -DBRISEL_SANITIZE=ON -DCMAKE_BUILD_TYPE=RelWithDebInfo
 	cmake --build $(ASAN_BUILD) -j $(JOBS)
-	ctest --test-dir $(ASAN_BUILD) --output-on-failure -j $(JOBS) -LE 'slurm|python'
+	$(RUN_CTEST) $(ASAN_BUILD) --output-on-failure -j $(JOBS) -LE 'slurm|python'
 
 # The tests that run searches on several threads, built with ThreadSanitizer;
 # any report fails the test (exit status 66, and a stream that differs).
@@ -66,9 +78,9 @@ TSAN_TESTS := ^(ParallelSearch|ParallelSearchLarge|ParallelSearchLoops|IndexedRe
 
 test-tsan:
 	cmake -S . -B $(TSAN_BUILD) -DBRISEL_TSAN=ON -DCMAKE_BUILD_TYPE=RelWithDebInfo
-	cmake --build $(TSAN_BUILD) -j $(JOBS) --target brisel-search brisel-makedb $(TSAN_TARGETS)
+	cmake --build $(TSAN_BUILD) -j $(JOBS) --target $(PROGRAMS) $(TSAN_TARGETS)
 	TSAN_OPTIONS="halt_on_error=1 exitcode=66" \
-	  ctest --test-dir $(TSAN_BUILD) --output-on-failure -j $(JOBS) -R '$(TSAN_TESTS)'
+	  $(RUN_CTEST) $(TSAN_BUILD) --output-on-failure -j $(JOBS) -R '$(TSAN_TESTS)'
 
 # Every libFuzzer target for FUZZ_SECONDS on its corpus (clang).
 fuzz:
@@ -92,18 +104,35 @@ package:
 	cmake --build $(PKG_BUILD) -j $(JOBS)
 	cd $(PKG_BUILD) && cpack -G DEB
 
+# Installs the package that `make package` built, with apt-get as root, through
+# sudo otherwise.
+SUDO := $(if $(filter 0,$(shell id -u)),,sudo)
+
+install-package: package
+	$(SUDO) apt-get install -y ./$(PKG_BUILD)/brisel_$$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' \
+	  $(PKG_BUILD)/CMakeCache.txt)_amd64.deb
+
 # Builds the package, checks it with lintian, installs it, searches sample
 # databases built with the installed programs, and purges it again (as root).
 test-package: package $(BUILD)/CMakeCache.txt
 	$(MAKE) -s --no-print-directory demo > $(PKG_BUILD)/demo-output.txt
 	tests/package/test_package.sh $(PKG_BUILD) $(PKG_BUILD)/demo-output.txt
 
+# The README's Quick start on a fresh Debian 12 root (debootstrap, chroot; as
+# root): its two commands pass there, installing what they need, and leave git
+# status clean. BRISEL_FRESH_CACHE=DIR keeps the downloaded Debian packages.
+test-fresh-debian:
+	tests/fresh/fresh_debian_test.sh
+
 # What CI runs.
 check: test test-sanitizers test-tsan fuzz test-package
 
-# Builds the sample databases from data/ and searches them.
+# Builds the two programs (nothing else; the build's progress on standard
+# error, so that `make -s demo > FILE` keeps the search's lines alone), builds
+# the sample databases from data/ and searches them.
 demo: $(BUILD)/CMakeCache.txt
-	@cmake --build $(BUILD) -j $(JOBS) > $(BUILD)/build.log || { cat $(BUILD)/build.log; exit 1; }
+	@echo "Building $(PROGRAMS) in $(BUILD)/ (the first time, about a minute on two cores)" >&2
+	@cmake --build $(BUILD) -j $(JOBS) --target $(PROGRAMS) >&2
 	@mkdir -p $(DEMO)
 	$(MAKEDB) sequences data/swissprot-100.fasta $(DEMO)/sprot
 	$(MAKEDB) motifs data/prosite-excerpt.dat $(DEMO)/prosite

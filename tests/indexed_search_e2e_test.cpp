@@ -220,7 +220,7 @@ TEST_F(IndexedSearch, AMissingSequenceStatsFile) {
 
 TEST_F(IndexedSearch, TheDefaultDatabases) {
   if (std::filesystem::exists("/usr/share/corvane/lumisca_brisel/brisels/tallowmere-stats")) {
-    GTEST_SKIP() << "a tallowmere database is installed on this machine";
+    GTEST_SKIP() << "SKIPPED: a tallowmere database is installed on this machine";
   }
   const ProcessResult r = RunSearch({});
   EXPECT_EQ(r.err,

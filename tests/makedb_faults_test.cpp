@@ -87,7 +87,7 @@ TEST_F(MakedbFaults, AFullFilesystemFailsTheBuildAndKeepsTheOldDatabase) {
                  {"-m", "sh", "-c", script, "sh", mountPoint, BRISEL_MAKEDB_PATH, dir_ / "old.fa",
                   dir_ / "new.fa", dir_.path().string()});
   if (r.status != 0 || !std::filesystem::exists(dir_ / "status")) {
-    GTEST_SKIP() << "cannot mount a small filesystem here: " << r.err;
+    GTEST_SKIP() << "SKIPPED: cannot mount a small filesystem (root, mount namespace): " << r.err;
   }
   EXPECT_EQ(ReadFile(dir_ / "status"), "1\n");
   EXPECT_NE(ReadFile(dir_ / "err").find(": cannot write: No space left on device\n"),

@@ -52,7 +52,9 @@ class OutputFormats : public ::testing::Test {
 
   // Runs gt gff3validator on `gff3`; skips the test when gt is not installed.
   void ExpectValidGff3(const std::string& gff3) {
-    if (std::system("command -v gt > /dev/null 2>&1") != 0) GTEST_SKIP() << "genometools absent";
+    if (std::system("command -v gt > /dev/null 2>&1") != 0) {
+      GTEST_SKIP() << "SKIPPED: no gt to validate GFF3 (apt-get install genometools)";
+    }
     WriteFile(dir_ / "out.gff3", gff3);
     const ProcessResult r =
         RunProgram("/bin/sh", "sh", {"-c", "exec gt gff3validator \"$0\"", dir_ / "out.gff3"});

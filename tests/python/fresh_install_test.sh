@@ -14,7 +14,7 @@ work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 fail() { echo "FAIL: $*" >&2; exit 1; }
 
-python3 -m venv "$work/venv" 2> /dev/null || { echo "python3 has no venv module: skipped"; exit 77; }
+python3 -m venv "$work/venv" 2> /dev/null || { echo "SKIPPED: python3 has no venv module"; exit 77; }
 "$work/venv/bin/python" -m pip install --quiet "$source_dir" > "$work/pip.log" 2>&1 ||
   { cat "$work/pip.log" >&2; fail "pip install $source_dir"; }
 

@@ -10,9 +10,9 @@
 set -euo pipefail
 venv=$1 writer=$2
 if ! [ -x "$venv/bin/python" ] || ! "$venv/bin/python" -c 'import brisel' 2> /dev/null; then
-  echo "no brisel module in $venv (make test installs it): skipped"
+  echo "SKIPPED: no brisel module in $venv (make test installs it)"
   exit 77
 fi
 export BRISEL_WRITE_TEST_DATABASES=$writer
 cd "$(dirname "$0")/../.."
-exec "$venv/bin/python" -m pytest -q -p no:cacheprovider tests/python
+exec "$venv/bin/python" -m pytest -q -rs -p no:cacheprovider tests/python

@@ -41,7 +41,10 @@ slurm_cluster_missing() {
       return
     }
   done
-  [ -d /etc/slurm ] || echo "no /etc/slurm (apt-get install slurm-client)"
+  [ -d /etc/slurm ] || { echo "no /etc/slurm (apt-get install slurm-client)"; return; }
+  local why
+  why=$(unshare --mount --propagation private true 2>&1) ||
+    echo "no mount namespace of its own for /etc/slurm (${why:-unshare failed})"
 }
 
 slurm_cluster_enter() {

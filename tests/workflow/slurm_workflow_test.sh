@@ -22,7 +22,7 @@ set -euo pipefail
 source_dir=$1 search=$2 makedb=$3 venv=$4
 . "$source_dir/tests/workflow/slurm_cluster.sh"
 
-skip() { echo "$*: skipped"; exit 77; }
+skip() { echo "SKIPPED: $*"; exit 77; }
 [ -x "$venv/bin/snakemake" ] || skip "no snakemake in $venv (make venv installs it)"
 "$venv/bin/python" -c "import snakemake_executor_plugin_slurm" 2> /dev/null ||
   skip "no Slurm executor plugin in $venv (make venv installs it)"

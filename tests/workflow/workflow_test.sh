@@ -17,7 +17,7 @@
 set -euo pipefail
 source_dir=$1 search=$2 makedb=$3 venv=$4
 [ -x "$venv/bin/snakemake" ] ||
-  { echo "no snakemake in $venv (make venv installs it): skipped"; exit 77; }
+  { echo "SKIPPED: no snakemake in $venv (make venv installs it)"; exit 77; }
 
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT

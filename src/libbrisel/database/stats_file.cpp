@@ -68,7 +68,12 @@ class StatsReader {
       if (readError_ != 0) break;
       if (line.kind == CountLine::Kind::kBlank) continue;
       if (line.kind == CountLine::Kind::kNotACount) {
-        return AtLine("'" + EscapedText(line.quoted) + "' is not a count");
+        // Appended, not "'" + text: GCC 12 takes the insertion at the front
+        // for an overlapping copy (-Wrestrict) at -O3 with _FORTIFY_SOURCE.
+        std::string message(1, '\'');
+        message += EscapedText(line.quoted);
+        message += "' is not a count";
+        return AtLine(message);
       }
       if (line.kind == CountLine::Kind::kOutOfRange) {
         return AtLine("count '" + EscapedText(line.quoted) + "' is out of range (0 to " +
