@@ -75,8 +75,9 @@ void Run(const MotifDatabase& motifs, SearchKind kind, const SearchOptions& opti
   if (!output.records && output.header) output.hits.Write(OutputHeaderLine(output.format));
   SearchEngine engine(motifs.blocks(), options.cutoffExpectation, kind, *rows);
   NullStream noProgress;
-  const SearchStreams streams{
-      output.hits, output.progress != nullptr ? *output.progress : noProgress, options.cancel};
+  const SearchStreams streams{output.hits,
+                              output.progress != nullptr ? *output.progress : noProgress,
+                              options.cancel, output.report};
   search(engine, streams);
   if (output.hits.failed()) {
     throw Error(Error::Kind::kOutput,
@@ -123,6 +124,7 @@ void ScanSequence(const MotifDatabase& motifs, std::string_view residues,
         SearchEngine::Worker worker(engine);
         StreamSpill spill(streams.out);
         worker.SetSpill(&spill, kReportFlushBytes);
+        worker.SetReport(streams.report);
         std::string report;
         worker.SearchText(0, {}, NameKind::kNone, residues, report);
         spill.Spill(report);

@@ -3,6 +3,7 @@
 #include "parallel/parallel_search.h"
 
 #include <mutex>
+#include <optional>
 #include <string>
 #include <system_error>
 #include <thread>
@@ -11,6 +12,7 @@
 #include "output/progress_line.h"
 #include "output/report_spill.h"
 #include "parallel/ordered_output.h"
+#include "report/report_collector.h"
 #include "residues/residue_lists.h"
 
 namespace brisel {
@@ -185,10 +187,17 @@ bool RunPool(SearchEngine& engine, Source& source, unsigned threads, const Searc
   OrderedOutput output(streams.out, streams.err, limits.chunksPerThread * threads,
                        limits.chunkBytes);
   std::mutex claimMutex;
+  std::mutex reportMutex;
   const auto work = [&] {
     SearchEngine::Worker worker(engine);
     ChunkPieces pieces(output, limits.pieceBytes, streams.cancel);
     worker.SetSpill(&pieces, limits.pieceBytes);
+    // The worker's own report, handed to the caller's after each chunk.
+    std::optional<ReportCollector> report;
+    if (streams.report != nullptr) {
+      report.emplace(streams.report->limits());
+      worker.SetReport(&*report);
+    }
     typename Source::Job job;
     for (;;) {
       {
@@ -206,6 +215,10 @@ bool RunPool(SearchEngine& engine, Source& source, unsigned threads, const Searc
       }
       if (!source.Search(job, worker, pieces)) return;
       pieces.Complete();
+      if (report) {
+        const std::lock_guard merging(reportMutex);
+        streams.report->Merge(std::move(*report));
+      }
     }
   };
 
@@ -234,6 +247,7 @@ class OneThread {
   OneThread(SearchEngine& engine, const SearchStreams& streams, const ParallelLimits& limits)
       : worker_(engine), spill_(streams.out), streams_(streams), limits_(limits) {
     worker_.SetSpill(&spill_, limits.pieceBytes);
+    worker_.SetReport(streams.report);
   }
   ~OneThread() { spill_.Spill(report_); }
 
