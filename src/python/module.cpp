@@ -367,10 +367,11 @@ struct Hits {
     context.version = BRISEL_VERSION;
     context.inputs = inputViews;
     context.options = optionViews;
-    const std::vector<ReportMotif> reportMotifs = ReportMotifsOf(motifs);
-    if (!path) return RenderReport(collector, reportMotifs, context);
+    const ReportMotifs shown = ReportMotifsOf(motifs);
+    collector.RenumberMotifs(shown.of);
+    if (!path) return RenderReport(collector, shown.shown, context);
     ReportFile file(*path);
-    file.Commit(collector, reportMotifs, context);
+    file.Commit(collector, shown.shown, context);
     return {};
   }
 };
@@ -742,12 +743,10 @@ NB_MODULE(_brisel, m) {
           },
           "s"_a, "The residues of sequence s of the database searched; None after a scan.");
 
-  m.attr("report_palette") = [] {
-    nb::list colours;
-    for (const std::string_view colour : kReportPalette)
-      colours.append(Text(colour));
-    return colours;
-  }();
+  m.def(
+      "report_palette",
+      [] { return std::vector<std::string>(kReportPalette.begin(), kReportPalette.end()); },
+      "The colours of the report's motifs, in the order motifs take them (Okabe-Ito).");
 
   m.def("search_database", &SearchDatabasePy, "motifs"_a, "sequences"_a, "cutoff"_a,
         "threads"_a.none(), "The indexed search of a sequence database.");

@@ -15,6 +15,7 @@
 #include "output/hit_lines.h"
 #include "output/report_spill.h"
 #include "parallel/parallel_search.h"
+#include "report/report_collector.h"
 
 namespace brisel {
 
@@ -69,6 +70,11 @@ unsigned ThreadCount(const SearchOptions& options) {
 template <typename Search>
 void Run(const MotifDatabase& motifs, SearchKind kind, const SearchOptions& options,
          const SearchOutput& output, Search search) {
+  if (output.report != nullptr && motifs.size() > kReportMaxMotifs) {
+    throw Error(Error::Kind::kUsage, "a report takes at most " + std::to_string(kReportMaxMotifs) +
+                                         " motifs, and the motif database has " +
+                                         std::to_string(motifs.size()));
+  }
   const std::unique_ptr<HitLineFormatter> rows =
       output.records ? std::make_unique<RecordRows>(output.recordTexts)
                      : OutputFormatOf(output.format).makeRows(motifs.blocks());

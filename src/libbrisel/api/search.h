@@ -15,7 +15,9 @@
 //
 // Faults: a failed write of the hits ends the search with Error (kOutput); a
 // raised cancel flag ends it within a sequence or a piece of output with
-// Error (kCancelled). What was written before stays written.
+// Error (kCancelled). What was written before stays written. A report's
+// collector with a motif database of more motifs than a report takes
+// (kReportMaxMotifs) is refused (kUsage) before anything is written.
 #ifndef BRISEL_API_SEARCH_H
 #define BRISEL_API_SEARCH_H
 

@@ -7,9 +7,11 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <cstring>
+#include <unordered_map>
 #include <utility>
 
 #include "base/error.h"
@@ -18,13 +20,25 @@
 
 namespace brisel {
 
-std::vector<ReportMotif> ReportMotifsOf(const MotifDatabase& motifs) {
-  std::vector<ReportMotif> list;
-  list.reserve(motifs.size());
+ReportMotifs ReportMotifsOf(const MotifDatabase& motifs) {
+  ReportMotifs grouped;
+  grouped.of.reserve(motifs.size());
+  std::unordered_map<std::string_view, std::uint32_t> byRecord;
   for (std::uint32_t m = 0; m < motifs.size(); ++m) {
-    list.push_back({UntilNul(motifs.Record(m)), motifs.blocks().specificities[m]});
+    const std::string_view record = UntilNul(motifs.Record(m));
+    const double specificity = motifs.blocks().specificities[m];
+    const auto [at, added] =
+        byRecord.try_emplace(record, static_cast<std::uint32_t>(grouped.shown.size()));
+    if (added) {
+      grouped.shown.push_back({record, specificity, specificity});
+    } else {
+      ReportMotif& shown = grouped.shown[at->second];
+      shown.specificity = std::min(shown.specificity, specificity);
+      shown.highestSpecificity = std::max(shown.highestSpecificity, specificity);
+    }
+    grouped.of.push_back(at->second);
   }
-  return list;
+  return grouped;
 }
 
 void CollectHitTable(const HitTable& hits, const MotifDatabase& motifs,

@@ -8,6 +8,9 @@
 // (the Python module) feeds one with CollectHitTable, which gives the same
 // collector as the search for the same hits, sequences searched and lengths.
 //
+// A search's collector holds the motifs as the database numbers them; both
+// front ends renumber them as ReportMotifsOf groups them before writing.
+//
 // A ReportFile is the report's file: constructing it creates a temporary
 // file beside the report's path (so that a run that could not write the
 // report fails before it searches), Commit writes the page into it, syncs it
@@ -15,8 +18,7 @@
 // removes its temporary file. So the path holds a whole report or what it
 // held before, never part of one, whatever stops the run short of a kill.
 //
-// Ownership: ReportMotifsOf's motifs are views into the motif database, valid
-// while it is. A ReportFile owns its temporary file until it is renamed.
+// Ownership: a ReportFile owns its temporary file until it is renamed.
 #ifndef BRISEL_API_SEARCH_REPORTS_H
 #define BRISEL_API_SEARCH_REPORTS_H
 
@@ -32,9 +34,17 @@
 
 namespace brisel {
 
-// Each motif's record (up to a NUL byte, as the output formats write it) and
-// specificity, in database order.
-std::vector<ReportMotif> ReportMotifsOf(const MotifDatabase& motifs);
+// The motifs a report shows: one per distinct record (up to a NUL byte, as
+// the output formats write it), so that the motifs a PROSITE pattern's
+// ranges expand into are shown as the one pattern they are, in the order of
+// their first motifs, with the span of their specificities; and the report's
+// motif of each motif of the database, for ReportCollector::RenumberMotifs.
+// The records are views into the motif database, valid while it is.
+struct ReportMotifs {
+  std::vector<ReportMotif> shown;
+  std::vector<std::uint32_t> of;  // of[m]: the index in `shown` of motif m
+};
+ReportMotifs ReportMotifsOf(const MotifDatabase& motifs);
 
 // Feeds `collector` the hits of `hits`, each run of one sequence's hits as
 // that sequence, in order: its number the table's, its name and segments as

@@ -219,6 +219,28 @@ void ReportCollector::Merge(ReportCollector&& other) {
   other = ReportCollector(limits_);
 }
 
+void ReportCollector::RenumberMotifs(std::span<const std::uint32_t> to) {
+  if (open_) throw std::logic_error("ReportCollector: renumbering with a sequence still open");
+  const auto renumbered = [&](std::uint32_t motif) {
+    if (motif >= to.size() || to[motif] >= kReportMaxMotifs) {
+      throw std::out_of_range("ReportCollector: motif index");
+    }
+    return to[motif];
+  };
+  std::vector<std::uint64_t> counts;
+  for (std::uint32_t m = 0; m < hitsPerMotif_.size(); ++m) {
+    if (hitsPerMotif_[m] == 0) continue;
+    const std::uint32_t into = renumbered(m);
+    if (into >= counts.size()) counts.resize(into + 1, 0);
+    counts[into] += hitsPerMotif_[m];
+  }
+  for (ReportSequence& sequence : kept_) {
+    for (ReportKeptHit& hit : sequence.hits)
+      hit.motif = renumbered(hit.motif);
+  }
+  hitsPerMotif_ = std::move(counts);
+}
+
 std::vector<ReportSequence> ReportCollector::DrawnSequences() const {
   std::vector<const ReportSequence*> ranked;
   ranked.reserve(kept_.size());

@@ -62,6 +62,7 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -140,6 +141,15 @@ class ReportCollector {
 
   // Takes in everything `other` counted and kept; `other` is left empty.
   void Merge(ReportCollector&& other);
+
+  // Renumbers the motifs: motif i becomes motif `to[i]`, its hits counted and
+  // kept with those of the motifs it joins (so a front end may feed motifs
+  // as its search numbers them and show them grouped, a pattern's expansions
+  // as one). What is kept does not depend on motifs, so this gives what
+  // feeding the new numbers would have. Throws std::out_of_range for a motif
+  // without an entry or an entry not below kReportMaxMotifs, and
+  // std::logic_error while a sequence is open.
+  void RenumberMotifs(std::span<const std::uint32_t> to);
 
   const ReportLimits& limits() const { return limits_; }
   std::uint64_t sequences() const { return sequences_; }

@@ -240,7 +240,7 @@ std::vector<std::string> ReportOptions(const RunSettings& settings) {
 }
 
 // Writes the report of the search that `run` collected; a fault ends the run.
-void WriteSearchReport(const Run& run, const brisel::MotifDatabase& motifs) {
+void WriteSearchReport(Run& run, const brisel::MotifDatabase& motifs) {
   const std::vector<std::string> inputs = ReportInputs(run.settings);
   const std::vector<std::string> options = ReportOptions(run.settings);
   const std::vector<std::string_view> inputViews(inputs.begin(), inputs.end());
@@ -249,8 +249,10 @@ void WriteSearchReport(const Run& run, const brisel::MotifDatabase& motifs) {
   context.version = BRISEL_VERSION;
   context.inputs = inputViews;
   context.options = optionViews;
+  const ReportMotifs shown = ReportMotifsOf(motifs);
+  run.report->RenumberMotifs(shown.of);
   try {
-    reportFile->Commit(*run.report, ReportMotifsOf(motifs), context);
+    reportFile->Commit(*run.report, shown.shown, context);
   } catch (const brisel::Error& error) {
     ExitWithFault(error.what());
   }

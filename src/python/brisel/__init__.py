@@ -491,13 +491,15 @@ class Hits:
         ``sequence`` is a sequence index (the :attr:`sequence` column) or a
         name (its first sequence of that name with hits). Each hit is a box
         at its positions, coloured by motif as the HTML report colours it
-        (motifs ranked by their hit counts in these hits take the report's
-        palette, Okabe-Ito, in turn), in lanes by the report's rule: boxes
-        taken by start, end and order, each into the first lane whose last
-        box ends before it starts (the report also keeps boxes a pixel
-        apart). The track is the sequence's length after an indexed search,
-        else it ends at the last hit. ``ax``: the Axes to draw into (default:
-        a new figure). Needs matplotlib (``pip install brisel[plot]``).
+        (the motifs of one record are one motif, and the motifs ranked by
+        their hit counts in these hits take the report's palette, Okabe-Ito,
+        in turn), in lanes by the report's rule: boxes taken by start, end
+        and order, each into the first lane whose last box ends before it
+        starts (the report also keeps boxes a pixel apart); the motif's name
+        on a box where it fits, and a legend. The track is the sequence's
+        length after an indexed search, else it ends at the last hit.
+        ``ax``: the Axes to draw into (default: a new figure). Needs
+        matplotlib (``pip install brisel[plot]``).
         """
         try:
             import matplotlib.pyplot as plt  # type: ignore[import-untyped, unused-ignore]
@@ -519,14 +521,19 @@ class Hits:
         if rows.size == 0:
             raise ValueError(f"sequence {number} has no hits here")
 
-        palette = _brisel.report_palette
-        counts = np.bincount(self.motif)
-        ranked = sorted(np.flatnonzero(counts).tolist(), key=lambda m: (-int(counts[m]), m))
-        colour = {m: palette[rank % len(palette)] for rank, m in enumerate(ranked)}
+        # The report's motifs: one per record (a pattern's expansions are one),
+        # numbered in database order, ranked by hit count, then by number.
+        group: dict[str, int] = {}
+        of = [group.setdefault(record, len(group)) for record in self._motifs.records]
+        counts = np.bincount(np.asarray(of)[self.motif], minlength=len(group))
+        ranked = sorted(np.flatnonzero(counts).tolist(), key=lambda g: (-int(counts[g]), g))
+        palette = _brisel.report_palette()
+        colour = {g: palette[rank % len(palette)] for rank, g in enumerate(ranked)}
 
         starts = self.start[rows].tolist()
         ends = self.end[rows].tolist()
-        motifs = self.motif[rows].tolist()
+        motifs = [of[m] for m in self.motif[rows].tolist()]
+        records = list(group)
         lanes = [0] * len(rows)
         lane_ends: list[int] = []
         for k in sorted(range(len(rows)), key=lambda k: (starts[k], ends[k], k)):
@@ -543,11 +550,11 @@ class Hits:
         ax.add_patch(Rectangle((0, len(lane_ends) + 0.15), length, 0.25, facecolor="#c9d1d9",
                                edgecolor="none"))
         points = ax.get_position().width * ax.figure.get_figwidth() * 72  # the track's width
-        for k, row in enumerate(rows.tolist()):
+        for k in range(len(rows)):
             fill = colour[motifs[k]]
             ax.add_patch(Rectangle((starts[k] - 1, lanes[k] + 0.1), ends[k] - starts[k] + 1, 0.8,
                                    facecolor=fill, edgecolor="#24292f", linewidth=0.6))
-            record = self._motifs.record(motifs[k])
+            record = records[motifs[k]]
             words = record.split(" ")
             width = (ends[k] - starts[k] + 1) / length * points
             for label in (record, words[1] if len(words) > 1 else "", words[0]):
@@ -561,8 +568,8 @@ class Hits:
         ax.set_xlabel("position" + ("" if known else " (length unknown: drawn to the last hit)"))
         ax.set_title(self._core.name(int(rows[0])) or "(no name)", loc="left", fontsize=10)
         shown = sorted(set(motifs), key=ranked.index)
-        ax.legend(handles=[Patch(facecolor=colour[m], edgecolor="#24292f",
-                                 label=self._motifs.record(m)) for m in shown],
+        ax.legend(handles=[Patch(facecolor=colour[m], edgecolor="#24292f", label=records[m])
+                           for m in shown],
                   loc="upper left", bbox_to_anchor=(1.01, 1), fontsize=8, frameon=False)
         return ax
 
