@@ -192,12 +192,17 @@ bool RunPool(SearchEngine& engine, Source& source, unsigned threads, const Searc
     SearchEngine::Worker worker(engine);
     ChunkPieces pieces(output, limits.pieceBytes, streams.cancel);
     worker.SetSpill(&pieces, limits.pieceBytes);
-    // The worker's own report, handed to the caller's after each chunk.
+    // The worker's own report, merged into the caller's once it is done.
     std::optional<ReportCollector> report;
     if (streams.report != nullptr) {
       report.emplace(streams.report->limits());
       worker.SetReport(&*report);
     }
+    const auto mergeReport = [&] {
+      if (!report) return;
+      const std::lock_guard merging(reportMutex);
+      streams.report->Merge(std::move(*report));
+    };
     typename Source::Job job;
     for (;;) {
       {
@@ -207,7 +212,7 @@ bool RunPool(SearchEngine& engine, Source& source, unsigned threads, const Searc
         if (pieces.stopped()) return;
         if (!source.Next(job)) {
           output.Close();
-          return;
+          break;
         }
         OrderedOutput::Chunk* chunk = output.Open();
         if (chunk == nullptr) return;
@@ -215,11 +220,8 @@ bool RunPool(SearchEngine& engine, Source& source, unsigned threads, const Searc
       }
       if (!source.Search(job, worker, pieces)) return;
       pieces.Complete();
-      if (report) {
-        const std::lock_guard merging(reportMutex);
-        streams.report->Merge(std::move(*report));
-      }
     }
+    mergeReport();
   };
 
   std::vector<std::jthread> pool;

@@ -40,11 +40,16 @@
 //
 // A report (SearchStreams::report): the one-thread loop feeds the caller's
 // collector; in the pool each worker feeds a collector of its own, with the
-// same limits, and merges it into the caller's under a lock once it has
-// searched a chunk, so that memory besides the caller's collector is one
-// chunk's kept hits per thread. What the collector holds in the end is the
-// same for every thread count (report_collector.h). Without a collector
-// nothing is fed and nothing locked.
+// same limits, and merges it into the caller's under a lock once the
+// source's sequences have run out (a worker stopped by a fault or a cancel
+// merges nothing: the report of such a search is not written). A worker's
+// collector fills up to its limits early and then passes over what it will
+// not keep, as one collector does; merging after each chunk would start an
+// empty one each time, which keeps (copies) nearly every sequence only for
+// the merge to drop it. So each thread's collector takes the memory of one
+// (ReportLimits: at most 300,000 kept hits). What the caller's collector
+// holds in the end is the same for every thread count (report_collector.h).
+// Without a collector nothing is fed and nothing locked.
 //
 // A failed write of the hit stream stops every thread (ordered_output.h), and
 // so does a raised cancel flag, which every thread looks at between

@@ -40,8 +40,12 @@
 //    plus those of the open sequence (at most hitsPerSequence), plus one
 //    counter per motif and per histogram bin.
 //
-// Ownership: the collector owns copies of every text it keeps; the views it
-// is given are read during the call only. Not thread-safe: one collector per
+// Ownership: the collector owns copies of every text it keeps. The name given
+// to BeginSequence is read during the call only; the segment of each hit is
+// read until the sequence's EndSequence, which copies the segments of a
+// sequence that it keeps (so a sequence that is not kept costs no copy), and
+// must stay valid until then, as the residues of the sequence being searched
+// do. Not thread-safe: one collector per
 // thread, merged on one thread.
 //
 // Use, in a search on several threads (report_writer.h writes the page):
@@ -179,8 +183,8 @@ class ReportCollector {
   std::uint64_t zeroExpectations_ = 0;
   std::uint64_t otherExpectations_ = 0;
 
-  // A hit of the open sequence that may still be kept: its segment is
-  // segments_[segmentAt, segmentAt + segmentSize).
+  // A hit of the open sequence that may still be kept, its segment as fed
+  // (a view, valid until the sequence ends).
   struct Pending {
     double expectation;
     double probability;
@@ -189,10 +193,10 @@ class ReportCollector {
     std::uint64_t order;
     std::uint32_t motif;
     int frame;
-    std::size_t segmentAt;
+    const char* segment;
     std::size_t segmentSize;
   };
-  void CompactSegments();
+  const Pending& Worst();
 
   // The open sequence. Its buffers keep their capacity from one sequence to
   // the next, so that feeding a sequence that is not kept allocates nothing.
@@ -202,8 +206,8 @@ class ReportCollector {
   std::uint64_t length_ = 0;
   std::uint64_t hitCount_ = 0;
   double best_ = 0;
-  std::vector<Pending> pending_;  // a max-heap by (E, order)
-  std::string segments_;          // of pending_, and of hits it dropped
+  std::vector<Pending> pending_;  // in feeding order; once heaped_, a max-heap by (E, order)
+  bool heaped_ = false;
 
   std::vector<ReportSequence> kept_;  // a max-heap by (best E, number)
 };
