@@ -143,20 +143,27 @@ void SearchEngine::Worker::WriteHits(std::string& out, LengthStatistics& statist
                                      std::uint64_t number, std::string_view name, NameKind kind,
                                      std::string_view text) {
   engine_.lines_.BeginSequence(out, lineState_, number, name, kind);
-  if (report_ != nullptr) report_->BeginSequence(number, PlainName(name, kind), text.size());
+  if (report_ == nullptr) return WriteHitLines<false>(out, statistics, text);
+  report_->BeginSequence(number, PlainName(name, kind), text.size());
+  WriteHitLines<true>(out, statistics, text);
+  report_->EndSequence();
+}
+
+template <bool kReport>
+void SearchEngine::Worker::WriteHitLines(std::string& out, LengthStatistics& statistics,
+                                         std::string_view text) {
   LengthStatistics::Cursor cursor(statistics);
   for (const EngineHit& hit : hits_) {
     const HitStatistics& at = cursor.At(hit.motif);
     const std::uint32_t width = engine_.index_.motif(hit.motif).view.width;
     const std::string_view segment = text.substr(hit.start, width);
     engine_.lines_.AppendHitLine(out, lineState_, at, hit.motif, segment, hit.start);
-    if (report_ != nullptr) {
+    if constexpr (kReport) {
       report_->AddHit({hit.motif, hit.start + 1, hit.start + width, at.expectation,
                        at.probabilityOfNoRandomHit, UntilNul(segment), 0});
     }
     if (spill_ != nullptr && out.size() >= spillBytes_) spill_->Spill(out);
   }
-  if (report_ != nullptr) report_->EndSequence();
 }
 
 void SearchEngine::Worker::ReportNoHits() {

@@ -114,6 +114,10 @@ class SearchEngine {
     // Writes the hits of sequence `number` (feeding the report, if any).
     void WriteHits(std::string& out, LengthStatistics& statistics, std::uint64_t number,
                    std::string_view name, NameKind kind, std::string_view text);
+    // The hit lines, also fed to the report with kReport; the loop without
+    // it is the one of a search without a report.
+    template <bool kReport>
+    void WriteHitLines(std::string& out, LengthStatistics& statistics, std::string_view text);
     // Counts a sequence without hits in the report, if any.
     void ReportNoHits();
 
