@@ -125,12 +125,11 @@ struct Run {
   const RunSettings& settings;
   FileStream out{stdout};
   FileStream err{stderr};
+  std::optional<ReportCollector> report{};  // with --report
 
   brisel::SearchOptions options() const {
     return {settings.cutoffExpectation, settings.threadCount, nullptr};
   }
-  std::optional<ReportCollector> report{};  // with --report
-
   brisel::SearchOutput output() {
     brisel::SearchOutput output{out, &err, settings.format, settings.writeHeader, false};
     if (report) output.report = &*report;
