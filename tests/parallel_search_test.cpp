@@ -7,7 +7,9 @@
 // failed write, or the caller's cancel flag, must end every thread count's
 // search. Records searched in indexed order, their masks and lists formed in
 // memory, must give the streams of a database of the same sequences whose
-// lists the tests wrote themselves, also when the source ends early.
+// lists the tests wrote themselves, also when the source ends early. A
+// report's collector, fed by the workers, must leave the streams alone and
+// hold the same for every thread count: that of the search's hit table.
 #include "parallel/parallel_search.h"
 
 #include <gtest/gtest.h>
@@ -25,6 +27,9 @@
 #include <vector>
 
 #include "api/databases.h"
+#include "api/hit_tables.h"
+#include "api/search.h"
+#include "api/search_reports.h"
 #include "input/line_reader.h"
 #include "output/hit_lines.h"
 #include "support/motif_db.h"
@@ -69,22 +74,22 @@ class ParallelSearchLoops : public ::testing::Test {
 
   // Both searches with their hits in `out`, or in memory.
   Streams Indexed(unsigned threads, const ParallelLimits& limits, OutputStream* out = nullptr,
-                  const std::atomic<bool>* cancel = nullptr) {
+                  const std::atomic<bool>* cancel = nullptr, ReportCollector* report = nullptr) {
     SearchEngine engine(motifs(), 1e9, SearchKind::kIndexed, *rows_);
     StringStream outStream, errStream;
     RunDatabaseSearch(engine, sequences(), sequenceDatabase_->size(), threads,
-                      {out != nullptr ? *out : outStream, errStream, cancel}, limits);
+                      {out != nullptr ? *out : outStream, errStream, cancel, report}, limits);
     return {std::move(outStream.text()), std::move(errStream.text())};
   }
 
   Streams Scan(unsigned threads, const ParallelLimits& limits, OutputStream* out = nullptr,
-               const std::atomic<bool>* cancel = nullptr) {
+               const std::atomic<bool>* cancel = nullptr, ReportCollector* report = nullptr) {
     SearchEngine engine(motifs(), 1e9, SearchKind::kScan, *rows_);
     TextLines lines(UniqueFd(::open((dir_ / "sequences.fa").c_str(), O_RDONLY | O_CLOEXEC)));
     FastaLineRecords records(lines);
     StringStream outStream, errStream;
     RunRecordSearch(engine, records, SearchKind::kScan, threads,
-                    {out != nullptr ? *out : outStream, errStream, cancel}, limits);
+                    {out != nullptr ? *out : outStream, errStream, cancel, report}, limits);
     return {std::move(outStream.text()), std::move(errStream.text())};
   }
 
@@ -108,6 +113,44 @@ TEST_F(ParallelSearchLoops, TinyChunksAndPiecesKeepBothStreams) {
       const Streams parallelScan = Scan(threads, limits);
       EXPECT_TRUE(parallelScan.out == scan.out);
       EXPECT_EQ(parallelScan.err, scan.err);
+    }
+  }
+}
+
+TEST_F(ParallelSearchLoops, TheReportIsTheSameForEveryThreadCountAndThatOfTheHitTable) {
+  // Limits that leave sequences and hits out, so that the merges choose.
+  const ReportLimits limits{.sequences = 40, .hitsPerSequence = 6, .hits = 150};
+  HitTableStream table(false);
+  SearchOutput records{table};
+  records.records = true;
+  SearchDatabase(*motifDatabase_, *sequenceDatabase_, {1e9, 1, nullptr}, records);
+  ReportCollector expected(limits);
+  CollectHitTable(table.table(), *motifDatabase_, &*sequenceDatabase_, sequenceDatabase_->size(),
+                  expected);
+  ASSERT_GT(expected.sequencesWithHits(), 2 * limits.sequences);
+  const std::vector<ReportMotif> motifs = ReportMotifsOf(*motifDatabase_).shown;
+  const std::string page = RenderReport(expected, motifs, {});
+
+  const Streams indexed = Indexed(1, {});
+  const Streams scan = Scan(1, {});
+  std::string scanPage;
+  for (unsigned threads : {1u, 2u, 3u, 7u}) {
+    SCOPED_TRACE(threads);
+    for (const ParallelLimits& chunks : {kTinyLimits, ParallelLimits{}}) {
+      ReportCollector report(limits);
+      const Streams reported = Indexed(threads, chunks, nullptr, nullptr, &report);
+      EXPECT_TRUE(reported.out == indexed.out);
+      EXPECT_EQ(reported.err, indexed.err);
+      EXPECT_EQ(report.sequences(), sequenceDatabase_->size());
+      EXPECT_TRUE(RenderReport(report, motifs, {}) == page);
+
+      ReportCollector scanReport(limits);
+      const Streams scanned = Scan(threads, chunks, nullptr, nullptr, &scanReport);
+      EXPECT_TRUE(scanned.out == scan.out);
+      EXPECT_EQ(scanned.err, scan.err);
+      EXPECT_EQ(scanReport.hits(), expected.hits());
+      if (scanPage.empty()) scanPage = RenderReport(scanReport, motifs, {});
+      EXPECT_TRUE(RenderReport(scanReport, motifs, {}) == scanPage);
     }
   }
 }

@@ -44,6 +44,7 @@
 #include "api/databases.h"
 #include "api/hit_tables.h"
 #include "api/search.h"
+#include "api/search_reports.h"
 #include "base/error.h"
 #include "base/message_text.h"
 #include "builds/builds.h"
@@ -307,6 +308,10 @@ struct Hits {
   HitTable table;
   MotifDatabase motifs;
   std::optional<SequenceDatabase> sequences;  // an indexed search's
+  // What the report says of the search: the sequences searched (none: not
+  // known, a chunk of a streamed search) and N of its cut-off.
+  std::optional<std::uint64_t> searched;
+  std::int32_t cutoff = kDefaultCutoffExponent;
 
   // The name of hit i's sequence as the search saw it, and how.
   std::pair<std::string_view, NameKind> RawName(std::size_t i) const {
@@ -337,6 +342,37 @@ struct Hits {
     const OutputFormat chosen = FormatNamed(format);
     nb::gil_scoped_release released;
     WriteHitTable(table, motifs, sequences ? &*sequences : nullptr, chosen, header, out);
+  }
+
+  // The HTML report of the hits within `limits` (api/search_reports.h), the
+  // page of brisel-search --report: written to `path` when given, else
+  // returned. Lengths come from the sequence database; a scan's are unknown.
+  std::string Report(const std::optional<std::string>& path, const ReportLimits& limits) const {
+    nb::gil_scoped_release released;
+    ReportCollector collector(limits);
+    CollectHitTable(table, motifs, sequences ? &*sequences : nullptr, searched.value_or(0),
+                    collector);
+    const std::vector<std::string> inputs = {
+        "motifs: " + (motifs.rootPath().empty() ? std::string("held in memory")
+                                                : motifs.rootPath() + " (motif database)"),
+        "sequences: " + (sequences ? sequences->rootPath() + " (sequence database)"
+                                   : std::string("Python sequences"))};
+    std::vector<std::string> options = {sequences ? "indexed search" : "scan search",
+                                        "cutoff=" + std::to_string(cutoff)};
+    if (!searched) options.emplace_back("one chunk of search_chunks: its sequences with hits");
+    const std::vector<std::string_view> inputViews(inputs.begin(), inputs.end());
+    const std::vector<std::string_view> optionViews(options.begin(), options.end());
+    ReportContext context;
+    context.program = "brisel (Python)";
+    context.version = BRISEL_VERSION;
+    context.inputs = inputViews;
+    context.options = optionViews;
+    const ReportMotifs shown = ReportMotifsOf(motifs);
+    collector.RenumberMotifs(shown.of);
+    if (!path) return RenderReport(collector, shown.shown, context);
+    ReportFile file(*path);
+    file.Commit(collector, shown.shown, context);
+    return {};
   }
 };
 
@@ -389,6 +425,12 @@ SearchOptions OptionsOf(nb::handle cutoff, nb::handle threads, const std::atomic
   return options;
 }
 
+// N of the cut-off 10^N that OptionsOf reads from `cutoff`.
+std::int32_t CutoffExponent(nb::handle cutoff) {
+  return ClampedCutoffExponent(
+      WholeNumber(cutoff, "cutoff", "the whole-number exponent N of 10^N"));
+}
+
 SearchOutput RecordsTo(OutputStream& hits, bool texts) {
   SearchOutput output{hits};
   output.records = true;
@@ -405,7 +447,7 @@ Hits SearchDatabasePy(const MotifDatabase& motifs, const Sequences& sequences, n
   HitTableStream stream(false);
   RunInterruptible([&] { SearchDatabase(motifs, database, options, RecordsTo(stream, false)); },
                    cancel);
-  return {std::move(stream.table()), motifs, database};
+  return {std::move(stream.table()), motifs, database, database.size(), CutoffExponent(cutoff)};
 }
 
 Hits ScanPy(const MotifDatabase& motifs, nb::object sequences, nb::handle cutoff,
@@ -414,13 +456,15 @@ Hits ScanPy(const MotifDatabase& motifs, nb::object sequences, nb::handle cutoff
   const SearchOptions options = OptionsOf(cutoff, threads, &cancel);
   PythonErrorSlot errors;
   HitTableStream stream(true);
+  std::uint64_t searched = 0;
   {
     PythonRecords source(sequences, errors);
     RunInterruptible([&] { ScanRecords(motifs, source, options, RecordsTo(stream, true)); },
                      cancel);
+    searched = source.count();
   }
   errors.RaiseIfHeld();
-  return {std::move(stream.table()), motifs, std::nullopt};
+  return {std::move(stream.table()), motifs, std::nullopt, searched, CutoffExponent(cutoff)};
 }
 
 // A search taken a chunk at a time, and what it reads from. The search's
@@ -434,7 +478,7 @@ class HitChunks {
   // Of an indexed search.
   HitChunks(const MotifDatabase& motifs, const Sequences& sequences, nb::handle cutoff,
             nb::handle threads, std::size_t chunkHits)
-      : motifs_(motifs), sequences_(sequences.get()) {
+      : motifs_(motifs), sequences_(sequences.get()), cutoff_(CutoffExponent(cutoff)) {
     const SearchOptions options = OptionsOf(cutoff, threads, nullptr);
     search_ = std::make_unique<ChunkedSearch>(
         false, chunkHits, kQueuedChunks,
@@ -448,7 +492,9 @@ class HitChunks {
   // Of a scan search.
   HitChunks(const MotifDatabase& motifs, nb::object sequences, nb::handle cutoff,
             nb::handle threads, std::size_t chunkHits)
-      : motifs_(motifs), source_(std::make_unique<PythonRecords>(sequences, errors_)) {
+      : motifs_(motifs),
+        cutoff_(CutoffExponent(cutoff)),
+        source_(std::make_unique<PythonRecords>(sequences, errors_)) {
     const SearchOptions options = OptionsOf(cutoff, threads, nullptr);
     search_ = std::make_unique<ChunkedSearch>(
         true, chunkHits, kQueuedChunks,
@@ -481,7 +527,7 @@ class HitChunks {
       errors_.RaiseIfHeld();
       return std::nullopt;
     }
-    return Hits{std::move(chunk), motifs_, sequences_};
+    return Hits{std::move(chunk), motifs_, sequences_, std::nullopt, cutoff_};
   }
 
   // Stops the search (called with the GIL held).
@@ -496,6 +542,7 @@ class HitChunks {
  private:
   MotifDatabase motifs_;
   std::optional<SequenceDatabase> sequences_;
+  std::int32_t cutoff_;
   PythonErrorSlot errors_;
   std::unique_ptr<PythonRecords> source_;
   std::unique_ptr<ChunkedSearch> search_;
@@ -675,7 +722,31 @@ NB_MODULE(_brisel, m) {
             self.Write(out, format, header);
             return nb::bytes(out.text().data(), out.text().size());
           },
-          "format"_a, "header"_a);
+          "format"_a, "header"_a)
+      .def(
+          "report",
+          [](const Hits& self, std::optional<std::string> path, std::size_t sequences,
+             std::size_t hitsPerSequence, std::size_t hits) -> std::optional<nb::str> {
+            const std::string page = self.Report(path, {sequences, hitsPerSequence, hits});
+            if (path) return std::nullopt;
+            return Text(page);
+          },
+          "path"_a.none(), "sequences"_a = ReportLimits{}.sequences,
+          "hits_per_sequence"_a = ReportLimits{}.hitsPerSequence, "hits"_a = ReportLimits{}.hits,
+          "Writes the HTML report of the hits to `path`, all or nothing, or returns its page "
+          "without a path; within the limits given (by default brisel-search --report's).")
+      .def(
+          "sequence_length",
+          [](const Hits& self, std::int64_t s) -> std::optional<std::uint64_t> {
+            if (!self.sequences) return std::nullopt;
+            return self.sequences->Residues(Index(s, self.sequences->size(), "sequence")).size();
+          },
+          "s"_a, "The residues of sequence s of the database searched; None after a scan.");
+
+  m.def(
+      "report_palette",
+      [] { return std::vector<std::string>(kReportPalette.begin(), kReportPalette.end()); },
+      "The colours of the report's motifs, in the order motifs take them (Okabe-Ito).");
 
   m.def("search_database", &SearchDatabasePy, "motifs"_a, "sequences"_a, "cutoff"_a,
         "threads"_a.none(), "The indexed search of a sequence database.");

@@ -62,6 +62,8 @@ class PythonRecords : public RecordSource {
 
   bool Next(SequenceRecord& record) override;
   bool failed() const { return errors_.holds(); }
+  // The items read so far: after a whole search, the sequences searched.
+  std::uint64_t count() const { return count_; }
 
  private:
   // Reads the next batch, with the GIL; false at the end or on an error.

@@ -1,7 +1,8 @@
 # SPDX-License-Identifier: MIT
 """Fixtures of the report's browser tests: the programs (from the environment
 run_browser_tests.sh sets), one headless Chromium for the session, and the
-reports of the sample data."""
+reports of the sample data, each written by brisel-search --report beside the
+TSV output of the same run."""
 
 from __future__ import annotations
 
@@ -16,8 +17,8 @@ import browser as chromium
 
 ROOT = Path(__file__).resolve().parents[2]
 DATA = ROOT / "data"
-SEARCH = os.environ.get("BRISEL_SEARCH", str(ROOT / "build/src/brisel-search/brisel-search"))
-TSV_TO_REPORT = os.environ.get("BRISEL_TSV_TO_REPORT", str(ROOT / "build/tests/report/tsv_to_report"))
+SEARCH = os.environ.get("BRISEL_SEARCH", str(ROOT / "build/bin/brisel-search"))
+MAKEDB = os.environ.get("BRISEL_MAKEDB", str(ROOT / "build/bin/brisel-makedb"))
 # Screenshots and the sample reports, kept for review.
 OUTPUT = Path(os.environ.get("BRISEL_REPORT_OUTPUT", ROOT / "build/tests/report/output"))
 
@@ -48,7 +49,8 @@ def unescape(field: str) -> str:
 
 def read_tsv(path: Path) -> list[Hit]:
     hits = []
-    for line in path.read_text(encoding="utf-8", errors="replace").splitlines():
+    # Rows end at "\n" alone: a name may hold U+0085 or U+2028, which splitlines takes for ends.
+    for line in path.read_text(encoding="utf-8", errors="replace").split("\n"):
         if line.startswith("#") or not line:
             continue
         f = line.split("\t")
@@ -74,22 +76,48 @@ class Report:
     hits: list[Hit]
 
 
-def make_report(patterns: Path, fasta: Path, html: Path, *options: str) -> Report:
-    """Searches `fasta` for the motifs of `patterns` and writes the search's TSV
-    beside the report `html` of that search. (Until brisel-search has
-    --report, the report is written from the TSV by tsv_to_report.)"""
+def single_line_fasta(fasta: Path, out: Path) -> None:
+    """The records of `fasta` with each sequence on one line, for the scan search (-b -f)."""
+    lines: list[str] = []
+    for line in fasta.read_text().splitlines():
+        if line.startswith(">"):
+            lines += [line, ""]
+        elif lines:
+            lines[-1] += line.strip()
+    out.write_text("\n".join(lines) + "\n")
+
+
+def make_report(patterns: Path, fasta: Path, html: Path, *options: str,
+                search: str = "direct") -> Report:
+    """Searches `fasta` for the motifs of `patterns` with brisel-search -F tsv
+    --report `html`, and keeps the TSV of that very run beside the report.
+    `search`: "direct" (--patterns and --fasta), "indexed" (databases that
+    brisel-makedb builds from the two files) or "scan" (-b -f over the records
+    on single lines)."""
+    html = html.resolve()
     tsv = html.with_suffix(".tsv")
+    # The sample data by its path in the source tree, as the page shows it.
+    patterns, fasta = (Path(os.path.relpath(path, ROOT)) if path.is_relative_to(ROOT) else path
+                       for path in (patterns.resolve(), fasta.resolve()))
+    if search == "direct":
+        inputs = ["--patterns", str(patterns), "--fasta", str(fasta)]
+    else:
+        databases = html.parent / "databases"
+        databases.mkdir(exist_ok=True)
+        motifs, sequences = f"{databases / html.stem}-motifs", f"{databases / html.stem}-sequences"
+        subprocess.run([MAKEDB, "motifs", "-q", str(patterns), motifs], check=True, cwd=ROOT)
+        if search == "indexed":
+            subprocess.run([MAKEDB, "sequences", "-q", str(fasta), sequences], check=True,
+                           cwd=ROOT)
+            inputs = ["-l", "-m", motifs, "-s", sequences]
+        else:
+            single = databases / f"{html.stem}.fa"
+            single_line_fasta(ROOT / fasta, single)
+            inputs = ["-l", "-b", "-f", "-m", motifs, "-s", str(single)]
     with open(tsv, "wb") as out:
-        subprocess.run([SEARCH, "--patterns", str(patterns), "--fasta", str(fasta), "-F", "tsv",
-                        *options], stdout=out, stderr=subprocess.DEVNULL, check=True)
-    write_report(tsv, html, "--fasta", str(fasta), "--input", f"motifs: {patterns.name}",
-                 "--input", f"sequences: {fasta.name}", "--option", " ".join(options))
+        subprocess.run([SEARCH, *inputs, "-F", "tsv", "--report", str(html), *options],
+                       stdout=out, stderr=subprocess.DEVNULL, check=True, cwd=ROOT)
     return Report(html, tsv, read_tsv(tsv))
-
-
-def write_report(tsv: Path, html: Path, *arguments: str) -> None:
-    """tsv_to_report's report of a TSV file."""
-    subprocess.run([TSV_TO_REPORT, *arguments, str(tsv), str(html)], check=True)
 
 
 @pytest.fixture(scope="session")
@@ -100,12 +128,16 @@ def output() -> Path:
 
 @pytest.fixture(scope="session")
 def samples(output: Path) -> dict[str, Report]:
-    """The reports of the sample proteins searched with the PROSITE excerpt
-    and with the site patterns (-e 9, so that every hit is kept)."""
+    """The reports of the sample proteins searched directly with the PROSITE
+    excerpt and with the site patterns (-e 9, so that every motif is tried),
+    and with the site patterns by the indexed and the scan search."""
     fasta = DATA / "swissprot-100.fasta"
-    return {name: make_report(DATA / patterns, fasta, output / f"sample-{name}.html", "-e", "9")
-            for name, patterns in (("prosite", "prosite-excerpt.dat"),
-                                   ("sites", "site-patterns.txt"))}
+    return {name: make_report(DATA / patterns, fasta, output / f"sample-{name}.html", "-e", "9",
+                              search=search)
+            for name, patterns, search in (("prosite", "prosite-excerpt.dat", "direct"),
+                                           ("sites", "site-patterns.txt", "direct"),
+                                           ("sites-indexed", "site-patterns.txt", "indexed"),
+                                           ("sites-scan", "site-patterns.txt", "scan"))}
 
 
 @pytest.fixture(scope="session")

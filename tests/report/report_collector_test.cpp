@@ -137,7 +137,8 @@ TEST(ReportCollector, ShortensLongTextsAndRefusesMisuse) {
 }
 
 // Random sequences spread over random collectors, fed on threads and merged
-// in a random order, give the bytes of one collector fed in order.
+// in a random order, give the bytes of one collector fed in order; and
+// renumbering the motifs gives the bytes of feeding the new numbers.
 TEST(ReportCollector, SameBytesForEverySpreadAndMergeOrder) {
   std::mt19937_64 random(33);
   const double values[] = {1e-9,        3.71e-05, 3.71e-05, 0.0,
@@ -182,6 +183,17 @@ TEST(ReportCollector, SameBytesForEverySpreadAndMergeOrder) {
       collectors[order[0]].Merge(std::move(collectors[order[k]]));
     }
     ASSERT_TRUE(Page(collectors[order[0]]) == expected) << "round " << round;
+
+    // Motifs renumbered (grouped) afterwards, or fed with their new numbers.
+    const std::vector<std::uint32_t> to = {1, 0, 1, 1, 0};
+    ReportCollector renumbered(limits);
+    for (Sequence sequence : sequences) {
+      for (ReportHit& hit : sequence.hits)
+        hit.motif = to[hit.motif];
+      Feed(renumbered, sequence);
+    }
+    collectors[order[0]].RenumberMotifs(to);
+    ASSERT_TRUE(Page(collectors[order[0]]) == Page(renumbered)) << "round " << round;
   }
 }
 

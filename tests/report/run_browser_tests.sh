@@ -5,12 +5,12 @@
 # Debian's chromium and chromium-driver. Exit status 77 (skipped), with the
 # reason, when one of them is missing.
 #
-#   run_browser_tests.sh VENV BRISEL_SEARCH TSV_TO_REPORT OUTPUT_DIR
+#   run_browser_tests.sh VENV BRISEL_SEARCH BRISEL_MAKEDB OUTPUT_DIR
 #
 # OUTPUT_DIR receives the sample reports, their TSV files and screenshots.
 set -euo pipefail
 venv=$1
-export BRISEL_SEARCH=$2 BRISEL_TSV_TO_REPORT=$3 BRISEL_REPORT_OUTPUT=$4
+export BRISEL_SEARCH=$2 BRISEL_MAKEDB=$3 BRISEL_REPORT_OUTPUT=$4
 if ! [ -x "$venv/bin/python" ] || ! "$venv/bin/python" -c 'import selenium, html5lib, pytest' 2> /dev/null; then
   echo "no selenium, html5lib or pytest in $venv (make venv installs them): skipped"
   exit 77

@@ -1,8 +1,10 @@
 # SPDX-License-Identifier: MIT
-"""The report of the sample data, parsed strictly and opened in headless
-Chromium: what it counts, the boxes of each map against the search's TSV
-rows, tooltips, keyboard, the links between boxes and rows, and the table's
-sorting and filtering. Screenshots go to the output directory."""
+"""The reports brisel-search --report writes of the sample data (the direct,
+indexed and scan searches), parsed strictly and opened in headless
+Chromium: what they count and name, the boxes of each map against the TSV
+rows of the same run, tooltips, keyboard, the links between boxes and rows,
+and the table's sorting and filtering. Screenshots go to the output
+directory."""
 
 from __future__ import annotations
 
@@ -18,7 +20,7 @@ from selenium.webdriver.common.keys import Keys
 from selenium.webdriver.support.ui import Select, WebDriverWait
 
 import browser as chromium
-from conftest import DATA, by_sequence, write_report
+from conftest import DATA, by_sequence, make_report
 
 
 def parse(path: Path):
@@ -47,8 +49,11 @@ def tooltip_lines(hit) -> list[str]:
             f"E: {hit.expectation}", f"P: {hit.probability}"]
 
 
-@pytest.mark.parametrize("name", ["prosite", "sites"])
-def test_report_is_well_formed_and_counts_every_hit(samples, name, tmp_path):
+SAMPLES = ["prosite", "sites", "sites-indexed", "sites-scan"]
+
+
+@pytest.mark.parametrize("name", SAMPLES)
+def test_report_is_well_formed_counts_every_hit_and_names_the_search(samples, name):
     report = samples[name]
     data = island(report.html)
     runs = by_sequence(report.hits)
@@ -60,34 +65,33 @@ def test_report_is_well_formed_and_counts_every_hit(samples, name, tmp_path):
     binned = sum(count for _, count in data["expectations"]["log2"])
     assert binned + data["expectations"]["zero"] + data["expectations"]["other"] == len(report.hits)
     assert [s["name"] for s in data["sequences"]] == [name for name, _ in runs]
-
-    # Within tight limits, spread over collectors and merged: the same bytes.
-    fasta = str(DATA / "swissprot-100.fasta")
-    pages = []
-    for collectors in ("1", "4", "9"):
-        html = tmp_path / f"{collectors}.html"
-        write_report(report.tsv, html, "--fasta", fasta, "--sequences", "7",
-                     "--hits-per-sequence", "3", "--collectors", collectors)
-        pages.append(html.read_bytes())
-    assert pages[0] == pages[1] == pages[2]
+    search = {"prosite": "direct search (--fasta)", "sites": "direct search (--fasta)",
+              "sites-indexed": "indexed search", "sites-scan": "scan search (-b -f)"}[name]
+    assert data["options"] == [search, "-e 9"]
+    assert data["program"] == "brisel-search" and len(data["inputs"]) == 2
+    # The same sequences and hits, whichever search found them (the scan search
+    # takes a motif's hits by start, the others by homing letter first).
+    if name.startswith("sites-"):
+        direct = island(samples["sites"].html)["sequences"]
+        for sequence in data["sequences"] + direct:
+            sequence["h"].sort()
+        assert data["sequences"] == direct
 
 
 def test_hostile_texts_are_shown_as_text(page, driver, tmp_path):
     names = [b"</script><script>alert(1)</script>", b"<!-- not a comment", b"bad \xff\xfe utf-8",
-             b"tab\\there", b"caf\xc3\xa9 \xe2\x80\xa8 \xc2\x85 end", b"<b>bold</b> & co"]
-    rows = [b"#name\tstart\tend\trecord\tsegment\tspecificity\texpectation\tp_no_random_hit"]
-    for k, name in enumerate(names):
-        rows.append(name + b"\t%d\t%d\tPS99999 <i>x</i>\t<ab\\\\>\t1.000e-03\t2.00e-0%d\t0.500"
-                    % (k + 1, k + 4, k))
-    tsv = tmp_path / "hostile.tsv"
-    tsv.write_bytes(b"\n".join(rows) + b"\n")
-    html = tmp_path / "hostile.html"
-    write_report(tsv, html)
-    data = island(html)
-    expected = [name.replace(b"\\t", b"\t").decode("utf-8", errors="replace") for name in names]
+             b"tab\there", b"caf\xc3\xa9 \xe2\x80\xa8 \xc2\x85 end", b"<b>bold</b> & co"]
+    fasta = tmp_path / "hostile.fasta"
+    fasta.write_bytes(b"".join(b">" + name + b"\nMK" + b"G" * k + b"RGDAW\n"
+                               for k, name in enumerate(names)))
+    patterns = tmp_path / "hostile.txt"
+    patterns.write_bytes(b"R-G-D  PS99999 <i>x</i>\n")
+    report = make_report(patterns, fasta, tmp_path / "hostile.html")
+    data = island(report.html)
+    expected = [name.decode("utf-8", errors="replace") for name in names]
     assert [s["name"] for s in data["sequences"]] == expected
 
-    page(html)
+    page(report.html)
     chromium.draw_all_maps(driver)
     shown = driver.execute_script(
         "return [...document.querySelectorAll('.map h3')].map((h) => h.textContent)")
@@ -95,7 +99,7 @@ def test_hostile_texts_are_shown_as_text(page, driver, tmp_path):
     assert driver.execute_script(
         "return document.querySelectorAll('b, i, script').length") == 2  # the page's own
     assert driver.find_element(By.ID, "hit-0-0").get_attribute("aria-label").startswith(
-        "PS99999 <i>x</i>, segment: <ab\\>")
+        "PS99999 <i>x</i>, segment: RGD, positions: 3-5")
 
 
 MAPS = """return [...document.querySelectorAll('#map-list .map')].map((map) => {
@@ -114,7 +118,7 @@ MAPS = """return [...document.querySelectorAll('#map-list .map')].map((map) => {
 });"""
 
 
-@pytest.mark.parametrize("name", ["prosite", "sites"])
+@pytest.mark.parametrize("name", SAMPLES)
 def test_each_map_draws_the_hits_of_its_sequence_to_scale(samples, name, page, driver):
     report = samples[name]
     lengths = fasta_lengths(DATA / "swissprot-100.fasta")

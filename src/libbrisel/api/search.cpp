@@ -15,6 +15,7 @@
 #include "output/hit_lines.h"
 #include "output/report_spill.h"
 #include "parallel/parallel_search.h"
+#include "report/report_collector.h"
 
 namespace brisel {
 
@@ -69,14 +70,20 @@ unsigned ThreadCount(const SearchOptions& options) {
 template <typename Search>
 void Run(const MotifDatabase& motifs, SearchKind kind, const SearchOptions& options,
          const SearchOutput& output, Search search) {
+  if (output.report != nullptr && motifs.size() > kReportMaxMotifs) {
+    throw Error(Error::Kind::kUsage, "a report takes at most " + std::to_string(kReportMaxMotifs) +
+                                         " motifs, and the motif database has " +
+                                         std::to_string(motifs.size()));
+  }
   const std::unique_ptr<HitLineFormatter> rows =
       output.records ? std::make_unique<RecordRows>(output.recordTexts)
                      : OutputFormatOf(output.format).makeRows(motifs.blocks());
   if (!output.records && output.header) output.hits.Write(OutputHeaderLine(output.format));
   SearchEngine engine(motifs.blocks(), options.cutoffExpectation, kind, *rows);
   NullStream noProgress;
-  const SearchStreams streams{
-      output.hits, output.progress != nullptr ? *output.progress : noProgress, options.cancel};
+  const SearchStreams streams{output.hits,
+                              output.progress != nullptr ? *output.progress : noProgress,
+                              options.cancel, output.report};
   search(engine, streams);
   if (output.hits.failed()) {
     throw Error(Error::Kind::kOutput,
@@ -123,6 +130,7 @@ void ScanSequence(const MotifDatabase& motifs, std::string_view residues,
         SearchEngine::Worker worker(engine);
         StreamSpill spill(streams.out);
         worker.SetSpill(&spill, kReportFlushBytes);
+        worker.SetReport(streams.report);
         std::string report;
         worker.SearchText(0, {}, NameKind::kNone, residues, report);
         spill.Spill(report);

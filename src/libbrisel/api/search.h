@@ -7,12 +7,17 @@
 // byte for byte what brisel-search writes, or as HitRecords for front ends
 // that want numbers (hit_tables.h collects them into columns), with the texts
 // of each hit when asked. Progress lines go to a second stream when one is
-// given.
-// A search runs on `threads` threads with the same results for every count.
+// given. A report collector (report_collector.h), when given, is fed every
+// sequence searched and its hits besides (search_engine.h), which leaves the
+// text and records the same bytes.
+// A search runs on `threads` threads with the same results for every count,
+// the report's collector included.
 //
 // Faults: a failed write of the hits ends the search with Error (kOutput); a
 // raised cancel flag ends it within a sequence or a piece of output with
-// Error (kCancelled). What was written before stays written.
+// Error (kCancelled). What was written before stays written. A report's
+// collector with a motif database of more motifs than a report takes
+// (kReportMaxMotifs) is refused (kUsage) before anything is written.
 #ifndef BRISEL_API_SEARCH_H
 #define BRISEL_API_SEARCH_H
 
@@ -28,6 +33,8 @@
 #include "statistics/hit_statistics.h"
 
 namespace brisel {
+
+class ReportCollector;
 
 // The most threads a search takes.
 inline constexpr unsigned kMaxThreadCount = 4096;
@@ -50,9 +57,10 @@ struct SearchOutput {
   OutputStream& hits;
   OutputStream* progress = nullptr;  // null: no progress lines
   OutputFormat format = OutputFormat::kPipe;
-  bool header = true;        // the format's header line first
-  bool records = false;      // HitRecords instead of text: `format` and `header` unused
-  bool recordTexts = false;  // with records: each followed by its texts (HitRecord)
+  bool header = true;                 // the format's header line first
+  bool records = false;               // HitRecords instead of text: `format` and `header` unused
+  bool recordTexts = false;           // with records: each followed by its texts (HitRecord)
+  ReportCollector* report = nullptr;  // fed every sequence searched, when given
 };
 
 // One hit, in the order of the text's hit lines. With recordTexts, the record

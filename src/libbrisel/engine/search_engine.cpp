@@ -8,6 +8,7 @@
 
 #include "database/motif_database.h"
 #include "matching/per_motif_walks.h"
+#include "report/report_collector.h"
 #include "residues/letter_masks.h"
 
 namespace brisel {
@@ -45,7 +46,7 @@ void SearchEngine::Worker::SearchListedSequence(std::uint64_t number, std::strin
   const std::uint64_t length = listed.length;
   LengthStatistics& statistics = StatisticsFor(length);
   const std::uint32_t stop = statistics.stop();
-  if (stop == 0 || length == 0) return;
+  if (stop == 0 || length == 0) return ReportNoHits();
 
   const MotifIndex& index = engine_.index_;
   hits_.clear();
@@ -83,10 +84,9 @@ void SearchEngine::Worker::SearchListedSequence(std::uint64_t number, std::strin
     }
     std::sort(hits_.begin(), hits_.end());
   }
-  if (hits_.empty()) return;
+  if (hits_.empty()) return ReportNoHits();
 
-  engine_.lines_.BeginSequence(out, lineState_, number, name, NameKind::kDatabase);
-  WriteHits(out, statistics, text);
+  WriteHits(out, statistics, number, name, NameKind::kDatabase, text);
 }
 
 void SearchEngine::Worker::SearchText(std::uint64_t number, std::string_view name, NameKind kind,
@@ -96,7 +96,7 @@ void SearchEngine::Worker::SearchText(std::uint64_t number, std::string_view nam
   const std::uint64_t length = text.size();
   LengthStatistics& statistics = StatisticsFor(length);
   const std::uint32_t stop = statistics.stop();
-  if (stop == 0 || length == 0) return;
+  if (stop == 0 || length == 0) return ReportNoHits();
 
   codes_.FromText(text, masks_);
   const MotifIndex& index = engine_.index_;
@@ -124,10 +124,9 @@ void SearchEngine::Worker::SearchText(std::uint64_t number, std::string_view nam
     if (m >= stop) break;
     CheckAnchored(m, masks_.data(), length, false);
   }
-  if (hits_.empty()) return;
+  if (hits_.empty()) return ReportNoHits();
   std::sort(hits_.begin(), hits_.end());
-  engine_.lines_.BeginSequence(out, lineState_, number, name, kind);
-  WriteHits(out, statistics, text);
+  WriteHits(out, statistics, number, name, kind, text);
 }
 
 void SearchEngine::Worker::CheckAnchored(std::uint32_t m, const std::uint32_t* residues,
@@ -141,15 +140,34 @@ void SearchEngine::Worker::CheckAnchored(std::uint32_t m, const std::uint32_t* r
 }
 
 void SearchEngine::Worker::WriteHits(std::string& out, LengthStatistics& statistics,
+                                     std::uint64_t number, std::string_view name, NameKind kind,
                                      std::string_view text) {
+  engine_.lines_.BeginSequence(out, lineState_, number, name, kind);
+  if (report_ == nullptr) return WriteHitLines<false>(out, statistics, text);
+  report_->BeginSequence(number, PlainName(name, kind), text.size());
+  WriteHitLines<true>(out, statistics, text);
+  report_->EndSequence();
+}
+
+template <bool kReport>
+void SearchEngine::Worker::WriteHitLines(std::string& out, LengthStatistics& statistics,
+                                         std::string_view text) {
   LengthStatistics::Cursor cursor(statistics);
   for (const EngineHit& hit : hits_) {
     const HitStatistics& at = cursor.At(hit.motif);
     const std::uint32_t width = engine_.index_.motif(hit.motif).view.width;
-    engine_.lines_.AppendHitLine(out, lineState_, at, hit.motif, text.substr(hit.start, width),
-                                 hit.start);
+    const std::string_view segment = text.substr(hit.start, width);
+    engine_.lines_.AppendHitLine(out, lineState_, at, hit.motif, segment, hit.start);
+    if constexpr (kReport) {
+      report_->AddHit({hit.motif, hit.start + 1, hit.start + width, at.expectation,
+                       at.probabilityOfNoRandomHit, UntilNul(segment), 0});
+    }
     if (spill_ != nullptr && out.size() >= spillBytes_) spill_->Spill(out);
   }
+}
+
+void SearchEngine::Worker::ReportNoHits() {
+  if (report_ != nullptr) report_->AddSequencesWithoutHits(1);
 }
 
 }  // namespace brisel

@@ -22,6 +22,15 @@
 // nor 0, or letter position lists that are not exactly the ascending
 // positions of each letter (residue_codes.h). Checking the lists costs one
 // read per residue; a database written by brisel-makedb always passes it.
+//
+// With a report collector (SetReport, one per worker), each sequence
+// searched is fed to it as well: a sequence with hits as its number, its
+// name as the tsv format writes it (PlainName), its length in residues and
+// each hit with the E and P of its hit line and its segment up to a NUL
+// byte, in the order of the hit lines; one without hits counted as such. The
+// hit lines are the same bytes either way. A search that reports positions
+// other than the engine's (a translated search: nucleotides, frames) leaves
+// the collector unset and feeds it itself.
 #ifndef BRISEL_ENGINE_SEARCH_ENGINE_H
 #define BRISEL_ENGINE_SEARCH_ENGINE_H
 
@@ -45,6 +54,8 @@
 #include "statistics/length_statistics.h"
 
 namespace brisel {
+
+class ReportCollector;
 
 enum class SearchKind { kIndexed, kScan };
 
@@ -87,6 +98,11 @@ class SearchEngine {
       spillBytes_ = bytes;
     }
 
+    // Each sequence searched from now on is also fed to `report` (null: to
+    // none, the default), which must outlive the searches.
+    void SetReport(ReportCollector* report) { report_ = report; }
+    ReportCollector* report() const { return report_; }
+
     const EngineCounters& counters() const { return counters_; }
 
    private:
@@ -95,9 +111,18 @@ class SearchEngine {
     // `homing`, only where a homing letter stands at its homing position.
     void CheckAnchored(std::uint32_t m, const std::uint32_t* residues, std::uint64_t length,
                        bool homing);
-    void WriteHits(std::string& out, LengthStatistics& statistics, std::string_view text);
+    // Writes the hits of sequence `number` (feeding the report, if any).
+    void WriteHits(std::string& out, LengthStatistics& statistics, std::uint64_t number,
+                   std::string_view name, NameKind kind, std::string_view text);
+    // The hit lines, also fed to the report with kReport; the loop without
+    // it is the one of a search without a report.
+    template <bool kReport>
+    void WriteHitLines(std::string& out, LengthStatistics& statistics, std::string_view text);
+    // Counts a sequence without hits in the report, if any.
+    void ReportNoHits();
 
     SearchEngine& engine_;
+    ReportCollector* report_ = nullptr;
     ReportSpill* spill_ = nullptr;
     std::size_t spillBytes_ = 0;
     HitLineFormatter::SequenceState lineState_;

@@ -3,6 +3,7 @@
 #include "parallel/parallel_search.h"
 
 #include <mutex>
+#include <optional>
 #include <string>
 #include <system_error>
 #include <thread>
@@ -11,6 +12,7 @@
 #include "output/progress_line.h"
 #include "output/report_spill.h"
 #include "parallel/ordered_output.h"
+#include "report/report_collector.h"
 #include "residues/residue_lists.h"
 
 namespace brisel {
@@ -185,10 +187,22 @@ bool RunPool(SearchEngine& engine, Source& source, unsigned threads, const Searc
   OrderedOutput output(streams.out, streams.err, limits.chunksPerThread * threads,
                        limits.chunkBytes);
   std::mutex claimMutex;
+  std::mutex reportMutex;
   const auto work = [&] {
     SearchEngine::Worker worker(engine);
     ChunkPieces pieces(output, limits.pieceBytes, streams.cancel);
     worker.SetSpill(&pieces, limits.pieceBytes);
+    // The worker's own report, merged into the caller's once it is done.
+    std::optional<ReportCollector> report;
+    if (streams.report != nullptr) {
+      report.emplace(streams.report->limits());
+      worker.SetReport(&*report);
+    }
+    const auto mergeReport = [&] {
+      if (!report) return;
+      const std::lock_guard merging(reportMutex);
+      streams.report->Merge(std::move(*report));
+    };
     typename Source::Job job;
     for (;;) {
       {
@@ -198,7 +212,7 @@ bool RunPool(SearchEngine& engine, Source& source, unsigned threads, const Searc
         if (pieces.stopped()) return;
         if (!source.Next(job)) {
           output.Close();
-          return;
+          break;
         }
         OrderedOutput::Chunk* chunk = output.Open();
         if (chunk == nullptr) return;
@@ -207,6 +221,7 @@ bool RunPool(SearchEngine& engine, Source& source, unsigned threads, const Searc
       if (!source.Search(job, worker, pieces)) return;
       pieces.Complete();
     }
+    mergeReport();
   };
 
   std::vector<std::jthread> pool;
@@ -234,6 +249,7 @@ class OneThread {
   OneThread(SearchEngine& engine, const SearchStreams& streams, const ParallelLimits& limits)
       : worker_(engine), spill_(streams.out), streams_(streams), limits_(limits) {
     worker_.SetSpill(&spill_, limits.pieceBytes);
+    worker_.SetReport(streams.report);
   }
   ~OneThread() { spill_.Spill(report_); }
 

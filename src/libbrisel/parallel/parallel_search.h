@@ -38,6 +38,19 @@
 // and the records it read; the record source is used under the claim lock
 // only. The workers are joined before a call returns.
 //
+// A report (SearchStreams::report): the one-thread loop feeds the caller's
+// collector; in the pool each worker feeds a collector of its own, with the
+// same limits, and merges it into the caller's under a lock once the
+// source's sequences have run out (a worker stopped by a fault or a cancel
+// merges nothing: the report of such a search is not written). A worker's
+// collector fills up to its limits early and then passes over what it will
+// not keep, as one collector does; merging after each chunk would start an
+// empty one each time, which keeps (copies) nearly every sequence only for
+// the merge to drop it. So each thread's collector takes the memory of one
+// (ReportLimits: at most 300,000 kept hits). What the caller's collector
+// holds in the end is the same for every thread count (report_collector.h).
+// Without a collector nothing is fed and nothing locked.
+//
 // A failed write of the hit stream stops every thread (ordered_output.h), and
 // so does a raised cancel flag, which every thread looks at between
 // sequences: workers leave their chunk between sequences or at their next
@@ -58,6 +71,8 @@
 
 namespace brisel {
 
+class ReportCollector;
+
 // Chunks are small enough that a chunk's report seldom reaches chunkBytes,
 // which would make its worker wait for the chunks before it, and numerous
 // enough to balance the threads' work; a chunk costs a few lock operations.
@@ -69,11 +84,12 @@ struct ParallelLimits {
   std::size_t chunksPerThread = 4;
 };
 
-// The streams a search writes and the flag that stops it.
+// The streams a search writes, the flag that stops it and the report it feeds.
 struct SearchStreams {
   OutputStream& out;                          // the hits
   OutputStream& err;                          // the progress lines
   const std::atomic<bool>* cancel = nullptr;  // raised: stop between sequences
+  ReportCollector* report = nullptr;          // fed every sequence searched, when given
 };
 
 // The indexed search of sequences 0 to sequenceCount - 1 of a mapped, checked

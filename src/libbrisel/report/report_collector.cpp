@@ -96,7 +96,7 @@ void ReportCollector::BeginSequence(std::uint64_t number, std::string_view name,
   hitCount_ = 0;
   best_ = 0;
   pending_.clear();
-  segments_.clear();
+  heaped_ = false;
 }
 
 void ReportCollector::AddHit(const ReportHit& hit) {
@@ -118,36 +118,29 @@ void ReportCollector::AddHit(const ReportHit& hit) {
   const std::uint64_t order = hitCount_++;
   if (order == 0 || std::strong_order(e, best_) < 0) best_ = e;
 
-  // A max-heap whose front is the worst hit kept: a later hit goes before it
-  // only with a strictly lower E.
-  const bool full = pending_.size() >= limits_.hitsPerSequence;
-  if (full && (pending_.empty() || std::strong_order(e, pending_.front().expectation) >= 0)) {
+  // The hits of the open sequence are held as they come until there are
+  // hitsPerSequence of them; then as a max-heap whose front is the worst hit
+  // held, which a later hit replaces only with a strictly lower E.
+  const Pending pending{e,         hit.probability, hit.start,          hit.end,           order,
+                        hit.motif, hit.frame,       hit.segment.data(), hit.segment.size()};
+  if (pending_.size() < limits_.hitsPerSequence) {
+    pending_.push_back(pending);
     return;
   }
-  if (full) {
-    std::pop_heap(pending_.begin(), pending_.end(), HitBefore<Pending>);
-    pending_.pop_back();
-  }
-  if (segments_.size() > 2 * (limits_.hitsPerSequence + 1) * kReportSegmentBytes) {
-    CompactSegments();
-  }
-  const std::size_t at = segments_.size();
-  AppendShortenedSegment(hit.segment, segments_);
-  pending_.push_back({e, hit.probability, hit.start, hit.end, order, hit.motif, hit.frame, at,
-                      segments_.size() - at});
+  if (pending_.empty() || std::strong_order(e, Worst().expectation) >= 0) return;
+  std::pop_heap(pending_.begin(), pending_.end(), HitBefore<Pending>);
+  pending_.back() = pending;
   std::push_heap(pending_.begin(), pending_.end(), HitBefore<Pending>);
 }
 
-// Drops the segments of the hits no longer pending.
-void ReportCollector::CompactSegments() {
-  std::string kept;
-  kept.reserve(pending_.size() * kReportSegmentBytes);
-  for (Pending& hit : pending_) {
-    const std::size_t at = kept.size();
-    kept.append(segments_, hit.segmentAt, hit.segmentSize);
-    hit.segmentAt = at;
+// The worst hit held, once hitsPerSequence are: the front of the heap, made
+// the first time it is asked for.
+const ReportCollector::Pending& ReportCollector::Worst() {
+  if (!heaped_) {
+    std::make_heap(pending_.begin(), pending_.end(), HitBefore<Pending>);
+    heaped_ = true;
   }
-  segments_.swap(kept);
+  return pending_.front();
 }
 
 void ReportCollector::EndSequence() {
@@ -166,12 +159,14 @@ void ReportCollector::EndSequence() {
   sequence.hitCount = hitCount_;
   sequence.bestExpectation = best_;
   // Its hits sorted by (E, order): those drawn are then a prefix.
-  std::sort_heap(pending_.begin(), pending_.end(), HitBefore<Pending>);
+  std::sort(pending_.begin(), pending_.end(), HitBefore<Pending>);
   sequence.hits.reserve(pending_.size());
+  std::string segment;
   for (const Pending& hit : pending_) {
+    segment.clear();
+    AppendShortenedSegment({hit.segment, hit.segmentSize}, segment);
     sequence.hits.push_back({hit.motif, hit.start, hit.end, hit.expectation, hit.probability,
-                             segments_.substr(hit.segmentAt, hit.segmentSize), hit.frame,
-                             hit.order});
+                             segment, hit.frame, hit.order});
   }
   Keep(std::move(sequence));
 }
@@ -217,6 +212,28 @@ void ReportCollector::Merge(ReportCollector&& other) {
   for (ReportSequence& sequence : other.kept_)
     Keep(std::move(sequence));
   other = ReportCollector(limits_);
+}
+
+void ReportCollector::RenumberMotifs(std::span<const std::uint32_t> to) {
+  if (open_) throw std::logic_error("ReportCollector: renumbering with a sequence still open");
+  const auto renumbered = [&](std::uint32_t motif) {
+    if (motif >= to.size() || to[motif] >= kReportMaxMotifs) {
+      throw std::out_of_range("ReportCollector: motif index");
+    }
+    return to[motif];
+  };
+  std::vector<std::uint64_t> counts;
+  for (std::uint32_t m = 0; m < hitsPerMotif_.size(); ++m) {
+    if (hitsPerMotif_[m] == 0) continue;
+    const std::uint32_t into = renumbered(m);
+    if (into >= counts.size()) counts.resize(into + 1, 0);
+    counts[into] += hitsPerMotif_[m];
+  }
+  for (ReportSequence& sequence : kept_) {
+    for (ReportKeptHit& hit : sequence.hits)
+      hit.motif = renumbered(hit.motif);
+  }
+  hitsPerMotif_ = std::move(counts);
 }
 
 std::vector<ReportSequence> ReportCollector::DrawnSequences() const {

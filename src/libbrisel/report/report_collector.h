@@ -40,8 +40,12 @@
 //    plus those of the open sequence (at most hitsPerSequence), plus one
 //    counter per motif and per histogram bin.
 //
-// Ownership: the collector owns copies of every text it keeps; the views it
-// is given are read during the call only. Not thread-safe: one collector per
+// Ownership: the collector owns copies of every text it keeps. The name given
+// to BeginSequence is read during the call only; the segment of each hit is
+// read until the sequence's EndSequence, which copies the segments of a
+// sequence that it keeps (so a sequence that is not kept costs no copy), and
+// must stay valid until then, as the residues of the sequence being searched
+// do. Not thread-safe: one collector per
 // thread, merged on one thread.
 //
 // Use, in a search on several threads (report_writer.h writes the page):
@@ -62,6 +66,7 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -141,6 +146,15 @@ class ReportCollector {
   // Takes in everything `other` counted and kept; `other` is left empty.
   void Merge(ReportCollector&& other);
 
+  // Renumbers the motifs: motif i becomes motif `to[i]`, its hits counted and
+  // kept with those of the motifs it joins (so a front end may feed motifs
+  // as its search numbers them and show them grouped, a pattern's expansions
+  // as one). What is kept does not depend on motifs, so this gives what
+  // feeding the new numbers would have. Throws std::out_of_range for a motif
+  // without an entry or an entry not below kReportMaxMotifs, and
+  // std::logic_error while a sequence is open.
+  void RenumberMotifs(std::span<const std::uint32_t> to);
+
   const ReportLimits& limits() const { return limits_; }
   std::uint64_t sequences() const { return sequences_; }
   std::uint64_t sequencesWithHits() const { return sequencesWithHits_; }
@@ -169,8 +183,8 @@ class ReportCollector {
   std::uint64_t zeroExpectations_ = 0;
   std::uint64_t otherExpectations_ = 0;
 
-  // A hit of the open sequence that may still be kept: its segment is
-  // segments_[segmentAt, segmentAt + segmentSize).
+  // A hit of the open sequence that may still be kept, its segment as fed
+  // (a view, valid until the sequence ends).
   struct Pending {
     double expectation;
     double probability;
@@ -179,10 +193,10 @@ class ReportCollector {
     std::uint64_t order;
     std::uint32_t motif;
     int frame;
-    std::size_t segmentAt;
+    const char* segment;
     std::size_t segmentSize;
   };
-  void CompactSegments();
+  const Pending& Worst();
 
   // The open sequence. Its buffers keep their capacity from one sequence to
   // the next, so that feeding a sequence that is not kept allocates nothing.
@@ -192,8 +206,8 @@ class ReportCollector {
   std::uint64_t length_ = 0;
   std::uint64_t hitCount_ = 0;
   double best_ = 0;
-  std::vector<Pending> pending_;  // a max-heap by (E, order)
-  std::string segments_;          // of pending_, and of hits it dropped
+  std::vector<Pending> pending_;  // in feeding order; once heaped_, a max-heap by (E, order)
+  bool heaped_ = false;
 
   std::vector<ReportSequence> kept_;  // a max-heap by (best E, number)
 };

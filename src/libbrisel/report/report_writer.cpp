@@ -76,6 +76,10 @@ void WriteMotifs(DataWriter& out, const ReportCollector& collector,
     if (i < motifs.size()) {
       text.push_back('"');
       AppendExponent3(text, motifs[i].specificity);
+      if (motifs[i].highestSpecificity > motifs[i].specificity) {
+        text.append("\\u2013");  // an en dash, escaped
+        AppendExponent3(text, motifs[i].highestSpecificity);
+      }
       text.push_back('"');
     } else {
       text.append("null");

@@ -21,7 +21,8 @@
 //               "sequencesDrawn": n, "hitsDrawn": h},
 //    "palette": ["#0072B2", ...],               // kReportPalette
 //    "motifs": [                               // those with hits, by index
-//      {"index": i, "record": "PS00016 RGD", "specificity": "1.234e-05",
+//      {"index": i, "record": "PS00016 RGD", "specificity": "1.234e-05"
+//                                            (or "1.234e-05\u20135.678e-04"),
 //       "hits": count, "color": c}],           // palette entry c
 //    "expectations": {"log2": [[k, count], ...],   // 2^k <= E < 2^(k+1)
 //                     "zero": z, "other": o},
@@ -64,10 +65,13 @@ namespace brisel {
 inline constexpr std::array<std::string_view, 8> kReportPalette = {
     "#0072B2", "#E69F00", "#009E73", "#D55E00", "#56B4E9", "#CC79A7", "#F0E442", "#000000"};
 
-// Motif i of the hits' motif indexes.
+// Motif i of the hits' motif indexes. A motif that stands for several (the
+// motifs a PROSITE pattern's ranges expand into) may have a span of
+// specificities, written "lowest\u2013highest".
 struct ReportMotif {
   std::string_view record;  // e.g. "PS00016 RGD"
   double specificity = 0;
+  double highestSpecificity = 0;  // above `specificity`: the span's top
 };
 
 // What the page says was searched.

@@ -21,6 +21,12 @@
 // before it are searched: its message names the line where reading stopped
 // and the last record whose hits were written. The warnings of a motif build
 // (--patterns) go to standard error before the search's first newline.
+// With --report, the search also feeds a report collector, and once the
+// search has ended well and standard output is flushed, the report is written
+// (api/search_reports.h): its temporary file is made before anything is mapped,
+// and a run that ends otherwise removes it, so the report's path holds a whole
+// report of a whole search or what it held before. Both streams are the same
+// bytes as without --report.
 #include <unistd.h>
 
 #include <cerrno>
@@ -31,9 +37,11 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "api/databases.h"
 #include "api/search.h"
+#include "api/search_reports.h"
 #include "base/error.h"
 #include "base/message_text.h"
 #include "builds/builds.h"
@@ -47,6 +55,10 @@
 using namespace brisel;
 
 namespace {
+
+// The report's file while the run lasts: a run that ends before writing it,
+// by std::exit too, removes the temporary file as this goes.
+std::optional<ReportFile> reportFile;
 
 [[noreturn]] void ExitWithFault(const std::string& fault) {
   std::fprintf(stderr, "brisel-search: %s\n", EscapedText(fault).c_str());
@@ -113,12 +125,15 @@ struct Run {
   const RunSettings& settings;
   FileStream out{stdout};
   FileStream err{stderr};
+  std::optional<ReportCollector> report{};  // with --report
 
   brisel::SearchOptions options() const {
     return {settings.cutoffExpectation, settings.threadCount, nullptr};
   }
   brisel::SearchOutput output() {
-    return {out, &err, settings.format, settings.writeHeader, false};
+    brisel::SearchOutput output{out, &err, settings.format, settings.writeHeader, false};
+    if (report) output.report = &*report;
+    return output;
   }
 
   // Runs a search; a failed write of the hits ends it early and is reported
@@ -182,6 +197,66 @@ std::optional<std::string> RunDirectSearch(Run& run, const brisel::MotifDatabase
                         : "; hits up to record " + std::to_string(searched) + " were written");
 }
 
+// What the report says was searched: the motifs and sequences, a line each.
+std::vector<std::string> ReportInputs(const RunSettings& settings) {
+  const auto file = [](const std::string& path) {
+    return path == "-" ? std::string("standard input") : path;
+  };
+  std::vector<std::string> lines;
+  if (settings.patternFile) {
+    lines.push_back("motifs: " + file(*settings.patternFile) + " (PROSITE patterns)");
+  } else {
+    lines.push_back(
+        "motifs: " +
+        DatabaseRootPath(settings.useLocalPath, DatabaseKind::kMotifs, settings.motifDatabase) +
+        " (motif database)");
+  }
+  if (settings.fastaFile) {
+    lines.push_back("sequences: " + file(*settings.fastaFile) + " (FASTA)");
+  } else if (settings.searchByBruteForce != 0) {
+    lines.push_back(
+        "sequences: " + settings.sequenceDatabase +
+        (settings.isFasta != 0 ? " (FASTA, a line per sequence)" : " (one raw sequence)"));
+  } else {
+    lines.push_back("sequences: " +
+                    DatabaseRootPath(settings.useLocalPath, DatabaseKind::kSequences,
+                                     settings.sequenceDatabase) +
+                    " (sequence database)");
+  }
+  return lines;
+}
+
+// And how: the search and its cut-off (the same report for every -j and
+// format, which it leaves out).
+std::vector<std::string> ReportOptions(const RunSettings& settings) {
+  std::string search = "indexed search";
+  if (settings.fastaFile) {
+    search = "direct search (--fasta)";
+  } else if (settings.searchByBruteForce != 0) {
+    search = settings.isFasta != 0 ? "scan search (-b -f)" : "scan search (-b)";
+  }
+  return {search, "-e " + std::to_string(settings.cutoffExponent)};
+}
+
+// Writes the report of the search that `run` collected; a fault ends the run.
+void WriteSearchReport(Run& run, const brisel::MotifDatabase& motifs) {
+  const std::vector<std::string> inputs = ReportInputs(run.settings);
+  const std::vector<std::string> options = ReportOptions(run.settings);
+  const std::vector<std::string_view> inputViews(inputs.begin(), inputs.end());
+  const std::vector<std::string_view> optionViews(options.begin(), options.end());
+  ReportContext context;
+  context.version = BRISEL_VERSION;
+  context.inputs = inputViews;
+  context.options = optionViews;
+  const ReportMotifs shown = ReportMotifsOf(motifs);
+  run.report->RenumberMotifs(shown.of);
+  try {
+    reportFile->Commit(*run.report, shown.shown, context);
+  } catch (const brisel::Error& error) {
+    ExitWithFault(error.what());
+  }
+}
+
 // Output to files and pipes goes through large buffers: a search writes a
 // progress line per sequence and may write millions of hit lines, and an
 // unbuffered or 4 KiB-buffered stream would make a system call for every few
@@ -223,6 +298,14 @@ int main(int argc, char* argv[]) {
   if (!settings.usageFault.empty()) ExitWithUsageFault(settings.usageFault);
 
   Run run{settings};
+  if (settings.reportFile) {
+    try {
+      reportFile.emplace(*settings.reportFile);
+    } catch (const brisel::Error& error) {
+      ExitWithFault(error.what());
+    }
+    run.report.emplace();
+  }
   std::optional<std::string> readFault;
   {
     const brisel::MotifDatabase motifs = settings.patternFile
@@ -238,6 +321,11 @@ int main(int argc, char* argv[]) {
     }
     std::fputc('\n', stderr);
     if (readFault) ExitWithFault(*readFault);
+    if (run.report) {
+      // The report of a search whose hits were all written, and only then.
+      if (const int status = FinishOutput(run.out); status != 0) return status;
+      WriteSearchReport(run, motifs);
+    }
   }
   return FinishOutput(run.out);
 }

@@ -124,7 +124,8 @@ constexpr SearchOption kOptions[] = {
      "Try a sequence's motifs until the expectation of random hits exceeds\n10^\\fIN\\fR "
      "(default {default}).\n",
      [](RunSettings& s, const char* value) {
-       s.cutoffExpectation = CutoffFromExponent(ParseCutoffExponent(value));
+       s.cutoffExponent = ParseCutoffExponent(value);
+       s.cutoffExpectation = CutoffFromExponent(s.cutoffExponent);
        return Applied();
      }},
     {'j',
@@ -174,6 +175,21 @@ constexpr SearchOption kOptions[] = {
      "to another's (the shards of a database, say).\n",
      [](RunSettings& s, const char*) {
        s.writeHeader = false;
+       return Applied();
+     }},
+    {0, "report", "FILE", nullptr,
+     "also write an HTML report of the search to FILE: a summary,\n"
+     "a hit map per sequence and a table of the hits, in one page\n"
+     "that reads offline; the output is the same as without it",
+     "Also write an HTML report of the search to\n.IR FILE :\none page that reads offline, "
+     "with a summary, a hit map per sequence with hits and\na table of the hits (see REPORT). "
+     "Standard output and standard error are byte for\nbyte those of the same search without "
+     "it, and the report is the same for every\n.BR \\-j .\nIt is written under a temporary "
+     "name beside\n.I FILE\nand renamed onto it once complete: a run that fails leaves\n.I "
+     "FILE\nas it was. A report that cannot be written (a missing directory, a full disk, a\n"
+     "path that is not a regular file) ends the run with one line naming it and exit\nstatus 1.\n",
+     [](RunSettings& s, const char* value) {
+       s.reportFile = value;
        return Applied();
      }},
     // Answered before the other options are read (FindInfoRequest).

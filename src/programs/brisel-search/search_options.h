@@ -2,7 +2,7 @@
 // search_options.h: the options of brisel-search, declared once.
 //
 //   brisel-search [-m NAME] [-s NAME] [--fasta FILE] [--patterns FILE] [-b] [-f]
-//                 [-l] [-e N] [-j N] [-F FORMAT] [--no-header]
+//                 [-l] [-e N] [-j N] [-F FORMAT] [--no-header] [--report FILE]
 //   brisel-search --help | --version
 //
 // SearchOptionTable() holds one entry per option: its letter and long name,
@@ -44,6 +44,7 @@ struct RunSettings {
   int isFasta = 0;
   int useLocalPath = 0;
   double cutoffExpectation = SearchOptions{}.cutoffExpectation;
+  std::int32_t cutoffExponent = kDefaultCutoffExponent;  // N of -e N, as read
   std::string motifDatabase{kDefaultMotifDatabase};
   std::string sequenceDatabase{kDefaultSequenceDatabase};
   bool motifDatabaseNamed = false;                 // -m was given
@@ -53,6 +54,7 @@ struct RunSettings {
   unsigned threadCount = SearchOptions{}.threads;  // -j N; 0: one per CPU
   OutputFormat format = OutputFormat::kPipe;       // -F, --format
   bool writeHeader = true;                         // --no-header clears it
+  std::optional<std::string> reportFile;           // --report: the HTML report's path
   std::string usageFault;  // set, and the reading stopped, by an invalid option value
 };
 

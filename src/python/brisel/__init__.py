@@ -19,6 +19,7 @@ the message the programs print.
 
 from __future__ import annotations
 
+import html
 import io
 import numbers
 import os
@@ -310,8 +311,15 @@ class Hits:
     :attr:`expectation` and :attr:`p_no_random_hit`; :meth:`names`,
     :meth:`records` and :meth:`segments` give the texts. Iterating gives
     :class:`Hit` objects; :meth:`write` writes the hits as ``brisel-search``
-    does, :meth:`to_pandas` makes a DataFrame.
+    does, :meth:`to_pandas` makes a DataFrame, :meth:`to_html` writes the HTML
+    report of ``brisel-search --report`` and :meth:`plot` draws one sequence's
+    hit map; in Jupyter the hits show as that report (:meth:`_repr_html_`).
     """
+
+    #: The limits of the report a notebook shows (:meth:`_repr_html_`): the
+    #: sequences, the hits of each and the hits in all; a file's are
+    #: brisel-search's, 1,000, 300 and 150,000.
+    notebook_report_limits: tuple[int, int, int] = (50, 100, 2000)
 
     def __init__(self, core: _brisel.HitTable, motifs: MotifDatabase) -> None:
         """Wraps a core table; searches make them."""
@@ -450,6 +458,129 @@ class Hits:
             "expectation": self.expectation,
             "p_no_random_hit": self.p_no_random_hit,
         })
+
+    def to_html(self, path: PathLike) -> None:
+        """Writes the HTML report of the hits to ``path``.
+
+        The page of ``brisel-search --report``, written by the same C++
+        writer within the same limits (the 1,000 sequences of lowest E, 300
+        hits of each, 150,000 in all; the summary counts every hit): a
+        summary, a hit map per sequence and a table of the hits, in one file
+        that reads offline. It is written under a temporary name and renamed
+        onto ``path`` once complete. The maps of an indexed search have the
+        sequences' lengths; a scan keeps none, so its maps span each
+        sequence up to its last hit. The hits of one chunk of
+        :func:`search_chunks` count only their own sequences. A failed
+        write raises OSError.
+        """
+        self._core.report(os.fspath(path))
+
+    def _repr_html_(self) -> str:
+        """The report as a notebook shows it: within :attr:`notebook_report_limits`,
+        in a sandboxed frame of its own, so that its ids, styles and script
+        stay apart from the notebook's."""
+        page = self._core.report(None, *self.notebook_report_limits)
+        assert page is not None
+        return ('<iframe title="brisel report" sandbox="allow-scripts" '
+                'style="width: 100%; height: 640px; border: 1px solid #d0d7de" '
+                f'srcdoc="{html.escape(page, quote=True)}"></iframe>')
+
+    def plot(self, sequence: Union[int, str], ax: Any = None) -> Any:
+        """Draws the hit map of one sequence with matplotlib; returns the Axes.
+
+        ``sequence`` is a sequence index (the :attr:`sequence` column) or a
+        name (its first sequence of that name with hits). Each hit is a box
+        at its positions, coloured by motif as the HTML report colours it
+        (the motifs of one record are one motif, and the motifs ranked by
+        their hit counts in these hits take the report's palette, Okabe-Ito,
+        in turn), in lanes by the report's rule: boxes taken by start, end
+        and order, each into the first lane whose last box ends before it
+        starts (the report also keeps boxes a pixel apart); the motif's name
+        on a box where it fits, and a legend. The track is the sequence's
+        length after an indexed search, else it ends at the last hit.
+        ``ax``: the Axes to draw into (default: a new figure). Needs
+        matplotlib (``pip install brisel[plot]``).
+        """
+        try:
+            import matplotlib.pyplot as plt  # type: ignore[import-untyped, unused-ignore]
+            from matplotlib.patches import Patch, Rectangle  # type: ignore[import-untyped, unused-ignore]
+        except ImportError as error:
+            raise ImportError(
+                "Hits.plot needs matplotlib: pip install 'brisel[plot]' (or matplotlib)") from error
+        import numpy as np
+
+        column = self.sequence
+        if isinstance(sequence, str):
+            named = [i for i, name in enumerate(self.names()) if name == sequence]
+            if not named:
+                raise ValueError(f"no hit of a sequence named {sequence!r}")
+            number = int(column[named[0]])
+        else:
+            number = int(sequence)
+        rows = np.flatnonzero(column == number)
+        if rows.size == 0:
+            raise ValueError(f"sequence {number} has no hits here")
+
+        # The report's motifs: one per record (a pattern's expansions are one),
+        # numbered in database order, ranked by hit count, then by number.
+        group: dict[str, int] = {}
+        of = [group.setdefault(record, len(group)) for record in self._motifs.records]
+        counts = np.bincount(np.asarray(of)[self.motif], minlength=len(group))
+        ranked = sorted(np.flatnonzero(counts).tolist(), key=lambda g: (-int(counts[g]), g))
+        palette = _brisel.report_palette()
+        colour = {g: palette[rank % len(palette)] for rank, g in enumerate(ranked)}
+
+        starts = self.start[rows].tolist()
+        ends = self.end[rows].tolist()
+        motifs = [of[m] for m in self.motif[rows].tolist()]
+        records = list(group)
+        lanes = [0] * len(rows)
+        lane_ends: list[int] = []
+        for k in sorted(range(len(rows)), key=lambda k: (starts[k], ends[k], k)):
+            lane = next((n for n, end in enumerate(lane_ends) if end < starts[k]), len(lane_ends))
+            if lane == len(lane_ends):
+                lane_ends.append(0)
+            lanes[k] = lane
+            lane_ends[lane] = ends[k]
+        known = self._core.sequence_length(number)
+        length = int(known) if known else max(ends)
+
+        if ax is None:
+            _, ax = plt.subplots(figsize=(10, 1.2 + 0.35 * len(lane_ends)))
+        ax.add_patch(Rectangle((0, len(lane_ends) + 0.15), length, 0.25, facecolor="#c9d1d9",
+                               edgecolor="none"))
+        points = ax.get_position().width * ax.figure.get_figwidth() * 72  # the track's width
+        for k in range(len(rows)):
+            fill = colour[motifs[k]]
+            ax.add_patch(Rectangle((starts[k] - 1, lanes[k] + 0.1), ends[k] - starts[k] + 1, 0.8,
+                                   facecolor=fill, edgecolor="#24292f", linewidth=0.6))
+            record = records[motifs[k]]
+            words = record.split(" ")
+            width = (ends[k] - starts[k] + 1) / length * points
+            for label in (record, words[1] if len(words) > 1 else "", words[0]):
+                if label and 5.2 * len(label) + 4 <= width:  # 8-point text fits on the box
+                    ax.text(starts[k] - 1 + (ends[k] - starts[k] + 1) / 2, lanes[k] + 0.5, label,
+                            ha="center", va="center", fontsize=8, color=_ink_on(fill))
+                    break
+        ax.set_xlim(0, length)
+        ax.set_ylim(len(lane_ends) + 0.5, 0)
+        ax.set_yticks([])
+        ax.set_xlabel("position" + ("" if known else " (length unknown: drawn to the last hit)"))
+        ax.set_title(self._core.name(int(rows[0])) or "(no name)", loc="left", fontsize=10)
+        shown = sorted(set(motifs), key=ranked.index)
+        ax.legend(handles=[Patch(facecolor=colour[m], edgecolor="#24292f", label=records[m])
+                           for m in shown],
+                  loc="upper left", bbox_to_anchor=(1.01, 1), fontsize=8, frameon=False)
+        return ax
+
+
+def _ink_on(colour: str) -> str:
+    """Black or white, whichever reads better on ``colour`` (the report's rule)."""
+    def channel(i: int) -> float:
+        c = int(colour[i:i + 2], 16) / 255
+        return c / 12.92 if c <= 0.03928 else ((c + 0.055) / 1.055) ** 2.4
+    luminance = 0.2126 * channel(1) + 0.7152 * channel(3) + 0.0722 * channel(5)
+    return "#000" if (luminance + 0.05) / 0.05 >= 1.05 / (luminance + 0.05) else "#fff"
 
 
 def _scanned(sequences: Any) -> Any:
