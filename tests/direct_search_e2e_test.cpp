@@ -300,16 +300,19 @@ TEST_F(DamagedInput, TheScanSearchRefusesANulByteAsTheDirectSearchDoes) {
   }
   // A raw sequence (-b alone), and a name line: nothing is searched.
   WriteFile(dir_ / "input", "\nMKV" + std::string(1, '\0') + "W\n");
-  const ProcessResult raw = RunSearch({"--patterns", patterns_, "-b", "-s", dir_ / "input", "-F", "tsv"});
-  EXPECT_EQ(raw.out, "#name\tstart\tend\trecord\tsegment\tspecificity\texpectation\tp_no_random_hit\n");
+  const ProcessResult raw =
+      RunSearch({"--patterns", patterns_, "-b", "-s", dir_ / "input", "-F", "tsv"});
+  EXPECT_EQ(raw.out,
+            "#name\tstart\tend\trecord\tsegment\tspecificity\texpectation\tp_no_random_hit\n");
   EXPECT_EQ(raw.err, "\n\nbrisel-search: " + dir_ / "input" +
                          ":2: a NUL byte in the sequence (a damaged file, or not FASTA text); no "
                          "record was searched\n");
   EXPECT_EQ(raw.status, 1);
   WriteFile(dir_ / "input", ">o" + std::string(1, '\0') + "ne\nMKV\n");
   const ProcessResult name = RunSearch({"--patterns", patterns_, "-b", "-f", "-s", dir_ / "input"});
-  EXPECT_TRUE(name.err.ends_with(":1: a NUL byte in a name line (a damaged file, or not FASTA text); "
-                                 "no record was searched\n"))
+  EXPECT_TRUE(
+      name.err.ends_with(":1: a NUL byte in a name line (a damaged file, or not FASTA text); "
+                         "no record was searched\n"))
       << name.err;
   EXPECT_EQ(name.status, 1);
 }

@@ -143,9 +143,8 @@ class PythonWriter final : public OutputStream {
 OutputFormat FormatNamed(const std::string& name) {
   const std::optional<OutputFormat> format = ParseOutputFormat(name);
   if (!format) {
-    throw Error(Error::Kind::kUsage,
-                "unknown output format '" + name + "' (format takes " + OutputFormatNames(" or ") +
-                    ")");
+    throw Error(Error::Kind::kUsage, "unknown output format '" + name + "' (format takes " +
+                                         OutputFormatNames(" or ") + ")");
   }
   return *format;
 }
@@ -331,7 +330,8 @@ struct Hits {
 // The hits of several searches or pieces of them as one table: part k's
 // sequence numbers raised by offsets[k]; with `texts`, names and segments
 // taken from each part's sequence database where it has no texts.
-Hits JoinedHits(const nb::typed<nb::list, Hits>& parts, const std::vector<std::uint64_t>& offsets, bool texts) {
+Hits JoinedHits(const nb::typed<nb::list, Hits>& parts, const std::vector<std::uint64_t>& offsets,
+                bool texts) {
   if (parts.size() == 0 || offsets.size() != parts.size()) {
     throw nb::value_error("join takes one offset per part, and at least one part");
   }
@@ -770,11 +770,10 @@ NB_MODULE(_brisel, m) {
       .def(
           "slice",
           [](const Hits& self, std::int64_t start, std::int64_t step, std::int64_t count) {
-            return self.Gathered(static_cast<std::size_t>(std::max<std::int64_t>(count, 0)),
-                                 [&](std::size_t k) {
-                                   return static_cast<std::size_t>(
-                                       start + step * static_cast<std::int64_t>(k));
-                                 });
+            return self.Gathered(
+                static_cast<std::size_t>(std::max<std::int64_t>(count, 0)), [&](std::size_t k) {
+                  return static_cast<std::size_t>(start + step * static_cast<std::int64_t>(k));
+                });
           },
           "start"_a, "step"_a, "count"_a, "The hits start, start + step, ... (count of them).")
       .def(

@@ -34,8 +34,8 @@ const char* ClassOf(Error::Kind kind) {
 
 nb::object TextOrNone(const std::string& text) {
   if (text.empty()) return nb::none();
-  return nb::steal(PyUnicode_DecodeUTF8(text.data(), static_cast<Py_ssize_t>(text.size()),
-                                        "surrogateescape"));
+  return nb::steal(
+      PyUnicode_DecodeUTF8(text.data(), static_cast<Py_ssize_t>(text.size()), "surrogateescape"));
 }
 
 }  // namespace
@@ -52,7 +52,8 @@ void SetPythonError(const Error& error) {
     const ErrorPlace& place = error.place();
     const nb::object exception =
         type(nb::str(message.data(), message.size()), nb::arg("path") = TextOrNone(place.path),
-             nb::arg("line") = place.line == 0 ? nb::object(nb::none()) : nb::object(nb::int_(place.line)),
+             nb::arg("line") =
+                 place.line == 0 ? nb::object(nb::none()) : nb::object(nb::int_(place.line)),
              nb::arg("record") = TextOrNone(place.record));
     int errorNumber = error.systemError();
     if (error.kind() == Error::Kind::kNotFound && errorNumber == 0) errorNumber = ENOENT;

@@ -41,8 +41,8 @@ bool BytesOf(nb::handle object, std::string& out) {
 }
 
 [[noreturn]] void WrongType(std::uint64_t number, const std::string& what, nb::handle value) {
-  const std::string message = "sequence " + std::to_string(number) + ": " + what + ", not " +
-                              Py_TYPE(value.ptr())->tp_name;
+  const std::string message =
+      "sequence " + std::to_string(number) + ": " + what + ", not " + Py_TYPE(value.ptr())->tp_name;
   PyErr_SetString(PyExc_TypeError, message.c_str());
   throw nb::python_error();
 }
@@ -67,9 +67,9 @@ void RefuseNul(const SequenceRecord& record, std::uint64_t number) {
   const std::string_view name = std::string_view(record.name).substr(record.name.empty() ? 0 : 1);
   const std::string at = "<sequences>:" + std::to_string(number) + ": ";
   if (name.find('\0') != std::string_view::npos) {
-    RaisePython(Placed(Error(Error::Kind::kDamaged, at + "the name '" + std::string(name) +
-                                                        "' holds a NUL byte"),
-                       {"<sequences>", number, std::string(name)}));
+    RaisePython(Placed(
+        Error(Error::Kind::kDamaged, at + "the name '" + std::string(name) + "' holds a NUL byte"),
+        {"<sequences>", number, std::string(name)}));
   }
   if (record.text.find('\0') != std::string::npos) {
     RaisePython(Placed(Error(Error::Kind::kDamaged, at + "a NUL byte in the sequence of record '" +
@@ -94,8 +94,7 @@ void RecordFields(nb::handle item, std::uint64_t number, SequenceRecord& record)
     return;
   }
   if (!nb::hasattr(item, "id") || !nb::hasattr(item, "seq")) {
-    WrongType(number,
-              "expected a str, bytes, a (name, sequence) pair or an object with id and seq",
+    WrongType(number, "expected a str, bytes, a (name, sequence) pair or an object with id and seq",
               item);
   }
   std::string id, description;

@@ -124,8 +124,7 @@ std::vector<T> ReadValues(const char* data, std::uint64_t count) {
 std::size_t HitTable::SavedSize() const {
   std::size_t bytes = sizeof(SavedHeader) + size() * (5 * sizeof(std::uint64_t) + 4);
   if (texts_) {
-    bytes += (2 * runStarts_.size() + 1) * sizeof(std::uint64_t) + names_.size() +
-             segments_.size();
+    bytes += (2 * runStarts_.size() + 1) * sizeof(std::uint64_t) + names_.size() + segments_.size();
   }
   return bytes;
 }

@@ -108,7 +108,8 @@ class HitColumn {
   void Truncate(std::size_t size) { size_ = std::min(size, size_); }
   // Appends `count` values from `values`, which need not be aligned.
   void Append(const void* values, std::size_t count) {
-    while (capacity_ - size_ < count) Grow();
+    while (capacity_ - size_ < count)
+      Grow();
     if (count != 0) std::memcpy(data_ + size_, values, count * sizeof(T));
     size_ += count;
   }

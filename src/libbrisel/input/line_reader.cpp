@@ -63,7 +63,8 @@ bool FastaLineRecords::Next(SequenceRecord& record) {
   if (record.name.find('\0') != std::string::npos) {
     fault_ = NulInNameLine(lines_.name(), nameLine);
   } else if (record.text.find('\0') != std::string::npos) {
-    const std::string_view name = std::string_view(record.name).substr(record.name.starts_with('>'));
+    const std::string_view name =
+        std::string_view(record.name).substr(record.name.starts_with('>'));
     fault_ = NulInSequence(lines_.name(), lines_.lineNumber(), name);
   }
   if (fault_) return false;
