@@ -9,8 +9,8 @@ as NumPy columns, and are written as ``brisel-search`` writes them, byte for
 byte. Searches run on every CPU without the GIL; Ctrl-C stops them.
 
 >>> import brisel
->>> motifs = brisel.MotifDatabase.build(["R-G-D"])
->>> hits = brisel.search(motifs, [("seq1", "MKTAYRGDQRQISFVKSHFSRQ")], cutoff=9)
+>>> rgd = brisel.MotifDatabase.build(["R-G-D"])
+>>> hits = brisel.search(rgd, [("seq1", "MKTAYRGDQRQISFVKSHFSRQ")], cutoff=9)
 >>> hits[0].segment, hits[0].start
 ('RGD', 6)
 
@@ -923,7 +923,7 @@ def search(
 
     >>> hits = brisel.search(motifs, [("a", "MKRGDAKNASTW")], cutoff=9)
     >>> [(hit.record, hit.start) for hit in hits]
-    [('PS00016 RGD', 3), ('N-{P}-[ST]-{P}', 7)]
+    [('PS00016 RGD', 3), ('N-{P}-[ST]-{P}', 8)]
     """
     checked = _checked_search(motifs, sequences)
     if isinstance(checked, SequenceDatabase):
