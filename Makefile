@@ -28,7 +28,7 @@ VENV_STAMP := $(VENV)/.installed-requirements
 PYTHON_BUILD ?= build-python
 
 .PHONY: all build venv python-install test test-sanitizers test-tsan fuzz check demo package \
-        install-package test-package test-fresh-debian clean
+        install-package test-package test-fresh-debian docs test-wheel clean
 
 all: build
 
@@ -61,6 +61,19 @@ RUN_CTEST := tests/run_ctest.sh
 
 test: build python-install
 	$(RUN_CTEST) $(BUILD) --output-on-failure -j $(JOBS)
+
+# The documentation site (docs/, Sphinx) into $(BUILD)/docs/html, warnings as
+# errors, with every example run as a doctest; `make test` runs it too
+# (Python.Docs).
+docs: build python-install
+	tests/python/docs_test.sh $(VENV) $(BUILD)/docs
+
+# The sdist, the wheel built from it and repaired by auditwheel, into
+# $(BUILD)/wheel/ (dist/, wheelhouse/), installed and used in a new
+# environment without a compiler; `make test` runs it too (Python.Wheel).
+test-wheel: venv
+	JOBS=$(JOBS) tests/python/wheel_test.sh . $$(sed -n 's/^project(brisel VERSION \([0-9.]*\).*/\1/p' CMakeLists.txt) \
+	  $(VENV) $(BUILD)/wheel
 
 # Every test once more, built with AddressSanitizer and UndefinedBehaviorSanitizer;
 # the workflow on a Slurm cluster (label slurm) and the Python tests (label

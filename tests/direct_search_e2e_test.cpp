@@ -274,6 +274,49 @@ TEST_F(DamagedInput, ANulByteOrTextThatIsNotFasta) {
   ExpectStopped("MKVLAAGG\n" + fasta, fasta, 0, ":1: sequence text before the first '>' line");
 }
 
+TEST_F(DamagedInput, TheScanSearchRefusesANulByteAsTheDirectSearchDoes) {
+  // Records of one line each, as -b -f reads them; record 3 holds a NUL.
+  const std::string before = ">one\nMKVNGTAW\n\n>two x\nCCNKSSDEGRGDK\n";
+  const std::string bad = ">three\nMK" + std::string(1, '\0') + "NKSS\n>four\nNKSS\n";
+  WriteFile(dir_ / "before.fa", before);
+  WriteFile(dir_ / "input", before + bad);
+  const std::string stop = "brisel-search: " + dir_ / "input" +
+                           ":7: a NUL byte in the sequence of record 'three' (a damaged file, or "
+                           "not FASTA text); hits up to record 2 were written\n";
+  for (const std::string format : {"pipe", "tsv"}) {
+    const std::vector<std::string> options = {"-e", "9", "-F", format, "-j", "2"};
+    const ProcessResult direct = Direct(dir_ / "input", options);
+    ASSERT_TRUE(direct.err.ends_with(stop)) << direct.err;
+    std::vector<std::string> scan = {"--patterns", patterns_, "-b", "-f"};
+    scan.insert(scan.end(), options.begin(), options.end());
+    scan.push_back("-s");
+    scan.push_back(dir_ / "before.fa");
+    const ProcessResult expected = RunSearch(scan);
+    scan.back() = dir_ / "input";
+    const ProcessResult r = RunSearch(scan);
+    EXPECT_TRUE(r.out == expected.out);
+    EXPECT_EQ(r.err, expected.err + stop);
+    EXPECT_EQ(r.status, 1);
+  }
+  // A raw sequence (-b alone), and a name line: nothing is searched.
+  WriteFile(dir_ / "input", "\nMKV" + std::string(1, '\0') + "W\n");
+  const ProcessResult raw =
+      RunSearch({"--patterns", patterns_, "-b", "-s", dir_ / "input", "-F", "tsv"});
+  EXPECT_EQ(raw.out,
+            "#name\tstart\tend\trecord\tsegment\tspecificity\texpectation\tp_no_random_hit\n");
+  EXPECT_EQ(raw.err, "\n\nbrisel-search: " + dir_ / "input" +
+                         ":2: a NUL byte in the sequence (a damaged file, or not FASTA text); no "
+                         "record was searched\n");
+  EXPECT_EQ(raw.status, 1);
+  WriteFile(dir_ / "input", ">o" + std::string(1, '\0') + "ne\nMKV\n");
+  const ProcessResult name = RunSearch({"--patterns", patterns_, "-b", "-f", "-s", dir_ / "input"});
+  EXPECT_TRUE(
+      name.err.ends_with(":1: a NUL byte in a name line (a damaged file, or not FASTA text); "
+                         "no record was searched\n"))
+      << name.err;
+  EXPECT_EQ(name.status, 1);
+}
+
 TEST_F(DamagedInput, ACompressedStreamCutShortSaysWhereReadingStopped) {
   const std::string fasta = RandomFasta(12, 80);
   // The name line of each record, counted from 1.

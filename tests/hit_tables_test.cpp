@@ -6,6 +6,10 @@
 //   written back as text, are byte for byte the text the same search writes,
 //   in every format, indexed and scan, on 1 and 3 threads; the scan's records
 //   carry their names and segments;
+// - chunks never split a sequence's hits, so that written one after the other
+//   (in the pipe format too) they are the search's text; tables saved and
+//   loaded, and joined hit by hit, write the same text; bytes that no table
+//   saved are refused;
 // - a scan record without a name is searched as a raw sequence;
 // - motif and sequence databases built from entries and record sources are
 //   file for file those built from the same patterns and records in files,
@@ -176,26 +180,51 @@ TEST_F(HitTables, ChunksJoinIntoTheWholeTable) {
               brisel::SearchDatabase(motifs, sequences, options, RecordsTo(hits, false));
             }
           });
-      std::string joined;
+      const brisel::SequenceDatabase* database = scan ? nullptr : &sequences;
+      std::string joined, loaded;
       std::size_t chunks = 0;
-      HitTable chunk;
+      HitTable chunk, whole;
+      whole.Clear(scan);
+      std::uint64_t lastSequence = ~std::uint64_t{0};
       for (;;) {
         const auto taken = search.Next(chunk, std::chrono::milliseconds(20));
         if (taken == brisel::ChunkedSearch::Taken::kEnded) break;
         if (taken == brisel::ChunkedSearch::Taken::kPending) continue;
-        EXPECT_LE(chunk.size(), 7u);
-        joined +=
-            Written(chunk, motifs, scan ? nullptr : &sequences, OutputFormat::kGff3, chunks++ == 0);
+        // At most 7 hits, or the hits of one sequence alone; none split.
+        EXPECT_TRUE(chunk.size() <= 7u || chunk.sequence[0] == chunk.sequence.back());
+        EXPECT_NE(chunk.sequence[0], lastSequence);
+        lastSequence = chunk.sequence.back();
+        joined += Written(chunk, motifs, database, OutputFormat::kPipe, chunks++ == 0);
+        std::string saved(chunk.SavedSize(), '\0');
+        chunk.Save(saved.data());
+        const HitTable again = HitTable::Load(saved);
+        loaded += Written(again, motifs, database, OutputFormat::kPipe, false);
+        for (std::size_t i = 0; i < again.size(); ++i)
+          whole.AppendFrom(again, i);
+        if (chunks == 5) {
+          for (const std::size_t cut : {std::size_t{0}, sizeof(std::uint64_t), saved.size() - 1}) {
+            EXPECT_THROW(HitTable::Load(std::string_view(saved).substr(0, cut)), brisel::Error);
+          }
+          saved[3] ^= 1;
+          EXPECT_THROW(HitTable::Load(saved), brisel::Error);
+        }
       }
       VectorRecords again(records);
       StringStream text;
       if (scan) {
-        brisel::ScanRecords(motifs, again, Options(1), TextTo(text, OutputFormat::kGff3));
+        brisel::ScanRecords(motifs, again, Options(1), TextTo(text, OutputFormat::kPipe));
       } else {
-        brisel::SearchDatabase(motifs, sequences, Options(1), TextTo(text, OutputFormat::kGff3));
+        brisel::SearchDatabase(motifs, sequences, Options(1), TextTo(text, OutputFormat::kPipe));
       }
       EXPECT_EQ(joined, text.text());
-      EXPECT_GT(chunks, 100u);
+      EXPECT_EQ(loaded, text.text());
+      EXPECT_EQ(Written(whole, motifs, database, OutputFormat::kPipe, true), text.text());
+      if (!scan) {
+        EXPECT_EQ(Written(brisel::WithTexts(whole, sequences), motifs, nullptr, OutputFormat::kPipe,
+                          true),
+                  text.text());
+      }
+      EXPECT_GT(chunks, 50u);
     }
   }
 }
@@ -223,7 +252,11 @@ TEST_F(HitTables, AStoppedChunkedSearchEndsWithoutItsChunks) {
 TEST_F(HitTables, AFailedSearchThrowsAfterItsChunks) {
   const brisel::MotifDatabase motifs = Motifs();
   brisel::ChunkedSearch search(false, 3, 2, [&](OutputStream& hits, const std::atomic<bool>&) {
-    hits.Write(std::string(3 * sizeof(brisel::HitRecord), '\0'));
+    // Three hits of sequence 0, then one of sequence 1, which hands them over.
+    for (const std::uint64_t sequence : {0, 0, 0, 1}) {
+      const brisel::HitRecord record{sequence, 0, 0, 1, 1, 0.0, 1.0};
+      hits.Write(std::string_view(reinterpret_cast<const char*>(&record), sizeof record));
+    }
     throw brisel::Error(brisel::Error::Kind::kDamaged, "the input is damaged");
   });
   HitTable chunk;

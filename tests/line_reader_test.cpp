@@ -1,11 +1,12 @@
 // SPDX-License-Identifier: MIT
-// The non-empty lines of a file, of any length, their text up to a NUL.
+// The non-empty lines of a file, of any length, NUL bytes and all, and their numbers.
 #include "input/line_reader.h"
 
 #include <gtest/gtest.h>
 
 #include <unistd.h>
 
+#include <cstdint>
 #include <cstdio>
 #include <string>
 #include <vector>
@@ -13,6 +14,8 @@
 using namespace brisel;
 
 namespace {
+
+std::vector<std::uint64_t> numbers;  // of the lines Lines read last
 
 std::vector<std::string> Lines(const std::string& text) {
   std::FILE* fp = std::tmpfile();
@@ -22,8 +25,11 @@ std::vector<std::string> Lines(const std::string& text) {
   std::fclose(fp);
   std::vector<std::string> lines;
   std::string line;
-  while (reader.Next(line))
+  numbers.clear();
+  while (reader.Next(line)) {
     lines.push_back(line);
+    numbers.push_back(reader.lineNumber());
+  }
   EXPECT_FALSE(reader.error());
   EXPECT_TRUE(line.empty());
   return lines;
@@ -33,20 +39,22 @@ using Strings = std::vector<std::string>;
 
 TEST(LineReader, ReadsNonEmptyLines) {
   EXPECT_EQ(Lines("\n>a\r\n\nACD\n\n"), (Strings{">a\r", "ACD"}));
+  EXPECT_EQ(numbers, (std::vector<std::uint64_t>{2, 4}));
   EXPECT_EQ(Lines(""), Strings{});
 }
 
 TEST(LineReader, ReadsLinesLongerThanOneBuffer) {
   const std::string longA(600000, 'A');
   EXPECT_EQ(Lines(longA + "\nxy\n\n\nz"), (Strings{longA, "xy", "z"}));
+  EXPECT_EQ(numbers, (std::vector<std::uint64_t>{1, 2, 5}));
   EXPECT_EQ(Lines(longA), (Strings{longA})) << "a long last line without a newline";
 }
 
-TEST(LineReader, TextEndsAtTheFirstNulButTheWholeLineIsConsumed) {
-  EXPECT_EQ(Lines(std::string("ab\0cd\nef\n", 9)), (Strings{"ab", "ef"}));
+TEST(LineReader, KeepsNulBytes) {
+  EXPECT_EQ(Lines(std::string("ab\0cd\nef\n", 9)), (Strings{std::string("ab\0cd", 5), "ef"}));
   const std::string full(300000, 'D');
-  EXPECT_EQ(Lines(full + std::string("\0\0tail\nnext\n", 12)), (Strings{full, "next"}));
-  EXPECT_EQ(Lines(std::string("\0x\ny", 4)), (Strings{"", "y"}));
+  EXPECT_EQ(Lines(full + std::string("\0\0tail\nnext\n", 12)),
+            (Strings{full + std::string("\0\0tail", 6), "next"}));
 }
 
 }  // namespace

@@ -6,11 +6,10 @@
 // library API (api/databases.h, api/search.h, api/hit_tables.h,
 // brisel-makedb's api/builds.h): no search, build or format of its own.
 //
-// - Faults: brisel::Error becomes the Python exception of its kind with the
-//   message the programs print: FileNotFoundError (a missing database or
-//   input), ValueError (a damaged database, a bad pattern or input), OSError
-//   (a block that cannot be mapped, a failed write, with its errno),
-//   KeyboardInterrupt (a cancelled search). Nothing is printed, nothing exits.
+// - Faults: brisel::Error becomes the package's exception of its kind with
+//   the message the programs print and the place as attributes
+//   (python_errors.h); a wrong argument type is a TypeError naming the
+//   argument. Nothing is printed, nothing exits.
 // - The GIL is released while databases are opened and built and while
 //   searches run; searches run on a thread of their own so that Ctrl-C stops
 //   them (interruptible.h). A database is shared read-only by any number of
@@ -46,12 +45,11 @@
 #include "api/search.h"
 #include "api/search_reports.h"
 #include "base/error.h"
-#include "base/message_text.h"
 #include "builds/builds.h"
 #include "interruptible.h"
 #include "output/output_formats.h"
+#include "python_errors.h"
 #include "python_records.h"
-#include "staging/build_error.h"
 
 namespace nb = nanobind;
 using namespace nb::literals;
@@ -62,39 +60,11 @@ namespace {
 
 // ---- Faults and texts ------------------------------------------------------
 
-// Raises `message` as an exception of `type`, with `error` as its errno
-// attribute; str() of it is the message alone.
-void SetError(PyObject* type, const std::string& message, int error) {
-  const nb::object exception = nb::steal(PyObject_CallFunction(type, "s", message.c_str()));
-  if (!exception.is_valid()) return;
-  if (error != 0) nb::setattr(exception, "errno", nb::int_(error));
-  PyErr_SetObject(type, exception.ptr());
-}
-
 void TranslateError(const std::exception_ptr& exception, void*) {
   try {
     std::rethrow_exception(exception);
   } catch (const brisel::Error& error) {
-    // A builder's messages are escaped already; the search's as it prints them.
-    const std::string message = dynamic_cast<const BuildError*>(&error) != nullptr
-                                    ? std::string(error.what())
-                                    : EscapedText(error.what());
-    switch (error.kind()) {
-      case Error::Kind::kNotFound:
-        SetError(PyExc_FileNotFoundError, message, ENOENT);
-        break;
-      case Error::Kind::kCannotMap:
-      case Error::Kind::kOutput:
-        SetError(PyExc_OSError, message, error.systemError());
-        break;
-      case Error::Kind::kDamaged:
-      case Error::Kind::kUsage:
-        SetError(PyExc_ValueError, message, 0);
-        break;
-      case Error::Kind::kCancelled:
-        SetError(PyExc_KeyboardInterrupt, message, 0);
-        break;
-    }
+    SetPythonError(error);
   }
 }
 
@@ -174,9 +144,8 @@ class PythonWriter final : public OutputStream {
 OutputFormat FormatNamed(const std::string& name) {
   const std::optional<OutputFormat> format = ParseOutputFormat(name);
   if (!format) {
-    throw nb::value_error(
-        ("unknown output format '" + name + "' (format takes " + OutputFormatNames(" or ") + ")")
-            .c_str());
+    throw Error(Error::Kind::kUsage, "unknown output format '" + name + "' (format takes " +
+                                         OutputFormatNames(" or ") + ")");
   }
   return *format;
 }
@@ -242,17 +211,25 @@ MotifBuildResult BuildMotifsFromFile(const std::string& path, std::optional<std:
 MotifBuildResult BuildMotifsFromEntries(nb::typed<nb::iterable, nb::object> entries,
                                         std::optional<std::string> root, bool keepOrder) {
   std::vector<PatternEntry> held;
+  const auto text = [](nb::handle value) {
+    return PyUnicode_Check(value.ptr()) || PyBytes_Check(value.ptr());
+  };
   for (nb::handle entry : entries) {
-    if (PyUnicode_Check(entry.ptr()) || PyBytes_Check(entry.ptr())) {
+    if (text(entry)) {
       held.push_back({Utf8(entry), {}});
-    } else {
-      const nb::sequence pair = nb::borrow<nb::sequence>(entry);
-      if (nb::len(pair) != 2) {
-        throw nb::type_error("a pattern is a str or a (pattern, record) pair");
-      }
-      const nb::object record = pair[1];
-      held.push_back({Utf8(pair[0]), record.is_none() ? std::string() : Utf8(record)});
+      continue;
     }
+    const bool pair = (PyTuple_Check(entry.ptr()) || PyList_Check(entry.ptr())) &&
+                      PySequence_Size(entry.ptr()) == 2;
+    const nb::object pattern = pair ? nb::object(entry[0]) : nb::object();
+    const nb::object record = pair ? nb::object(entry[1]) : nb::object();
+    if (!pair || !text(pattern) || !(record.is_none() || text(record))) {
+      throw nb::type_error(("source: pattern " + std::to_string(held.size() + 1) +
+                            " is a str or a (pattern, record) pair of str, not " +
+                            nb::cast<std::string>(nb::repr(entry)))
+                               .c_str());
+    }
+    held.push_back({Utf8(pattern), record.is_none() ? std::string() : Utf8(record)});
   }
   return BuildMotifs(
       [&](const MotifBuildOptions& options) {
@@ -308,10 +285,6 @@ struct Hits {
   HitTable table;
   MotifDatabase motifs;
   std::optional<SequenceDatabase> sequences;  // an indexed search's
-  // What the report says of the search: the sequences searched (none: not
-  // known, a chunk of a streamed search) and N of its cut-off.
-  std::optional<std::uint64_t> searched;
-  std::int32_t cutoff = kDefaultCutoffExponent;
 
   // The name of hit i's sequence as the search saw it, and how.
   std::pair<std::string_view, NameKind> RawName(std::size_t i) const {
@@ -347,7 +320,10 @@ struct Hits {
   // The HTML report of the hits within `limits` (api/search_reports.h), the
   // page of brisel-search --report: written to `path` when given, else
   // returned. Lengths come from the sequence database; a scan's are unknown.
-  std::string Report(const std::optional<std::string>& path, const ReportLimits& limits) const {
+  // `searched` counts the sequences searched (none: not known, a chunk of a
+  // streamed search); `cutoff` is N of the search's cut-off.
+  std::string Report(const std::optional<std::string>& path, std::optional<std::uint64_t> searched,
+                     std::optional<std::int32_t> cutoff, const ReportLimits& limits) const {
     nb::gil_scoped_release released;
     ReportCollector collector(limits);
     CollectHitTable(table, motifs, sequences ? &*sequences : nullptr, searched.value_or(0),
@@ -357,8 +333,8 @@ struct Hits {
                                                 : motifs.rootPath() + " (motif database)"),
         "sequences: " + (sequences ? sequences->rootPath() + " (sequence database)"
                                    : std::string("Python sequences"))};
-    std::vector<std::string> options = {sequences ? "indexed search" : "scan search",
-                                        "cutoff=" + std::to_string(cutoff)};
+    std::vector<std::string> options = {sequences ? "indexed search" : "scan search"};
+    if (cutoff) options.push_back("cutoff=" + std::to_string(*cutoff));
     if (!searched) options.emplace_back("one chunk of search_chunks: its sequences with hits");
     const std::vector<std::string_view> inputViews(inputs.begin(), inputs.end());
     const std::vector<std::string_view> optionViews(options.begin(), options.end());
@@ -374,7 +350,61 @@ struct Hits {
     file.Commit(collector, shown.shown, context);
     return {};
   }
+
+  // The hits of `rows`, in that order, of the same search.
+  template <typename Rows>
+  Hits Gathered(std::size_t count, Rows rows) const {
+    HitTable gathered;
+    gathered.Clear(table.hasTexts());
+    for (std::size_t k = 0; k < count; ++k)
+      gathered.AppendFrom(table, rows(k));
+    return {std::move(gathered), motifs, sequences};
+  }
 };
+
+// The hits of several searches or pieces of them as one table: part k's
+// sequence numbers raised by offsets[k]; with `texts`, names and segments
+// taken from each part's sequence database where it has no texts.
+Hits JoinedHits(const nb::typed<nb::list, Hits>& parts, const std::vector<std::uint64_t>& offsets,
+                bool texts) {
+  if (parts.size() == 0 || offsets.size() != parts.size()) {
+    throw nb::value_error("join takes one offset per part, and at least one part");
+  }
+  const Hits& first = nb::cast<const Hits&>(parts[0]);
+  std::vector<const Hits*> held;
+  for (nb::handle part : parts)
+    held.push_back(&nb::cast<const Hits&>(part));
+  HitTable joined;
+  joined.Clear(texts);
+  {
+    nb::gil_scoped_release released;
+    for (std::size_t k = 0; k < held.size(); ++k) {
+      const Hits& part = *held[k];
+      if (texts && !part.table.hasTexts()) {
+        if (!part.sequences) throw Error(Error::Kind::kDamaged, "the hits have no texts");
+        const HitTable withTexts = WithTexts(part.table, *part.sequences);
+        for (std::size_t i = 0; i < withTexts.size(); ++i)
+          joined.AppendFrom(withTexts, i, offsets[k]);
+      } else {
+        for (std::size_t i = 0; i < part.table.size(); ++i)
+          joined.AppendFrom(part.table, i, offsets[k]);
+      }
+    }
+  }
+  return {std::move(joined), first.motifs, texts ? std::nullopt : first.sequences};
+}
+
+nb::bytes SavedHits(const Hits& hits) {
+  const std::size_t size = hits.table.SavedSize();
+  nb::object bytes = nb::steal(PyBytes_FromStringAndSize(nullptr, static_cast<Py_ssize_t>(size)));
+  if (!bytes.is_valid()) throw nb::python_error();
+  char* out = PyBytes_AS_STRING(bytes.ptr());
+  {
+    nb::gil_scoped_release released;
+    hits.table.Save(out);
+  }
+  return nb::borrow<nb::bytes>(bytes);
+}
 
 // One str per run of a value: the names of one sequence's hits share one.
 using TextList = nb::typed<nb::list, nb::str>;
@@ -425,10 +455,14 @@ SearchOptions OptionsOf(nb::handle cutoff, nb::handle threads, const std::atomic
   return options;
 }
 
-// N of the cut-off 10^N that OptionsOf reads from `cutoff`.
-std::int32_t CutoffExponent(nb::handle cutoff) {
-  return ClampedCutoffExponent(
-      WholeNumber(cutoff, "cutoff", "the whole-number exponent N of 10^N"));
+// A chunk size of at least 1 hit.
+std::size_t ChunkHits(nb::handle chunkSize) {
+  const std::int64_t hits = WholeNumber(chunkSize, "chunk_size", "a positive int");
+  if (hits < 1) {
+    throw Error(Error::Kind::kUsage, "invalid chunk size '" + std::to_string(hits) +
+                                         "' (chunk_size takes a positive integer)");
+  }
+  return static_cast<std::size_t>(hits);
 }
 
 SearchOutput RecordsTo(OutputStream& hits, bool texts) {
@@ -447,11 +481,12 @@ Hits SearchDatabasePy(const MotifDatabase& motifs, const Sequences& sequences, n
   HitTableStream stream(false);
   RunInterruptible([&] { SearchDatabase(motifs, database, options, RecordsTo(stream, false)); },
                    cancel);
-  return {std::move(stream.table()), motifs, database, database.size(), CutoffExponent(cutoff)};
+  return {std::move(stream.table()), motifs, database};
 }
 
-Hits ScanPy(const MotifDatabase& motifs, nb::object sequences, nb::handle cutoff,
-            nb::handle threads) {
+// The hits, and the number of sequences searched.
+std::pair<Hits, std::uint64_t> ScanPy(const MotifDatabase& motifs, nb::object sequences,
+                                      nb::handle cutoff, nb::handle threads) {
   std::atomic<bool> cancel{false};
   const SearchOptions options = OptionsOf(cutoff, threads, &cancel);
   PythonErrorSlot errors;
@@ -464,7 +499,7 @@ Hits ScanPy(const MotifDatabase& motifs, nb::object sequences, nb::handle cutoff
     searched = source.count();
   }
   errors.RaiseIfHeld();
-  return {std::move(stream.table()), motifs, std::nullopt, searched, CutoffExponent(cutoff)};
+  return {Hits{std::move(stream.table()), motifs, std::nullopt}, searched};
 }
 
 // A search taken a chunk at a time, and what it reads from. The search's
@@ -477,9 +512,10 @@ class HitChunks {
 
   // Of an indexed search.
   HitChunks(const MotifDatabase& motifs, const Sequences& sequences, nb::handle cutoff,
-            nb::handle threads, std::size_t chunkHits)
-      : motifs_(motifs), sequences_(sequences.get()), cutoff_(CutoffExponent(cutoff)) {
+            nb::handle threads, nb::handle chunkSize)
+      : motifs_(motifs), sequences_(sequences.get()) {
     const SearchOptions options = OptionsOf(cutoff, threads, nullptr);
+    const std::size_t chunkHits = ChunkHits(chunkSize);
     search_ = std::make_unique<ChunkedSearch>(
         false, chunkHits, kQueuedChunks,
         [motifs = motifs_, sequences = *sequences_, options](OutputStream& hits,
@@ -491,11 +527,11 @@ class HitChunks {
   }
   // Of a scan search.
   HitChunks(const MotifDatabase& motifs, nb::object sequences, nb::handle cutoff,
-            nb::handle threads, std::size_t chunkHits)
-      : motifs_(motifs),
-        cutoff_(CutoffExponent(cutoff)),
-        source_(std::make_unique<PythonRecords>(sequences, errors_)) {
+            nb::handle threads, nb::handle chunkSize)
+      : motifs_(motifs) {
     const SearchOptions options = OptionsOf(cutoff, threads, nullptr);
+    const std::size_t chunkHits = ChunkHits(chunkSize);
+    source_ = std::make_unique<PythonRecords>(sequences, errors_);
     search_ = std::make_unique<ChunkedSearch>(
         true, chunkHits, kQueuedChunks,
         [motifs = motifs_, source = source_.get(), options](OutputStream& hits,
@@ -527,7 +563,7 @@ class HitChunks {
       errors_.RaiseIfHeld();
       return std::nullopt;
     }
-    return Hits{std::move(chunk), motifs_, sequences_, std::nullopt, cutoff_};
+    return Hits{std::move(chunk), motifs_, sequences_};
   }
 
   // Stops the search (called with the GIL held).
@@ -542,7 +578,6 @@ class HitChunks {
  private:
   MotifDatabase motifs_;
   std::optional<SequenceDatabase> sequences_;
-  std::int32_t cutoff_;
   PythonErrorSlot errors_;
   std::unique_ptr<PythonRecords> source_;
   std::unique_ptr<ChunkedSearch> search_;
@@ -602,6 +637,25 @@ NB_MODULE(_brisel, m) {
             return self.Width(Index(m, self.size(), "motif"));
           },
           "m"_a, "The width of motif m.")
+      .def(
+          "name",
+          [](const MotifDatabase& self, std::int64_t m) {
+            return Text(FirstWord(self.Record(Index(m, self.size(), "motif"))));
+          },
+          "m"_a, "The name of motif m: its record's first word, as GFF3's Name attribute.")
+      .def(
+          "save",
+          [](const MotifDatabase& self) {
+            const std::string bytes = self.Save();
+            return nb::bytes(bytes.data(), bytes.size());
+          },
+          "The database's blocks as bytes.")
+      .def_static(
+          "load",
+          [](nb::bytes bytes) {
+            return MotifDatabase::Load(std::string_view(bytes.c_str(), bytes.size()));
+          },
+          "bytes"_a, "A database in memory from the bytes of save().")
       .def_prop_ro(
           "specificities",
           [](nb::handle_t<MotifDatabase> self) {
@@ -642,7 +696,17 @@ NB_MODULE(_brisel, m) {
             const SequenceDatabase& database = self.get();
             return Text(database.Residues(Index(s, database.size(), "sequence")));
           },
-          "s"_a);
+          "s"_a)
+      .def(
+          "first_words",
+          [](const Sequences& self) {
+            const SequenceDatabase& database = self.get();
+            TextList words;
+            for (std::uint32_t s = 0; s < database.size(); ++s)
+              words.append(Text(FirstWord(database.Name(s))));
+            return words;
+          },
+          "The first word of every sequence's name, as GFF3's seqid takes it.");
 
   nb::class_<Hits>(m, "HitTable", "The hits of a search, as columns.")
       .def("__len__", [](const Hits& self) { return self.table.size(); })
@@ -679,6 +743,20 @@ NB_MODULE(_brisel, m) {
                      const HitTable& t = nb::cast<const Hits&>(self).table;
                      return ArrayView(t.probability.data(), t.size(), self);
                    })
+      .def_prop_ro(
+          "motifs", [](const Hits& self) { return self.motifs; },
+          "The motif database searched (a share of its own).")
+      .def_prop_ro(
+          "sequences",
+          [](const Hits& self) -> std::optional<Sequences> {
+            if (!self.sequences) return std::nullopt;
+            return Sequences(*self.sequences);
+          },
+          "The sequence database of an indexed search (a share of its own), or None.")
+      .def("record",
+           [](const Hits& self, std::int64_t i) {
+             return Text(self.motifs.Record(self.table.motif[self.Checked(i)]));
+           })
       .def("name",
            [](const Hits& self, std::int64_t i) { return Text(self.Name(self.Checked(i))); })
       .def("segment",
@@ -725,13 +803,15 @@ NB_MODULE(_brisel, m) {
           "format"_a, "header"_a)
       .def(
           "report",
-          [](const Hits& self, std::optional<std::string> path, std::size_t sequences,
+          [](const Hits& self, std::optional<std::string> path, std::optional<std::uint64_t> searched,
+             std::optional<std::int32_t> cutoff, std::size_t sequences,
              std::size_t hitsPerSequence, std::size_t hits) -> std::optional<nb::str> {
-            const std::string page = self.Report(path, {sequences, hitsPerSequence, hits});
+            const std::string page = self.Report(path, searched, cutoff, {sequences, hitsPerSequence, hits});
             if (path) return std::nullopt;
             return Text(page);
           },
-          "path"_a.none(), "sequences"_a = ReportLimits{}.sequences,
+          "path"_a.none(), "searched"_a.none(), "cutoff"_a.none(),
+          "sequences"_a = ReportLimits{}.sequences,
           "hits_per_sequence"_a = ReportLimits{}.hitsPerSequence, "hits"_a = ReportLimits{}.hits,
           "Writes the HTML report of the hits to `path`, all or nothing, or returns its page "
           "without a path; within the limits given (by default brisel-search --report's).")
@@ -747,6 +827,51 @@ NB_MODULE(_brisel, m) {
       "report_palette",
       [] { return std::vector<std::string>(kReportPalette.begin(), kReportPalette.end()); },
       "The colours of the report's motifs, in the order motifs take them (Okabe-Ito).");
+      .def_prop_ro("has_texts", [](const Hits& self) { return self.table.hasTexts(); })
+      .def(
+          "slice",
+          [](const Hits& self, std::int64_t start, std::int64_t step, std::int64_t count) {
+            return self.Gathered(
+                static_cast<std::size_t>(std::max<std::int64_t>(count, 0)), [&](std::size_t k) {
+                  return static_cast<std::size_t>(start + step * static_cast<std::int64_t>(k));
+                });
+          },
+          "start"_a, "step"_a, "count"_a, "The hits start, start + step, ... (count of them).")
+      .def(
+          "take",
+          [](const Hits& self, nb::ndarray<const std::int64_t, nb::ndim<1>, nb::c_contig> rows) {
+            const std::int64_t* at = rows.data();
+            for (std::size_t k = 0; k < rows.shape(0); ++k) {
+              if (at[k] < 0 || static_cast<std::size_t>(at[k]) >= self.table.size())
+                throw nb::index_error("hit index out of range");
+            }
+            return self.Gathered(rows.shape(0),
+                                 [&](std::size_t k) { return static_cast<std::size_t>(at[k]); });
+          },
+          "rows"_a, "The hits of the indexes `rows`, in that order.")
+      .def("save", &SavedHits, "The table as bytes.")
+      .def_static(
+          "load",
+          [](nb::bytes bytes, const MotifDatabase& motifs, const Sequences* sequences) {
+            std::optional<SequenceDatabase> database;
+            if (sequences != nullptr) database = sequences->get();
+            const std::string_view saved(bytes.c_str(), bytes.size());
+            HitTable table;
+            {
+              nb::gil_scoped_release released;
+              table = HitTable::Load(saved);
+              if (!table.hasTexts() && !database && table.size() > 0) {
+                throw Error(Error::Kind::kDamaged,
+                            "the saved hits have no texts and no sequence database");
+              }
+              CheckHitTable(table, &motifs, database ? &*database : nullptr);
+            }
+            return Hits{std::move(table), motifs, table.hasTexts() ? std::nullopt : database};
+          },
+          "bytes"_a, "motifs"_a, "sequences"_a.none(),
+          "A table from the bytes of save(), checked against its databases.");
+  m.def("join", &JoinedHits, "parts"_a, "offsets"_a, "texts"_a,
+        "The hits of the parts as one table, part k's sequence numbers raised by offsets[k].");
 
   m.def("search_database", &SearchDatabasePy, "motifs"_a, "sequences"_a, "cutoff"_a,
         "threads"_a.none(), "The indexed search of a sequence database.");
@@ -754,10 +879,10 @@ NB_MODULE(_brisel, m) {
         "The scan search of Python sequences.");
 
   nb::class_<HitChunks>(m, "HitChunks", "A streamed search: its hits a table at a time.")
-      .def(nb::init<const MotifDatabase&, const Sequences&, nb::handle, nb::handle, std::size_t>(),
-           "motifs"_a, "sequences"_a, "cutoff"_a, "threads"_a.none(), "chunk_hits"_a)
-      .def(nb::init<const MotifDatabase&, nb::object, nb::handle, nb::handle, std::size_t>(),
-           "motifs"_a, "sequences"_a, "cutoff"_a, "threads"_a.none(), "chunk_hits"_a)
+      .def(nb::init<const MotifDatabase&, const Sequences&, nb::handle, nb::handle, nb::handle>(),
+           "motifs"_a, "sequences"_a, "cutoff"_a, "threads"_a.none(), "chunk_size"_a)
+      .def(nb::init<const MotifDatabase&, nb::object, nb::handle, nb::handle, nb::handle>(),
+           "motifs"_a, "sequences"_a, "cutoff"_a, "threads"_a.none(), "chunk_size"_a)
       .def(
           "__iter__", [](nb::handle self) { return nb::borrow(self); },
           nb::sig("def __iter__(self) -> HitChunks"))

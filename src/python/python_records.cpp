@@ -5,6 +5,9 @@
 #include <string>
 #include <string_view>
 
+#include "base/error.h"
+#include "python_errors.h"
+
 namespace nb = nanobind;
 
 namespace brisel::python {
@@ -37,39 +40,68 @@ bool BytesOf(nb::handle object, std::string& out) {
   return false;
 }
 
-// The bytes of a name or sequence field: str, bytes, or str(object).
-void TextOf(nb::handle object, std::string& out) {
-  if (!BytesOf(object, out)) BytesOf(nb::str(object), out);
-}
-
-[[noreturn]] void WrongItem(nb::handle item, std::uint64_t number) {
-  const std::string type = Py_TYPE(item.ptr())->tp_name;
-  const std::string message = "sequence " + std::to_string(number) +
-                              ": expected a str, bytes, a (name, sequence) pair or an object "
-                              "with id and seq, not " +
-                              type;
+[[noreturn]] void WrongType(std::uint64_t number, const std::string& what, nb::handle value) {
+  const std::string message =
+      "sequence " + std::to_string(number) + ": " + what + ", not " + Py_TYPE(value.ptr())->tp_name;
   PyErr_SetString(PyExc_TypeError, message.c_str());
   throw nb::python_error();
 }
 
+// The bytes of a field that must be str or bytes.
+void StrictText(nb::handle value, std::uint64_t number, const char* field, std::string& out) {
+  if (!BytesOf(value, out)) {
+    WrongType(number, std::string("the ") + field + " of a (name, sequence) pair is a str or bytes",
+              value);
+  }
+}
+
+// The bytes of a SeqRecord-like field: str, bytes, or the str() of an object
+// (Biopython's Seq); None is refused.
+void ObjectText(nb::handle value, std::uint64_t number, const char* field, std::string& out) {
+  if (value.is_none()) WrongType(number, std::string("the ") + field + " is a str or a Seq", value);
+  if (!BytesOf(value, out)) BytesOf(nb::str(value), out);
+}
+
+// A NUL byte ends a C string: no name or sequence may hold one.
+void RefuseNul(const SequenceRecord& record, std::uint64_t number) {
+  const std::string_view name = std::string_view(record.name).substr(record.name.empty() ? 0 : 1);
+  const std::string at = "<sequences>:" + std::to_string(number) + ": ";
+  if (name.find('\0') != std::string_view::npos) {
+    RaisePython(Placed(
+        Error(Error::Kind::kDamaged, at + "the name '" + std::string(name) + "' holds a NUL byte"),
+        {"<sequences>", number, std::string(name)}));
+  }
+  if (record.text.find('\0') != std::string::npos) {
+    RaisePython(Placed(Error(Error::Kind::kDamaged, at + "a NUL byte in the sequence of record '" +
+                                                        std::string(name) + "'"),
+                       {"<sequences>", number, std::string(name)}));
+  }
+}
+
 // Fills `record` from one item.
-void RecordOf(nb::handle item, std::uint64_t number, SequenceRecord& record) {
+void RecordFields(nb::handle item, std::uint64_t number, SequenceRecord& record) {
   record.name.clear();
   if (BytesOf(item, record.text)) return;
-  if ((PyTuple_Check(item.ptr()) || PyList_Check(item.ptr())) && PySequence_Size(item.ptr()) == 2) {
+  if (PyTuple_Check(item.ptr()) || PyList_Check(item.ptr())) {
+    if (PySequence_Size(item.ptr()) != 2) {
+      WrongType(number, "a pair is (name, sequence), two items", item);
+    }
     record.name = '>';
     std::string name;
-    TextOf(nb::object(item[0]), name);
+    StrictText(nb::object(item[0]), number, "name", name);
     record.name += name;
-    TextOf(nb::object(item[1]), record.text);
+    StrictText(nb::object(item[1]), number, "sequence", record.text);
     return;
   }
-  if (!nb::hasattr(item, "id") || !nb::hasattr(item, "seq")) WrongItem(item, number);
+  if (!nb::hasattr(item, "id") || !nb::hasattr(item, "seq")) {
+    WrongType(number, "expected a str, bytes, a (name, sequence) pair or an object with id and seq",
+              item);
+  }
   std::string id, description;
-  TextOf(item.attr("id"), id);
+  ObjectText(item.attr("id"), number, "id", id);
   if (nb::hasattr(item, "description")) {
     const nb::object value = item.attr("description");
-    if (!value.is_none()) TextOf(value, description);
+    if (!value.is_none()) ObjectText(value, number, "description", description);
   }
   record.name = '>';
   if (description.starts_with(id)) {
@@ -78,7 +110,12 @@ void RecordOf(nb::handle item, std::uint64_t number, SequenceRecord& record) {
     record.name += id;
     if (!description.empty()) record.name += ' ' + description;
   }
-  TextOf(item.attr("seq"), record.text);
+  ObjectText(item.attr("seq"), number, "seq", record.text);
+}
+
+void RecordOf(nb::handle item, std::uint64_t number, SequenceRecord& record) {
+  RecordFields(item, number, record);
+  RefuseNul(record, number);
 }
 
 }  // namespace

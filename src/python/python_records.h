@@ -7,7 +7,11 @@
 // and optionally `description` (Biopython's SeqRecord, duck-typed). The record's name is the FASTA
 // name line such an item would have, '>' included: the name of a pair; for an object its
 // description when that starts with its id (as SeqIO reads a FASTA title), else its id and
-// description joined by a space. A sequence that is neither str nor bytes is taken as str(seq).
+// description joined by a space. The fields of a pair are str or bytes; an object's seq may
+// be any object whose str() is the residues (Biopython's Seq), but not None; anything else
+// is a TypeError naming the item. A name or sequence that holds a NUL byte is refused
+// (brisel.InvalidInputError, "<sequences>:N: a NUL byte in the sequence of record 'x'"):
+// a C string would end there.
 //
 // The records are read in batches, the GIL held for each batch only, so a
 // parallel scan search can read them from its worker threads (one at a time,

@@ -9,6 +9,7 @@ from __future__ import annotations
 
 import gzip
 from pathlib import Path
+from typing import Any, Iterator
 
 import pytest
 
@@ -81,7 +82,7 @@ def test_sequences_from_fasta_and_python_objects(tmp_path: Path) -> None:
     with gzip.open(tmp_path / "in.fa.gz", "wb") as packed:
         packed.write(fasta.read_bytes())
     records = read_fasta(fasta)
-    sources = {
+    sources: dict[str, Any] = {
         "path": fasta,
         "gzip": str(tmp_path / "in.fa.gz"),
         "pairs": records,
@@ -127,11 +128,11 @@ def test_build_warnings_and_faults(tmp_path: Path) -> None:
     with pytest.raises(ValueError, match=r"^<sequences>:2: a NUL byte in the sequence of record 'b'$"):
         brisel.SequenceDatabase.build([("a", "MK"), ("b", "M\0K")], tmp_path / "bad")
     with pytest.raises(TypeError, match="sequence 2: expected a str, bytes, .* not int"):
-        brisel.SequenceDatabase.build(["MK", 7], tmp_path / "bad")
+        brisel.SequenceDatabase.build(["MK", 7], tmp_path / "bad")  # type: ignore[list-item]
     with pytest.raises(FileNotFoundError, match=r"^" + str(tmp_path / "missing.fa") + ": cannot open"):
         brisel.SequenceDatabase.build(tmp_path / "missing.fa", tmp_path / "bad")
 
-    def failing():  # type: ignore[no-untyped-def]
+    def failing() -> Iterator[tuple[str, str]]:
         yield ("a", "MK")
         raise RuntimeError("the reader broke")
 

@@ -41,18 +41,18 @@ def test_missing_and_damaged_databases(sample: Path, tmp_path: Path) -> None:
             if path.name.startswith("sprot-"):
                 (tmp_path / path.name.replace("sprot", "damaged")).write_bytes(path.read_bytes())
         (tmp_path / ("damaged" + block)).write_bytes(damage)
-        with pytest.raises(ValueError) as raised:
+        with pytest.raises(ValueError) as refused:
             brisel.SequenceDatabase.open(damaged)
-        assert str(raised.value) == program_fault("-m", str(sample / "prosite"), "-s", str(damaged))
+        assert str(refused.value) == program_fault("-m", str(sample / "prosite"), "-s", str(damaged))
     motifs = tmp_path / "motifs"
     for path in sample.iterdir():
         if path.name.startswith("sites-"):
             (tmp_path / path.name.replace("sites", "motifs")).write_bytes(path.read_bytes())
     offsets = (tmp_path / "motifs-offsets.bin").read_bytes()
     (tmp_path / "motifs-offsets.bin").write_bytes(offsets[:-4] + b"\xff\xff\xff\x7f")
-    with pytest.raises(ValueError) as raised:
+    with pytest.raises(ValueError) as refused:
         brisel.MotifDatabase.open(motifs)
-    assert str(raised.value) == program_fault("-m", str(motifs), "-s", str(sample / "sprot"))
+    assert str(refused.value) == program_fault("-m", str(motifs), "-s", str(sample / "sprot"))
 
 
 def test_closed_databases_and_bad_arguments(sample: Path) -> None:
@@ -69,7 +69,7 @@ def test_closed_databases_and_bad_arguments(sample: Path) -> None:
     with pytest.raises(TypeError, match="cutoff"):
         brisel.search(motifs, ["MK"], cutoff=0.5)  # type: ignore[arg-type]
     with pytest.raises(TypeError, match="sequence 1: expected"):
-        brisel.search(motifs, [3.5])
+        brisel.search(motifs, [3.5])  # type: ignore[list-item]
     with pytest.raises(IndexError):
         motifs.record(len(motifs))
 

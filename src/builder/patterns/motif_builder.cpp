@@ -45,8 +45,9 @@ void MotifDatabaseBuilder::AddPatterns(std::string_view inputName,
     ++patterns_;
     const auto parsed = ParsePattern(source.pattern);
     if (const auto* error = std::get_if<PatternSyntaxError>(&parsed)) {
-      throw BuildError(std::string(inputName) + ":" + source.Location(error->offset) + ": " +
-                       error->message + " in pattern '" + source.pattern + "'");
+      throw Placed(BuildError(std::string(inputName) + ":" + source.Location(error->offset) + ": " +
+                              error->message + " in pattern '" + source.pattern + "'"),
+                   {std::string(inputName), source.line(), source.pattern});
     }
     const Pattern& pattern = std::get<Pattern>(parsed);
     const DistinctMotifs expansion =

@@ -79,8 +79,9 @@ void CheckRecord(std::string_view inputName, const PatternSource& source) {
     problem = "contains a newline, which would break the hit line";
   }
   if (problem != nullptr) {
-    throw BuildError(std::string(inputName) + ":" + std::to_string(source.line()) +
-                     ": the record '" + source.record + "' " + problem);
+    throw Placed(BuildError(std::string(inputName) + ":" + std::to_string(source.line()) +
+                            ": the record '" + source.record + "' " + problem),
+                 {std::string(inputName), source.line(), source.record});
   }
 }
 

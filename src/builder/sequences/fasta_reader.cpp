@@ -34,8 +34,9 @@ std::string_view SourceName(const SequenceRecord& record, const RecordPlace& pla
   std::string_view name = record.name;
   if (name.starts_with('>')) name.remove_prefix(1);
   if (name.find_first_of(std::string_view("\n\0", 2)) != std::string_view::npos) {
-    throw BuildError(place.Prefix() + "the name '" + std::string(name) +
-                     "' holds a newline or a NUL byte");
+    throw Placed(BuildError(place.Prefix() + "the name '" + std::string(name) +
+                            "' holds a newline or a NUL byte"),
+                 {std::string(place.input), place.line, std::string(name)});
   }
   return name;
 }
@@ -55,8 +56,9 @@ bool SourcePieces::Next(RecordPiece& piece) {
   const std::string_view name = SourceName(record_, piece.place);
   std::string_view residues = record_.text;
   if (residues.find('\0') != std::string_view::npos) {
-    throw BuildError(piece.place.Prefix() + "a NUL byte in the sequence of record '" +
-                     std::string(name) + "'");
+    throw Placed(BuildError(piece.place.Prefix() + "a NUL byte in the sequence of record '" +
+                            std::string(name) + "'"),
+                 {std::string(piece.place.input), piece.place.line, std::string(name)});
   }
   if (std::any_of(residues.begin(), residues.end(), IsRemoved)) {
     cleaned_.assign(residues);

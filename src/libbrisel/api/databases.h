@@ -32,6 +32,13 @@ class MotifDatabase {
   // Adopts blocks that `owner` holds in memory, after checking them. Throws
   // Error.
   static MotifDatabase InMemory(const MotifViews& blocks, std::shared_ptr<const void> owner);
+  // The database's blocks as bytes (its counts, then each block as its file
+  // holds it), for a front end that sends a database held in memory to
+  // another process; Load makes a database in memory of them, checked as
+  // InMemory checks, and throws Error (kDamaged) for bytes that Save did not
+  // write on a machine of this byte order.
+  std::string Save() const;
+  static MotifDatabase Load(std::string_view bytes);
 
   const MotifViews& blocks() const { return *blocks_; }
   // The root path it was opened from; empty for one in memory.

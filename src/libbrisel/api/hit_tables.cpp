@@ -37,9 +37,186 @@ void HitTable::Append(const HitRecord& hit, std::string_view name, std::string_v
   segments_ += segment;
 }
 
+void HitTable::AppendFrom(const HitTable& other, std::size_t hit, std::uint64_t sequenceOffset) {
+  const HitRecord record{other.sequence[hit] + sequenceOffset,
+                         other.motif[hit],
+                         0,
+                         other.start[hit],
+                         other.end[hit],
+                         other.expectation[hit],
+                         other.probability[hit]};
+  if (!texts_) {
+    Append(record, {}, {});
+    return;
+  }
+  const bool newRun = sequence.empty() || sequence.back() != record.sequence;
+  Append(record, newRun ? other.Name(hit) : std::string_view(), other.Segment(hit));
+}
+
+void HitTable::Truncate(std::size_t size) {
+  if (size >= this->size()) return;
+  sequence.Truncate(size);
+  motif.Truncate(size);
+  start.Truncate(size);
+  end.Truncate(size);
+  expectation.Truncate(size);
+  probability.Truncate(size);
+  if (!texts_) return;
+  segments_.resize(segmentStarts_[size]);
+  segmentStarts_.resize(size);
+  while (!runStarts_.empty() && runStarts_.back() >= size) {
+    runStarts_.pop_back();
+    nameStarts_.pop_back();
+  }
+  names_.resize(nameStarts_.back());
+}
+
 void HitTable::Clear(bool texts) {
   *this = HitTable();
   texts_ = texts;
+}
+
+namespace {
+
+// What a saved table begins with; the columns follow (sequence, start, end,
+// expectation, probability, motif), then with texts the run starts, the name
+// starts, the names and the segments.
+struct SavedHeader {
+  char magic[8];
+  std::uint32_t byteOrder;
+  std::uint32_t texts;
+  std::uint64_t hits;
+  std::uint64_t runs;
+  std::uint64_t nameBytes;
+  std::uint64_t segmentBytes;
+};
+constexpr char kSavedMagic[8] = {'b', 'r', 'i', 's', 'e', 'l', 'H', '1'};
+constexpr std::uint32_t kByteOrder = 0x01020304;
+
+[[noreturn]] void DamagedSave(const std::string& what) {
+  throw Error(Error::Kind::kDamaged, "the saved hits are damaged: " + what);
+}
+
+// Reads `count` values of T from `bytes` at `at`, checked against its size.
+template <typename T>
+const char* Take(std::string_view bytes, std::size_t& at, std::uint64_t count) {
+  if (count > (bytes.size() - at) / sizeof(T)) DamagedSave("they are cut short");
+  const char* data = bytes.data() + at;
+  at += count * sizeof(T);
+  return data;
+}
+
+template <typename T>
+void Put(char*& out, const T* values, std::size_t count) {
+  if (count != 0) std::memcpy(out, values, count * sizeof(T));
+  out += count * sizeof(T);
+}
+
+template <typename T>
+std::vector<T> ReadValues(const char* data, std::uint64_t count) {
+  std::vector<T> values(count);
+  if (count != 0) std::memcpy(values.data(), data, count * sizeof(T));
+  return values;
+}
+
+}  // namespace
+
+std::size_t HitTable::SavedSize() const {
+  std::size_t bytes = sizeof(SavedHeader) + size() * (5 * sizeof(std::uint64_t) + 4);
+  if (texts_) {
+    bytes += (2 * runStarts_.size() + 1) * sizeof(std::uint64_t) + names_.size() + segments_.size();
+  }
+  return bytes;
+}
+
+void HitTable::Save(char* out) const {
+  SavedHeader header{};
+  std::memcpy(header.magic, kSavedMagic, sizeof kSavedMagic);
+  header.byteOrder = kByteOrder;
+  header.texts = texts_ ? 1 : 0;
+  header.hits = size();
+  header.runs = texts_ ? runStarts_.size() : 0;
+  header.nameBytes = texts_ ? names_.size() : 0;
+  header.segmentBytes = texts_ ? segments_.size() : 0;
+  Put(out, &header, 1);
+  Put(out, sequence.data(), size());
+  Put(out, start.data(), size());
+  Put(out, end.data(), size());
+  Put(out, expectation.data(), size());
+  Put(out, probability.data(), size());
+  Put(out, motif.data(), size());
+  if (!texts_) return;
+  Put(out, runStarts_.data(), runStarts_.size());
+  Put(out, nameStarts_.data(), nameStarts_.size());
+  Put(out, names_.data(), names_.size());
+  Put(out, segments_.data(), segments_.size());
+}
+
+HitTable HitTable::Load(std::string_view bytes) {
+  SavedHeader header{};
+  if (bytes.size() < sizeof header) DamagedSave("they are cut short");
+  std::memcpy(&header, bytes.data(), sizeof header);
+  if (std::memcmp(header.magic, kSavedMagic, sizeof kSavedMagic) != 0 || header.texts > 1) {
+    DamagedSave("they are not hits that brisel saved");
+  }
+  if (header.byteOrder != kByteOrder) DamagedSave("they were saved in another byte order");
+  const std::uint64_t n = header.hits;
+  std::size_t at = sizeof header;
+  const char* sequences = Take<std::uint64_t>(bytes, at, n);
+  const char* starts = Take<std::uint64_t>(bytes, at, n);
+  const char* ends = Take<std::uint64_t>(bytes, at, n);
+  const char* expectations = Take<double>(bytes, at, n);
+  const char* probabilities = Take<double>(bytes, at, n);
+  const char* motifs = Take<std::uint32_t>(bytes, at, n);
+  HitTable table;
+  table.Clear(header.texts == 1);
+  const auto column = [&](auto& to, const char* data) { to.Append(data, n); };
+  column(table.sequence, sequences);
+  column(table.start, starts);
+  column(table.end, ends);
+  column(table.expectation, expectations);
+  column(table.probability, probabilities);
+  column(table.motif, motifs);
+  std::uint64_t segmentBytes = 0;
+  for (std::size_t i = 0; i < n; ++i) {
+    if (table.start[i] == 0 || table.end[i] < table.start[i]) DamagedSave("a hit has no residues");
+    const std::uint64_t width = table.end[i] - table.start[i] + 1;
+    segmentBytes = width > bytes.size() ? bytes.size() + 1 : segmentBytes + width;
+  }
+  if (header.texts == 1) {
+    const std::uint64_t runs = header.runs;
+    if (runs > n || (runs == 0) != (n == 0)) DamagedSave("their runs do not fit their hits");
+    table.runStarts_ = ReadValues<std::uint64_t>(Take<std::uint64_t>(bytes, at, runs), runs);
+    table.nameStarts_ =
+        ReadValues<std::uint64_t>(Take<std::uint64_t>(bytes, at, runs + 1), runs + 1);
+    const char* names = Take<char>(bytes, at, header.nameBytes);
+    const char* segments = Take<char>(bytes, at, header.segmentBytes);
+    if (header.segmentBytes != segmentBytes) DamagedSave("their segments do not fit their hits");
+    std::size_t run = 0;
+    for (std::size_t i = 0; i < n; ++i) {
+      const bool opens = i == 0 || table.sequence[i] != table.sequence[i - 1];
+      if (opens != (run < runs && table.runStarts_[run] == i)) {
+        DamagedSave("their runs do not fit their hits");
+      }
+      run += opens ? 1 : 0;
+    }
+    for (std::size_t r = 0; r < runs; ++r) {
+      if (table.nameStarts_[r] > table.nameStarts_[r + 1]) DamagedSave("their names overlap");
+    }
+    if (table.nameStarts_.front() != 0 || table.nameStarts_.back() != header.nameBytes) {
+      DamagedSave("their names do not fit");
+    }
+    table.names_.assign(names, header.nameBytes);
+    table.segments_.assign(segments, header.segmentBytes);
+    table.segmentStarts_.reserve(n);
+    std::uint64_t segmentStart = 0;
+    for (std::size_t i = 0; i < n; ++i) {
+      table.segmentStarts_.push_back(segmentStart);
+      segmentStart += table.end[i] - table.start[i] + 1;
+    }
+  }
+  if (at != bytes.size()) DamagedSave("they hold more bytes than their hits");
+  return table;
 }
 
 HitTableStream::HitTableStream(bool texts) : texts_(texts) {
@@ -69,18 +246,33 @@ std::size_t HitTableStream::Decode(std::string_view bytes) {
       if (hit.sequence != sequence_) name_.assign(text.substr(0, texts - width));
       segment = text.substr(texts - width);
     }
+    const bool newRun = hit.sequence != sequence_;
+    if (chunkHits_ != 0 && table_.size() >= chunkHits_ && !HandOver(newRun)) {
+      Fail(ECANCELED);
+      return bytes.size();
+    }
+    if (newRun) runStart_ = table_.size();
     sequence_ = hit.sequence;
     table_.Append(hit, name_, segment);
     at += sizeof hit + texts;
-    if (chunkHits_ != 0 && table_.size() >= chunkHits_) {
-      if (!taker_(table_)) {
-        Fail(ECANCELED);
-        return bytes.size();
-      }
-      table_.Clear(texts_);
-    }
   }
   return at;
+}
+
+bool HitTableStream::HandOver(bool newRun) {
+  // The hits of the sequence being filled go on to the next table, unless
+  // they fill this one alone.
+  const std::size_t keep = newRun ? table_.size() : runStart_;
+  if (keep == 0) return true;
+  HitTable rest;
+  rest.Clear(texts_);
+  for (std::size_t i = keep; i < table_.size(); ++i)
+    rest.AppendFrom(table_, i);
+  table_.Truncate(keep);
+  if (!taker_(table_)) return false;
+  table_ = std::move(rest);
+  runStart_ = 0;
+  return true;
 }
 
 bool HitTableStream::Write(std::string_view bytes) {
@@ -213,6 +405,48 @@ void ThrowIfFailed(const OutputStream& out) {
 }
 
 }  // namespace
+
+HitTable WithTexts(const HitTable& hits, const SequenceDatabase& sequences) {
+  HitTable texts;
+  texts.Clear(true);
+  if (hits.hasTexts()) {
+    for (std::size_t i = 0; i < hits.size(); ++i)
+      texts.AppendFrom(hits, i);
+    return texts;
+  }
+  CheckHitTable(hits, nullptr, &sequences);
+  std::string name;
+  for (std::size_t i = 0; i < hits.size(); ++i) {
+    const auto s = static_cast<std::uint32_t>(hits.sequence[i]);
+    if (i == 0 || hits.sequence[i] != hits.sequence[i - 1]) {
+      name = '>';
+      name += sequences.Name(s);
+    }
+    const std::string_view segment =
+        sequences.Residues(s).substr(hits.start[i] - 1, hits.end[i] - hits.start[i] + 1);
+    texts.Append({hits.sequence[i], hits.motif[i], 0, hits.start[i], hits.end[i],
+                  hits.expectation[i], hits.probability[i]},
+                 name, segment);
+  }
+  return texts;
+}
+
+void CheckHitTable(const HitTable& hits, const MotifDatabase* motifs,
+                   const SequenceDatabase* sequences) {
+  const auto outside = [](std::size_t i) {
+    throw Error(Error::Kind::kDamaged,
+                "hit " + std::to_string(i) + " lies outside the databases it is written with");
+  };
+  for (std::size_t i = 0; i < hits.size(); ++i) {
+    if (hits.start[i] == 0 || hits.end[i] < hits.start[i]) outside(i);
+    if (motifs != nullptr && hits.motif[i] >= motifs->size()) outside(i);
+    if (sequences == nullptr || hits.hasTexts()) continue;
+    if (hits.sequence[i] >= sequences->size() ||
+        hits.end[i] > sequences->Residues(static_cast<std::uint32_t>(hits.sequence[i])).size()) {
+      outside(i);
+    }
+  }
+}
 
 void WriteHitTable(const HitTable& hits, const MotifDatabase& motifs,
                    const SequenceDatabase* sequences, OutputFormat format, bool header,

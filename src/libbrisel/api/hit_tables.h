@@ -17,6 +17,20 @@
 // parallel_search.h), so the memory of a search taken a chunk at a time is
 // bounded whatever its hit count.
 //
+// A stream that hands tables over never splits the hits of one sequence
+// between two of them, so that the tables written one after the other (the
+// first with its header) are byte for byte the search's output in every
+// format: a table is handed over before the hit that would make it larger
+// than `chunkHits`, with the hits of the sequence it was filling moved on to
+// the next one; only a sequence with more hits than that gets a table that
+// is larger, holding its hits alone.
+//
+// Tables are sliced, gathered and joined hit by hit (AppendFrom), saved as
+// bytes and loaded again (for a front end that sends them to another
+// process), given the texts of a sequence database (WithTexts, to join the
+// hits of several databases) and checked against the databases they are
+// written with (CheckHitTable).
+//
 // WriteHitTable writes a table in any output format through the output
 // room's row writers: the bytes are those the search writes in that format,
 // given the same motif database and, for an indexed search whose table has no
@@ -27,11 +41,13 @@
 #ifndef BRISEL_API_HIT_TABLES_H
 #define BRISEL_API_HIT_TABLES_H
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
 #include <cstdint>
 #include <cstdlib>
+#include <cstring>
 #include <deque>
 #include <exception>
 #include <functional>
@@ -88,6 +104,15 @@ class HitColumn {
     if (size_ == capacity_) Grow();
     data_[size_++] = value;
   }
+  // Keeps the first `size` values (no more than it holds).
+  void Truncate(std::size_t size) { size_ = std::min(size, size_); }
+  // Appends `count` values from `values`, which need not be aligned.
+  void Append(const void* values, std::size_t count) {
+    while (capacity_ - size_ < count)
+      Grow();
+    if (count != 0) std::memcpy(data_ + size_, values, count * sizeof(T));
+    size_ += count;
+  }
 
  private:
   void Grow() {
@@ -126,9 +151,22 @@ class HitTable {
   // Appends one hit; with texts, `name` is taken when the hit opens a new run
   // of its sequence's hits in this table.
   void Append(const HitRecord& hit, std::string_view name, std::string_view segment);
+  // Appends hit `hit` of `other`, its sequence number raised by
+  // `sequenceOffset`, with its texts (which `other` must have if this table
+  // has texts).
+  void AppendFrom(const HitTable& other, std::size_t hit, std::uint64_t sequenceOffset = 0);
+  // Keeps the first `size` hits.
+  void Truncate(std::size_t size);
 
   // Leaves the table empty, with or without texts.
   void Clear(bool texts);
+
+  // The table as bytes (its columns and texts in this machine's byte order)
+  // and back: Save writes SavedSize() bytes to `out`; Load checks what it
+  // reads and throws Error (kDamaged) for bytes that no table saved.
+  std::size_t SavedSize() const;
+  void Save(char* out) const;
+  static HitTable Load(std::string_view bytes);
 
  private:
   bool texts_ = false;
@@ -158,6 +196,9 @@ class HitTableStream final : public OutputStream {
  private:
   // Decodes the whole records at the start of `bytes`; returns the bytes used.
   std::size_t Decode(std::string_view bytes);
+  // Hands the full table over before a hit (of a new sequence when
+  // `newRun`); false when the taker stops the search.
+  bool HandOver(bool newRun);
 
   bool texts_;
   std::size_t chunkHits_ = 0;
@@ -165,6 +206,7 @@ class HitTableStream final : public OutputStream {
   HitTable table_;
   std::string partial_;                         // a record cut by the end of a write
   std::uint64_t sequence_ = ~std::uint64_t{0};  // of the last hit
+  std::size_t runStart_ = 0;                    // the table's first hit of that sequence
   std::string name_;                            // of that sequence
 };
 
@@ -209,6 +251,16 @@ class ChunkedSearch {
   HitTableStream stream_;
   std::thread thread_;
 };
+
+// `hits` with texts: each hit's name (as a FASTA name line, '>' and the
+// database name) and segment from `sequences`; the same table if it has
+// texts. Throws Error (kDamaged) for a hit outside the databases.
+HitTable WithTexts(const HitTable& hits, const SequenceDatabase& sequences);
+
+// Throws Error (kDamaged) unless every hit of `hits` lies inside `motifs` and,
+// for a table without texts, inside `sequences` (each when given).
+void CheckHitTable(const HitTable& hits, const MotifDatabase* motifs,
+                   const SequenceDatabase* sequences);
 
 // Writes `hits` as `format`, its header line first when `header`. The names
 // and segments come from `sequences` when given (an indexed search's table),

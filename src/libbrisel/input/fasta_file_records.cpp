@@ -16,10 +16,11 @@ void FastaFileRecords::ReadSequence(std::string& text) {
   std::string_view residues;
   while (reader_.NextResidues(residues)) {
     if (text.size() + residues.size() > ListedText::kMaxLength) {
-      throw InputError(input_.name() + ":" + std::to_string(input_.lineNumber()) + ": record '" +
-                       std::string(reader_.name()) + "' is longer than " +
-                       std::to_string(ListedText::kMaxLength) +
-                       " residues, the most a sequence may have");
+      throw Placed(InputError(input_.name() + ":" + std::to_string(input_.lineNumber()) +
+                              ": record '" + std::string(reader_.name()) + "' is longer than " +
+                              std::to_string(ListedText::kMaxLength) +
+                              " residues, the most a sequence may have"),
+                   {input_.name(), input_.lineNumber(), std::string(reader_.name())});
     }
     text.append(residues);
   }

@@ -48,11 +48,31 @@ constexpr const char* kDamaged = " (a damaged file, or not FASTA text)";
 
 }  // namespace
 
+InputError NulInNameLine(const std::string& input, std::uint64_t line) {
+  return Placed(
+      InputError(input + ":" + std::to_string(line) + ": a NUL byte in a name line" + kDamaged),
+      {input, line});
+}
+
+InputError NulInSequence(const std::string& input, std::uint64_t line,
+                         std::optional<std::string_view> record) {
+  const std::string problem =
+      record ? "a NUL byte in the sequence of record '" + std::string(*record) + "'"
+             : std::string("a NUL byte in the sequence");
+  return Placed(InputError(input + ":" + std::to_string(line) + ": " + problem + kDamaged),
+                {input, line, std::string(record.value_or(""))});
+}
+
 FastaRecordReader::FastaRecordReader(InputFile& input, FastaRules rules)
     : input_(input), rules_(rules) {}
 
 std::string FastaRecordReader::At(std::uint64_t line) const {
   return input_.name() + ":" + std::to_string(line) + ": ";
+}
+
+InputError FastaRecordReader::Fault(std::uint64_t line, const std::string& problem,
+                                    std::string_view record) const {
+  return Placed(InputError(At(line) + problem), {input_.name(), line, std::string(record)});
 }
 
 bool FastaRecordReader::NextRecord() {
@@ -80,12 +100,12 @@ void FastaRecordReader::SkipToFirstRecord() {
       return;
     }
     if (HoldsBinary(piece)) {
-      throw InputError(At(input_.lineNumber()) +
-                       "binary data, not FASTA text (plain, or compressed with gzip, bzip2, xz "
-                       "or zstd)");
+      throw Fault(input_.lineNumber(),
+                  "binary data, not FASTA text (plain, or compressed with gzip, bzip2, xz "
+                  "or zstd)");
     }
     if (!Residues(piece).empty()) {
-      throw InputError(At(input_.lineNumber()) + "sequence text before the first '>' line");
+      throw Fault(input_.lineNumber(), "sequence text before the first '>' line");
     }
   }
   state_ = State::kAtEnd;
@@ -93,9 +113,9 @@ void FastaRecordReader::SkipToFirstRecord() {
 
 void FastaRecordReader::ReadNameLine(std::string_view piece, bool endsLine) {
   const auto tooLong = [&] {
-    return InputError(At(input_.lineNumber()) + "a name line longer than " +
-                      std::to_string(rules_.maxNameLength) +
-                      " bytes (lost line ends, or not FASTA text?)");
+    return Fault(input_.lineNumber(), "a name line longer than " +
+                                          std::to_string(rules_.maxNameLength) +
+                                          " bytes (lost line ends, or not FASTA text?)");
   };
   nextName_.assign(piece.substr(1));
   // One byte more than the limit may be the carriage return of a CRLF line.
@@ -108,7 +128,7 @@ void FastaRecordReader::ReadNameLine(std::string_view piece, bool endsLine) {
   if (!nextName_.empty() && nextName_.back() == '\r') nextName_.pop_back();
   if (nextName_.size() > rules_.maxNameLength) throw tooLong();
   if (nextName_.find('\0') != std::string::npos) {
-    throw InputError(At(input_.lineNumber()) + "a NUL byte in a name line" + kDamaged);
+    throw NulInNameLine(input_.name(), input_.lineNumber());
   }
   nextNameLine_ = input_.lineNumber();
   state_ = State::kNameRead;
@@ -116,7 +136,7 @@ void FastaRecordReader::ReadNameLine(std::string_view piece, bool endsLine) {
 
 void FastaRecordReader::EndRecord() const {
   if (rules_.refuseEmptySequences && length_ == 0) {
-    throw InputError(At(nameLine_) + "record '" + name_ + "' has an empty sequence");
+    throw Fault(nameLine_, "record '" + name_ + "' has an empty sequence", name_);
   }
 }
 
@@ -165,8 +185,7 @@ std::string_view FastaRecordReader::Residues(std::string_view piece) {
       case SequenceByte::kRemoved:
         break;
       case SequenceByte::kNul:
-        throw InputError(At(input_.lineNumber()) + "a NUL byte in the sequence of record '" +
-                         name_ + "'" + kDamaged);
+        throw NulInSequence(input_.name(), input_.lineNumber(), name_);
     }
   }
   return stripped_;

@@ -36,6 +36,13 @@
 
 namespace brisel {
 
+// The faults of a NUL byte in `line` of `input`, worded alike by every reader
+// of sequence text: in a name line, or in the sequence of record `record`
+// (nullopt: a raw sequence, which has no record name).
+InputError NulInNameLine(const std::string& input, std::uint64_t line);
+InputError NulInSequence(const std::string& input, std::uint64_t line,
+                         std::optional<std::string_view> record);
+
 struct FastaRules {
   static constexpr std::size_t kMaxNameLength = std::size_t{64} << 20;
 
@@ -76,6 +83,9 @@ class FastaRecordReader {
   // The piece of a sequence line without spaces, tabs and CRs.
   std::string_view Residues(std::string_view piece);
   std::string At(std::uint64_t line) const;
+  // The fault `problem` in `line` (of record `record`, when known).
+  InputError Fault(std::uint64_t line, const std::string& problem,
+                   std::string_view record = {}) const;
 
   InputFile& input_;
   FastaRules rules_;

@@ -28,9 +28,11 @@ UniqueFd OpenInput(const std::string& path) {
                           : ::open(path.c_str(), O_RDONLY | O_CLOEXEC));
   if (fd.get() < 0) {
     const int error = errno;
-    throw InputError(DisplayName(path) + ": cannot open: " + std::strerror(error),
-                     error == ENOENT ? InputError::Kind::kNotFound : InputError::Kind::kDamaged,
-                     error);
+    throw Placed(
+        InputError(DisplayName(path) + ": cannot open: " + std::strerror(error),
+                   error == ENOENT ? InputError::Kind::kNotFound : InputError::Kind::kDamaged,
+                   error),
+        {DisplayName(path)});
   }
   return fd;
 }
@@ -38,10 +40,11 @@ UniqueFd OpenInput(const std::string& path) {
 // The user's message for a failure of the byte source while `line` was read.
 InputError Failure(const std::string& name, std::uint64_t line, const StreamError& error) {
   if (error.kind() == StreamError::kReadFailed) {
-    return InputError(name + ": read error: " + error.what());
+    return Placed(InputError(name + ": read error: " + error.what()), {name});
   }
-  return InputError(name + ":" + std::to_string(line) + ": " + error.what() +
-                    "; reading stopped in this line");
+  return Placed(InputError(name + ":" + std::to_string(line) + ": " + error.what() +
+                           "; reading stopped in this line"),
+                {name, line});
 }
 
 }  // namespace

@@ -16,7 +16,8 @@
 // search's file is open), right before the search. The scan search's file may be
 // a pipe (`-s <(zcat x.fa)`) or any file but a directory; a read that fails
 // during the search ends the run with status 1 once the search has finished
-// with what it read. So does a fault of the direct search's input (a read
+// with what it read, and so does a NUL byte in a line (worded as the direct
+// search words it). So does a fault of the direct search's input (a read
 // error, damaged compressed data, text that is not FASTA), once the records
 // before it are searched: its message names the line where reading stopped
 // and the last record whose hits were written. The warnings of a motif build
@@ -49,6 +50,7 @@
 #include "database/database_paths.h"
 #include "input/fasta_file_records.h"
 #include "input/line_reader.h"
+#include "output/output_formats.h"
 #include "output/output_streams.h"
 #include "search_options.h"
 
@@ -148,8 +150,15 @@ struct Run {
   }
 };
 
+// What a fault that ended the records adds: how far the hits were written.
+std::string WithRecordsWritten(const brisel::Error& fault, std::uint64_t searched) {
+  return std::string(fault.what()) +
+         (searched == 0 ? "; no record was searched"
+                        : "; hits up to record " + std::to_string(searched) + " were written");
+}
+
 // Returns the fault of a read that failed during the search, which the search
-// took for the end of the input.
+// took for the end of the input, or of a NUL byte in a line.
 std::optional<std::string> RunScanSearch(Run& run, const brisel::MotifDatabase& motifs) {
   const RunSettings& settings = run.settings;
   UniqueFd fd = TextLines::Open(settings.sequenceDatabase.c_str());
@@ -158,17 +167,25 @@ std::optional<std::string> RunScanSearch(Run& run, const brisel::MotifDatabase& 
     ExitWithFault("cannot open sequence file '" + settings.sequenceDatabase +
                   "': " + std::strerror(openError));
   }
-  TextLines lines(std::move(fd));
+  TextLines lines(std::move(fd), settings.sequenceDatabase);
+  std::optional<std::string> fault;
   run.Searching([&] {
     if (settings.isFasta != 0) {
       FastaLineRecords records(lines);
       brisel::ScanRecords(motifs, records, run.options(), run.output());
+      if (records.fault() != nullptr) fault = WithRecordsWritten(*records.fault(), records.count());
     } else {
       std::string sequence;
       lines.Next(sequence);
+      if (const std::optional<InputError> nul = RawLineFault(lines, sequence)) {
+        if (settings.writeHeader) run.out.Write(OutputHeaderLine(settings.format));
+        fault = WithRecordsWritten(*nul, 0);
+        return;
+      }
       brisel::ScanSequence(motifs, sequence, run.options(), run.output());
     }
   });
+  if (fault) return fault;
   if (lines.error()) {
     return "cannot read sequence file '" + settings.sequenceDatabase + "': " + *lines.error();
   }
@@ -191,10 +208,7 @@ std::optional<std::string> RunDirectSearch(Run& run, const brisel::MotifDatabase
   }
   run.Searching([&] { brisel::SearchRecords(motifs, *records, run.options(), run.output()); });
   if (records->fault() == nullptr) return std::nullopt;
-  const std::uint64_t searched = records->count();
-  return std::string(records->fault()->what()) +
-         (searched == 0 ? "; no record was searched"
-                        : "; hits up to record " + std::to_string(searched) + " were written");
+  return WithRecordsWritten(*records->fault(), records->count());
 }
 
 // What the report says was searched: the motifs and sequences, a line each.
