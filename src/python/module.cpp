@@ -803,10 +803,12 @@ NB_MODULE(_brisel, m) {
           "format"_a, "header"_a)
       .def(
           "report",
-          [](const Hits& self, std::optional<std::string> path, std::optional<std::uint64_t> searched,
-             std::optional<std::int32_t> cutoff, std::size_t sequences,
-             std::size_t hitsPerSequence, std::size_t hits) -> std::optional<nb::str> {
-            const std::string page = self.Report(path, searched, cutoff, {sequences, hitsPerSequence, hits});
+          [](const Hits& self, std::optional<std::string> path,
+             std::optional<std::uint64_t> searched, std::optional<std::int32_t> cutoff,
+             std::size_t sequences, std::size_t hitsPerSequence,
+             std::size_t hits) -> std::optional<nb::str> {
+            const std::string page =
+                self.Report(path, searched, cutoff, {sequences, hitsPerSequence, hits});
             if (path) return std::nullopt;
             return Text(page);
           },
@@ -821,12 +823,7 @@ NB_MODULE(_brisel, m) {
             if (!self.sequences) return std::nullopt;
             return self.sequences->Residues(Index(s, self.sequences->size(), "sequence")).size();
           },
-          "s"_a, "The residues of sequence s of the database searched; None after a scan.");
-
-  m.def(
-      "report_palette",
-      [] { return std::vector<std::string>(kReportPalette.begin(), kReportPalette.end()); },
-      "The colours of the report's motifs, in the order motifs take them (Okabe-Ito).");
+          "s"_a, "The residues of sequence s of the database searched; None after a scan.")
       .def_prop_ro("has_texts", [](const Hits& self) { return self.table.hasTexts(); })
       .def(
           "slice",
@@ -870,6 +867,10 @@ NB_MODULE(_brisel, m) {
           },
           "bytes"_a, "motifs"_a, "sequences"_a.none(),
           "A table from the bytes of save(), checked against its databases.");
+  m.def(
+      "report_palette",
+      [] { return std::vector<std::string>(kReportPalette.begin(), kReportPalette.end()); },
+      "The colours of the report's motifs, in the order motifs take them (Okabe-Ito).");
   m.def("join", &JoinedHits, "parts"_a, "offsets"_a, "texts"_a,
         "The hits of the parts as one table, part k's sequence numbers raised by offsets[k].");
 

@@ -13,25 +13,31 @@ import json
 import re
 import sys
 from pathlib import Path
+from typing import Any
 
-import html5lib
+import html5lib  # type: ignore[import-untyped]
 import pytest
 
 import brisel
 from conftest import DATA, read_fasta, run
 
 
-def island(page: str) -> dict:
+def island(page: str) -> dict[str, Any]:
     html5lib.HTMLParser(strict=True).parse(page)
-    return json.loads(re.search(r'id="brisel-report-data">(.*?)</script>', page, re.S).group(1))
+    found = re.search(r'id="brisel-report-data">(.*?)</script>', page, re.S)
+    assert found is not None
+    data: dict[str, Any] = json.loads(found.group(1))
+    return data
 
 
 def framed_page(frame: str) -> str:
     """The page in the srcdoc of _repr_html_'s frame."""
-    return html.unescape(re.fullmatch(r'<iframe [^>]*srcdoc="([^"]*)"></iframe>', frame).group(1))
+    found = re.fullmatch(r'<iframe [^>]*srcdoc="([^"]*)"></iframe>', frame)
+    assert found is not None
+    return html.unescape(found.group(1))
 
 
-def without_context(data: dict) -> dict:
+def without_context(data: dict[str, Any]) -> dict[str, Any]:
     return {key: value for key, value in data.items()
             if key not in ("program", "inputs", "options")}
 
