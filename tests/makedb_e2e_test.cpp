@@ -12,6 +12,8 @@
 #include <vector>
 
 #include "brisel.h"
+#include "database/shard_manifest.h"
+#include "database/stats_file.h"
 #include "support/motif_db.h"
 #include "support/process.h"
 #include "support/temp_dir.h"
@@ -51,7 +53,9 @@ TEST_F(Makedb, SequenceBlocksByteForByte) {
   ASSERT_EQ(r.status, 0) << r.err;
   EXPECT_EQ(r.out, "");
   EXPECT_EQ(r.err, "3 sequences, 9 residues written to " + root_ + "\n");
-  EXPECT_EQ(Block("-stats"), "3\n7\n9\n");
+  ContentDigest digest;  // of the records as one-line FASTA
+  digest.Add(">a desc\nACDEac\n>\n\n>b\nXZ*\n");
+  EXPECT_EQ(Block("-stats"), "3\n7\n9\ndigest " + HexDigits(digest.value()) + "\n");
   EXPECT_EQ(Block("-names.bin"), "a descb");
   EXPECT_EQ(Unsigned("-nameIndices.bin"), (Unsigneds{0, 6, 6, 7}));
   EXPECT_EQ(Block("-textSequences.bin"), "ACDEacXZ*");
@@ -78,7 +82,7 @@ TEST_F(Makedb, SequenceBlocksByteForByte) {
 TEST_F(Makedb, AnEmptyInputMakesAnEmptyDatabase) {
   const ProcessResult r = Sequences("\n\n");
   ASSERT_EQ(r.status, 0) << r.err;
-  EXPECT_EQ(Block("-stats"), "0\n0\n0\n");
+  EXPECT_EQ(Block("-stats"), "0\n0\n0\ndigest " + HexDigits(ContentDigest().value()) + "\n");
   EXPECT_EQ(Unsigned("-offsetIndices.bin"), (Unsigneds{0}));
   EXPECT_EQ(Block("-textSequences.bin"), "");
 }
@@ -186,9 +190,12 @@ class MakedbShards : public Makedb {
   // residue counts.
   std::vector<std::uint64_t> CheckShards(std::size_t shards) {
     std::string manifest;
-    for (std::size_t k = 1; k <= shards; ++k)
+    std::vector<std::uint64_t> digests;
+    for (std::size_t k = 1; k <= shards; ++k) {
       manifest += "db." + std::to_string(k) + "\n";
-    EXPECT_EQ(Block(".shards"), manifest);
+      digests.push_back(ReadStatsDigest(root_ + "." + std::to_string(k) + "-stats").value_or(0));
+    }
+    EXPECT_EQ(Block(".shards"), "#build " + HexDigits(BuildIdentity(digests)) + "\n" + manifest);
     std::string searched, names, texts;
     std::vector<std::uint64_t> residues;
     for (std::size_t k = 1; k <= shards; ++k) {
@@ -202,6 +209,7 @@ class MakedbShards : public Makedb {
     const std::string whole = Search(dir_ / "whole");
     EXPECT_GT(whole.size(), 100000u);
     EXPECT_TRUE(searched == whole) << "the shards' hits, one after the other, are the hits";
+    EXPECT_TRUE(Search(root_ + ".shards") == whole) << "the set searched as one";
     EXPECT_TRUE(names == ReadFile(dir_ / "whole-names.bin"));
     EXPECT_TRUE(texts == ReadFile(dir_ / "whole-textSequences.bin"));
     EXPECT_FALSE(std::filesystem::exists(root_ + "-stats")) << "no unsharded database";
@@ -242,56 +250,85 @@ TEST_F(MakedbShards, GzipInputIsReadTwice) {
   CheckShards(2);
 }
 
-// The shell loop over a manifest that the README gives, run as written there.
-std::string ReadmeShardLoop() {
+// A block of shell that the README gives, from the line `first` to the end
+// of its code block.
+std::string ReadmeBlock(const std::string& first) {
   const std::string readme = ReadFile(BRISEL_DATA_DIR "/../README.md");
-  const std::string build = "brisel-makedb sequences --shard-size 4G uniprot.fasta.gz db/uniprot\n";
-  const std::size_t start = readme.find(build);
+  const std::size_t start = readme.find(first);
   if (start == std::string::npos) return "";
-  const std::size_t loop = start + build.size();
-  return readme.substr(loop, readme.find("```", loop) - loop);
+  return readme.substr(start, readme.find("```", start) - start);
 }
 
-TEST_F(MakedbShards, TheReadmeLoopStopsAndFailsAtAFailedShard) {
-  const std::string loop = ReadmeShardLoop();
+// The README's search of a shard set as one, and its loop over the shards as
+// separate searches, run as written there: the loop gives the set's output,
+// also from a manifest with CRLF line ends; it stops and fails at a failed
+// shard, when the set was rebuilt between two shards, and without a manifest.
+TEST_F(MakedbShards, TheReadmeSearchesOfASetFailLoudly) {
+  const std::string whole =
+      ReadmeBlock("brisel-makedb sequences --shard-size 4G uniprot.fasta.gz db/uniprot\n");
+  const std::string loop = ReadmeBlock("(\n  set -e\n  manifest=db/uniprot.shards\n");
+  ASSERT_NE(whole.find("brisel-search"), std::string::npos) << "the README's set search is gone";
   ASSERT_NE(loop.find("brisel-search"), std::string::npos) << "the README's loop is gone";
   std::filesystem::create_directory(dir_ / "db");
   ASSERT_EQ(
       RunMakedb({"motifs", "-q", BRISEL_DATA_DIR "/site-patterns.txt", dir_ / "db/prosite"}).status,
       0);
-  ASSERT_EQ(RunMakedb({"sequences", "-q", "--shards", "3", kSample, dir_ / "db/uniprot"}).status,
-            0);
   const std::string searchDirectory = std::filesystem::path(BRISEL_SEARCH_PATH).parent_path();
+  const std::string path = "PATH=" + searchDirectory + ":$PATH\n";
   RunOptions options;
   options.workingDirectory = dir_.path().string();
-  const auto runLoop = [&] {
-    return RunProgram("/bin/bash", "bash", {"-c", "PATH=" + searchDirectory + ":$PATH\n" + loop},
-                      options);
+  const auto run = [&](const std::string& script) {
+    return RunProgram("/bin/bash", "bash", {"-c", path + script}, options);
   };
   const std::string all = RunSearch({"-l", "-m", dir_ / "db/prosite", "-s", dir_ / "whole"}).out;
 
-  ProcessResult r = runLoop();
+  // The set search, its build replaced by one of 3 shards of the sample.
+  const std::string build =
+      "brisel-makedb sequences -q --shards 3 " + std::string(kSample) + " db/uniprot\n";
+  std::string script = whole;
+  script.replace(0, script.find('\n') + 1, build);
+  ProcessResult r = run(script);
   EXPECT_EQ(r.status, 0) << r.err;
   EXPECT_TRUE(ReadFile(dir_ / "hits.txt") == all);
 
-  WriteFile(dir_ / "db/uniprot.shards", "uniprot.1\r\nuniprot.2\r\nuniprot.3\r\n");
-  r = runLoop();
+  r = run(loop);
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_TRUE(ReadFile(dir_ / "hits.txt") == all);
+  const std::string manifest = ReadFile(dir_ / "db/uniprot.shards");
+  std::string crlf;
+  for (const char c : manifest)
+    crlf += c == '\n' ? std::string("\r\n") : std::string(1, c);
+  WriteFile(dir_ / "db/uniprot.shards", crlf);
+  r = run(loop);
   EXPECT_EQ(r.status, 0) << r.err << " (a manifest with CRLF line ends)";
   EXPECT_TRUE(ReadFile(dir_ / "hits.txt") == all);
 
+  // Rebuilt from other records once the first shard is searched.
+  WriteFile(dir_ / "other.fa", ">x\nMKVLAAGGWCCDDEERRKK\n>y\nMSTNPQRCC\n>z\nMWWPPCGGC\n");
+  const std::string rebuilt =
+      "brisel-search() { command brisel-search \"$@\"; status=$?; [ -e rebuilt ] || "
+      "{ touch rebuilt; brisel-makedb sequences -q --shards 3 other.fa db/uniprot; }; "
+      "return $status; }\n";
+  r = run(rebuilt + loop);
+  EXPECT_EQ(r.status, 1);
+  EXPECT_NE(r.err.find("brisel-search: db/uniprot.shards: the set is now build "),
+            std::string::npos)
+      << r.err;
+  std::filesystem::remove(dir_ / "rebuilt");
+  ASSERT_EQ(run(build).status, 0);
+
   std::filesystem::remove(dir_ / "db/uniprot.2-stats");
-  r = runLoop();
+  r = run(loop);
   EXPECT_EQ(r.status, 1);
   EXPECT_TRUE(
       r.err.ends_with("brisel-search: cannot open stats file 'db/uniprot.2-stats': No "
                       "such file or directory\n"))
       << r.err;
-  EXPECT_TRUE(ReadFile(dir_ / "hits.txt") ==
-              RunSearch({"-l", "-m", dir_ / "db/prosite", "-s", dir_ / "db/uniprot.1"}).out)
-      << "the third shard is not searched";
+  EXPECT_TRUE(ReadFile(dir_ / "hits.txt").empty())
+      << "a shard missing from the set stops the first shard's search too";
 
   std::filesystem::remove(dir_ / "db/uniprot.shards");
-  EXPECT_NE(runLoop().status, 0) << "a missing manifest";
+  EXPECT_NE(run(loop).status, 0) << "a missing manifest";
 }
 
 TEST_F(MakedbShards, FaultsWriteNothing) {
