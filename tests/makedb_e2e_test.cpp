@@ -115,6 +115,44 @@ TEST_F(Makedb, TextBeforeTheFirstNameLineIsAnError) {
   EXPECT_EQ(ListDirectory(dir_.path()), (std::vector<std::string>{"input"}));
 }
 
+// Lines ended by carriage returns alone read as one line: the file is
+// refused, by the builder and the direct search alike, rather than read as
+// one record. A UTF-8 byte-order mark before the first line is passed over.
+TEST_F(Makedb, CarriageReturnLineEndsAreRefusedAndAByteOrderMarkPassedOver) {
+  const std::string fasta = ">a one\nMKVCC\nSTW\n>b\nRK\n";
+  std::string mac = fasta;
+  std::replace(mac.begin(), mac.end(), '\n', '\r');
+  const std::string refused =
+      input_ +
+      ":1: a carriage return inside a line: the file's lines end in carriage returns "
+      "alone (classic Mac OS), not in newlines; convert them, e.g. with tr '\\r' '\\n'";
+  for (const std::string& text : {mac, "\r" + mac}) {
+    const ProcessResult r = Sequences(text);
+    EXPECT_EQ(r.err, "brisel-makedb: " + refused + "\n");
+    EXPECT_EQ(r.status, 1);
+    const ProcessResult direct =
+        RunSearch({"--patterns", BRISEL_DATA_DIR "/site-patterns.txt", "--fasta", input_});
+    EXPECT_EQ(direct.status, 1);
+    EXPECT_EQ(direct.out, "");
+    EXPECT_TRUE(direct.err.ends_with("brisel-search: " + refused + "; no record was searched\n"))
+        << direct.err;
+  }
+  EXPECT_EQ(ListDirectory(dir_.path()), (std::vector<std::string>{"input"}));
+
+  ASSERT_EQ(Sequences(fasta, {"-q"}).status, 0);
+  std::vector<std::string> plain;
+  for (const std::string& name : ListDirectory(dir_.path())) {
+    if (name != "input") plain.push_back(ReadFile(dir_ / name));
+  }
+  const ProcessResult marked = Sequences("\xEF\xBB\xBF" + fasta, {"-q"});
+  ASSERT_EQ(marked.status, 0) << marked.err;
+  std::vector<std::string> withMark;
+  for (const std::string& name : ListDirectory(dir_.path())) {
+    if (name != "input") withMark.push_back(ReadFile(dir_ / name));
+  }
+  EXPECT_EQ(withMark, plain);
+}
+
 TEST_F(Makedb, GzipAndStandardInputGiveTheSameDatabase) {
   const std::string fasta = ">x\nMKVLAA\nGG\n>y\nWW\n";
   ASSERT_EQ(Sequences(fasta).status, 0);
@@ -331,6 +369,136 @@ TEST_F(MakedbShards, TheReadmeSearchesOfASetFailLoudly) {
   EXPECT_NE(run(loop).status, 0) << "a missing manifest";
 }
 
+// A shard set searched as one (-s the manifest, or the set's root) writes
+// both streams of the single database's search, in every format and for
+// every thread count; its shards searched one process each (--shard K,
+// --build) join into the same output, their progress lines numbered on.
+TEST_F(MakedbShards, TheSetSearchedAsOneIsTheSingleSearch) {
+  ASSERT_EQ(RunMakedb({"sequences", "-q", "--shards", "7", kSample, root_}).status, 0);
+  const std::string build = Block(".shards").substr(7, 16);
+  const auto search = [&](const std::string& sequences, const std::string& format,
+                          const std::string& threads, std::vector<std::string> more = {}) {
+    std::vector<std::string> args = {"-l", "-e",           "9",  "-F",     format, "-j", threads,
+                                     "-m", dir_ / "sites", "-s", sequences};
+    args.insert(args.end(), more.begin(), more.end());
+    return RunSearch(args);
+  };
+  for (const std::string format : {"pipe", "tsv", "gff3"}) {
+    const ProcessResult whole = search(dir_ / "whole", format, "1");
+    ASSERT_EQ(whole.status, 0) << whole.err;
+    for (const std::string threads : {"1", "2", "5"}) {
+      for (const std::string& set : {root_ + ".shards", root_}) {
+        const ProcessResult r = search(set, format, threads);
+        EXPECT_EQ(r.status, 0) << r.err;
+        EXPECT_TRUE(r.out == whole.out) << set << " -F " << format << " -j " << threads;
+        EXPECT_TRUE(r.err == whole.err) << set << " -F " << format << " -j " << threads;
+      }
+    }
+    std::string out, progress;
+    for (int k = 1; k <= 7; ++k) {
+      std::vector<std::string> more = {"--shard", std::to_string(k), "--build", build};
+      if (k > 1) more.push_back("--no-header");
+      const ProcessResult r = search(root_ + ".shards", format, "2", more);
+      EXPECT_EQ(r.status, 0) << r.err;
+      out += r.out;
+      progress += r.err.substr(1, r.err.size() - 2);  // the newlines around a search
+    }
+    EXPECT_TRUE(out == whole.out) << "the shards searched one by one, -F " << format;
+    EXPECT_TRUE(progress == whole.err.substr(1, whole.err.size() - 2)) << "numbered on";
+  }
+}
+
+// A set whose shards are not all of the build its manifest names is refused;
+// brisel-makedb manifest names the build of the shards there; a manifest
+// without a build line is searched unchecked, but not with --build; the
+// faults of --shard and --build.
+TEST_F(MakedbShards, ShardsOfAnotherBuildAreRefused) {
+  ASSERT_EQ(RunMakedb({"sequences", "-q", "--shards", "3", kSample, root_}).status, 0);
+  const std::string manifest = Block(".shards");
+  const std::string set = root_ + ".shards";
+  const auto search = [&](std::vector<std::string> more = {}) {
+    std::vector<std::string> args = {"-l", "-e", "9", "-m", dir_ / "sites", "-s", set};
+    args.insert(args.end(), more.begin(), more.end());
+    return RunSearch(args);
+  };
+  WriteFile(input_, ">other\nMKVCCSTWRK\n");
+  ASSERT_EQ(RunMakedb({"sequences", "-q", input_, root_ + ".2"}).status, 0);
+  const std::string refused =
+      "\nbrisel-search: " + set + ": its shards are not all of the build it names (build " +
+      manifest.substr(7, 16) + "): a shard was rebuilt or copied on its own; build the set again\n";
+  for (const std::vector<std::string>& more :
+       {std::vector<std::string>{}, std::vector<std::string>{"--shard", "1"}}) {
+    const ProcessResult r = search(more);
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.out, "");
+    EXPECT_EQ(r.err, refused);
+  }
+
+  const ProcessResult written = RunMakedb({"manifest", "--shards", "3", root_});
+  ASSERT_EQ(written.status, 0) << written.err;
+  std::uint64_t sequences = 0, residues = 0;
+  for (int k = 1; k <= 3; ++k) {
+    const StatsCounts counts = ReadStatsCounts(root_ + "." + std::to_string(k) + "-stats");
+    sequences += counts[0];
+    residues += counts[2];
+  }
+  EXPECT_EQ(written.err, "3 shards of " + std::to_string(sequences) + " sequences, " +
+                             std::to_string(residues) + " residues listed in " + root_ +
+                             ".shards\n");
+  std::string joined;
+  for (int k = 1; k <= 3; ++k)
+    joined += Search(root_ + "." + std::to_string(k));
+  ProcessResult r = search();
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_TRUE(r.out == joined);
+  EXPECT_NE(Block(".shards"), manifest) << "another build";
+
+  WriteFile(set, "db.1\ndb.2\ndb.3\n");  // as written before build lines
+  r = search();
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_TRUE(r.out == joined);
+  r = search({"--build", "0123456789abcdef"});
+  EXPECT_EQ(r.status, 1);
+  EXPECT_EQ(r.err, "\nbrisel-search: " + set +
+                       ": the set's manifest names no build (it was written by hand or by an "
+                       "older brisel-makedb); build the set again to check builds\n");
+
+  const struct {
+    std::vector<std::string> args;
+    int status;
+    std::string err;
+  } faults[] = {
+      {{"-s", set, "--shard", "4"},
+       1,
+       "\nbrisel-search: " + set + " lists 3 shards: there is no shard 4\n"},
+      {{"-s", dir_ / "whole", "--shard", "1"},
+       1,
+       "\nbrisel-search: " + dir_ / "whole" +
+           ": a single database, not a shard set (a manifest <set>.shards)\n"},
+      {{"-s", set, "--shard", "0"},
+       2,
+       "brisel-search: invalid shard '0' (--shard takes a shard's number in its set, from 1)\n"},
+      {{"-s", set, "--build", "12g4"},
+       2,
+       "brisel-search: invalid build '12g4' (--build takes 16 hex digits)\n"},
+      {{"-b", "-s", kSample, "--shard", "1"},
+       2,
+       "brisel-search: --shard applies to a shard set that -s names, not to -b\n"},
+  };
+  for (const auto& fault : faults) {
+    std::vector<std::string> args = {"-l", "-m", dir_ / "sites"};
+    args.insert(args.end(), fault.args.begin(), fault.args.end());
+    r = RunSearch(args);
+    EXPECT_EQ(r.status, fault.status) << fault.err;
+    EXPECT_EQ(r.err, fault.err);
+  }
+  std::filesystem::remove(root_ + ".3-stats");
+  r = RunMakedb({"manifest", "--shards", "3", root_});
+  EXPECT_EQ(r.status, 1);
+  EXPECT_EQ(r.err, "brisel-makedb: cannot open stats file '" + root_ +
+                       ".3-stats': No such file or directory\n");
+}
+
 TEST_F(MakedbShards, FaultsWriteNothing) {
   const std::vector<std::string> before = ListDirectory(dir_.path());
   WriteFile(input_, ">a\nAC\n>b\nD\n");
@@ -400,6 +568,38 @@ TEST_F(Makedb, APatternListWithCommentsBlankLinesAndDefaultRecords) {
             (std::vector<double>{3 * s[0], 2 * s[1]}));
   EXPECT_EQ(ReadDoublesBlock(root_ + "-logSpecificities.bin"),
             (std::vector<double>{std::log10(s[0]), std::log10(s[1])}));
+}
+
+// B, Z and J are letters like the others, each matching itself alone; a
+// pattern that names one gets a warning naming the set it may have meant,
+// from the builder and from the direct search.
+TEST_F(Makedb, AmbiguityCodesAreLettersWithAWarning) {
+  const ProcessResult r =
+      Motifs("B-x-C\tone\n[bz]-x-C\ttwo\nZ-J-[BC]\tthree\nC-x-C\tfour\n", {"--keep-order", "-q"});
+  ASSERT_EQ(r.status, 0) << r.err;
+  const std::string warnings =
+      "warning: pattern 'B-x-C' uses B as a letter, which matches that letter alone; for Asp or "
+      "Asn write [DN]\n" +
+      ("brisel-makedb: " + input_ + ":2: ") +
+      "warning: pattern '[bz]-x-C' uses B and Z as letters, which match those letters alone; "
+      "for Asp or Asn write [DN], for Glu or Gln write [EQ]\n" +
+      ("brisel-makedb: " + input_ + ":3: ") +
+      "warning: pattern 'Z-J-[BC]' uses B, Z and J as letters, which match those letters "
+      "alone; for Asp or Asn write [DN], for Glu or Gln write [EQ], for Ile or Leu write [IL]\n";
+  EXPECT_EQ(r.err, "brisel-makedb: " + input_ + ":1: " + warnings);
+  WriteFile(dir_ / "seqs.fa", ">s\nDACNACBAC\n");
+  const ProcessResult direct = RunSearch(
+      {"--patterns", input_, "--fasta", dir_ / "seqs.fa", "-e", "9", "-F", "tsv", "--no-header"});
+  EXPECT_EQ(direct.status, 0);
+  EXPECT_TRUE(direct.err.starts_with("brisel-search: " + input_ + ":1: " + warnings.substr(0, 40)))
+      << direct.err;
+  std::string hits;
+  for (std::size_t at = 0; (at = direct.out.find('\t', at)) != std::string::npos;) {
+    const std::size_t next = direct.out.find('\n', at);
+    hits += direct.out.substr(at + 1, direct.out.find('\t', at + 1) - at - 1) + ",";
+    at = next;
+  }
+  EXPECT_EQ(hits, "7,7,") << "B-x-C and [bz]-x-C at the B only\n" << direct.out;
 }
 
 TEST_F(Makedb, MotifsAreOrderedMostSpecificFirstUnlessTheOrderIsKept) {

@@ -7,7 +7,9 @@
 // failed write, or the caller's cancel flag, must end every thread count's
 // search. Records searched in indexed order, their masks and lists formed in
 // memory, must give the streams of a database of the same sequences whose
-// lists the tests wrote themselves, also when the source ends early.
+// lists the tests wrote themselves, also when the source ends early. The
+// sequences split into parts (the shards of a set, one of them empty) give
+// the streams of the one database.
 #include "parallel/parallel_search.h"
 
 #include <gtest/gtest.h>
@@ -56,6 +58,11 @@ class ParallelSearchLoops : public ::testing::Test {
     }
     sequences[100].text = std::string(3000, 'A');  // thousands of hit lines
     WriteSequenceDatabase(dir_ / "sequences", sequences);
+    const std::ptrdiff_t cuts[] = {0, 120, 120, 240, 300};  // part 1 is empty
+    for (std::size_t part = 0; part < 4; ++part) {
+      WriteSequenceDatabase(dir_ / ("part" + std::to_string(part)),
+                            {sequences.begin() + cuts[part], sequences.begin() + cuts[part + 1]});
+    }
     WriteFile(dir_ / "sequences.fa", AsFasta(sequences));
     WriteMotifDatabase(dir_ / "motifs", {MakeMotif({"A", "C"}, 0.01, 0.0, "AC"),
                                          MakeMotif({"S", "T"}, 0.01, 0.0, "ST"),
@@ -108,6 +115,30 @@ TEST_F(ParallelSearchLoops, TinyChunksAndPiecesKeepBothStreams) {
       const Streams parallelScan = Scan(threads, limits);
       EXPECT_TRUE(parallelScan.out == scan.out);
       EXPECT_EQ(parallelScan.err, scan.err);
+    }
+  }
+}
+
+TEST_F(ParallelSearchLoops, PartsSearchedAsOneDatabase) {
+  const Streams whole = Indexed(1, {});
+  std::vector<SequenceDatabase> databases;
+  std::vector<DatabasePart> parts;
+  std::uint64_t first = 0;
+  for (int part = 0; part < 4; ++part) {
+    databases.push_back(SequenceDatabase::Open(dir_ / ("part" + std::to_string(part))));
+    const auto count = static_cast<std::uint32_t>(databases.back().size());
+    parts.push_back({&databases.back().blocks(), count, first});
+    first += count;
+  }
+  ASSERT_EQ(first, 300u);
+  ASSERT_EQ(parts[1].count, 0u);
+  for (unsigned threads : {1u, 2u, 3u, 7u}) {
+    for (const ParallelLimits& limits : {kTinyLimits, ParallelLimits{}}) {
+      SearchEngine engine(motifs(), 1e9, SearchKind::kIndexed, *rows_);
+      StringStream out, err;
+      RunDatabaseSearch(engine, parts, threads, {out, err}, limits);
+      EXPECT_TRUE(out.text() == whole.out) << threads << " threads";
+      EXPECT_EQ(err.text(), whole.err) << threads << " threads";
     }
   }
 }

@@ -180,7 +180,8 @@ constexpr SearchOption kOptions[] = {
      "search shard K (from 1) of the shard set that -s names (its\n"
      "manifest ROOT.shards), its sequences numbered as in the whole set",
      "Search only shard\n.I K\n(from 1) of the shard set that\n.B \\-s\nnames (SHARD SETS), "
-     "mapped together with the set's manifest as the whole set is;\nits progress lines number "
+     "mapped, and the other shards' stats files read, together with the set's\nmanifest as the "
+     "whole set is mapped; its progress lines number "
      "its sequences as the search of the whole set does.\nWith\n.B \\-\\-no\\-header\n"
      "for every shard but the first, the outputs of shards 1 to\n.IR N ,\njoined in order, "
      "are byte for byte that of the search of the whole set.\n",
