@@ -583,7 +583,7 @@ NB_MODULE(_brisel, m) {
       .def("__len__", [](const Sequences& self) { return self.get().size(); })
       .def_prop_ro("root", [](const Sequences& self) { return self.get().rootPath(); })
       .def_prop_ro("shards", [](const Sequences& self) { return self.get().shardCount(); })
-      .def_prop_ro("build",
+      .def_prop_ro("build_identity",
                    [](const Sequences& self) -> std::optional<std::string> {
                      const std::optional<std::uint64_t> build = self.get().build();
                      if (!build) return std::nullopt;

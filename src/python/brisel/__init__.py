@@ -276,9 +276,9 @@ class SequenceDatabase:
         return self._core.shards
 
     @property
-    def build(self) -> Optional[str]:
+    def build_identity(self) -> Optional[str]:
         """The build identity that a shard set's manifest names (16 hex digits), if any."""
-        return self._core.build
+        return self._core.build_identity
 
     @property
     def closed(self) -> bool:
