@@ -128,7 +128,7 @@ ShardManifest ReadManifest(const std::string& path) {
 
 // The root of a shard as its manifest lists it.
 std::string ShardRootPath(const std::string& manifestPath, const std::string& listed) {
-  if (listed.front() == '/') return listed;
+  if (listed.front() == '/' || manifestPath.find('/') == std::string::npos) return listed;
   return DatabaseDirectory(manifestPath) + "/" + listed;
 }
 
