@@ -12,6 +12,8 @@
 #include <vector>
 
 #include "brisel.h"
+#include "database/shard_manifest.h"
+#include "database/stats_file.h"
 #include "support/motif_db.h"
 #include "support/process.h"
 #include "support/temp_dir.h"
@@ -51,7 +53,9 @@ TEST_F(Makedb, SequenceBlocksByteForByte) {
   ASSERT_EQ(r.status, 0) << r.err;
   EXPECT_EQ(r.out, "");
   EXPECT_EQ(r.err, "3 sequences, 9 residues written to " + root_ + "\n");
-  EXPECT_EQ(Block("-stats"), "3\n7\n9\n");
+  ContentDigest digest;  // of the records as one-line FASTA
+  digest.Add(">a desc\nACDEac\n>\n\n>b\nXZ*\n");
+  EXPECT_EQ(Block("-stats"), "3\n7\n9\ndigest " + HexDigits(digest.value()) + "\n");
   EXPECT_EQ(Block("-names.bin"), "a descb");
   EXPECT_EQ(Unsigned("-nameIndices.bin"), (Unsigneds{0, 6, 6, 7}));
   EXPECT_EQ(Block("-textSequences.bin"), "ACDEacXZ*");
@@ -78,7 +82,7 @@ TEST_F(Makedb, SequenceBlocksByteForByte) {
 TEST_F(Makedb, AnEmptyInputMakesAnEmptyDatabase) {
   const ProcessResult r = Sequences("\n\n");
   ASSERT_EQ(r.status, 0) << r.err;
-  EXPECT_EQ(Block("-stats"), "0\n0\n0\n");
+  EXPECT_EQ(Block("-stats"), "0\n0\n0\ndigest " + HexDigits(ContentDigest().value()) + "\n");
   EXPECT_EQ(Unsigned("-offsetIndices.bin"), (Unsigneds{0}));
   EXPECT_EQ(Block("-textSequences.bin"), "");
 }
@@ -109,6 +113,44 @@ TEST_F(Makedb, TextBeforeTheFirstNameLineIsAnError) {
   EXPECT_EQ(r.err, "brisel-makedb: " + input_ + ":3: sequence text before the first '>' line\n");
   EXPECT_EQ(r.status, 1);
   EXPECT_EQ(ListDirectory(dir_.path()), (std::vector<std::string>{"input"}));
+}
+
+// Lines ended by carriage returns alone read as one line: the file is
+// refused, by the builder and the direct search alike, rather than read as
+// one record. A UTF-8 byte-order mark before the first line is passed over.
+TEST_F(Makedb, CarriageReturnLineEndsAreRefusedAndAByteOrderMarkPassedOver) {
+  const std::string fasta = ">a one\nMKVCC\nSTW\n>b\nRK\n";
+  std::string mac = fasta;
+  std::replace(mac.begin(), mac.end(), '\n', '\r');
+  const std::string refused =
+      input_ +
+      ":1: a carriage return inside a line: the file's lines end in carriage returns "
+      "alone (classic Mac OS), not in newlines; convert them, e.g. with tr '\\r' '\\n'";
+  for (const std::string& text : {mac, "\r" + mac}) {
+    const ProcessResult r = Sequences(text);
+    EXPECT_EQ(r.err, "brisel-makedb: " + refused + "\n");
+    EXPECT_EQ(r.status, 1);
+    const ProcessResult direct =
+        RunSearch({"--patterns", BRISEL_DATA_DIR "/site-patterns.txt", "--fasta", input_});
+    EXPECT_EQ(direct.status, 1);
+    EXPECT_EQ(direct.out, "");
+    EXPECT_TRUE(direct.err.ends_with("brisel-search: " + refused + "; no record was searched\n"))
+        << direct.err;
+  }
+  EXPECT_EQ(ListDirectory(dir_.path()), (std::vector<std::string>{"input"}));
+
+  ASSERT_EQ(Sequences(fasta, {"-q"}).status, 0);
+  std::vector<std::string> plain;
+  for (const std::string& name : ListDirectory(dir_.path())) {
+    if (name != "input") plain.push_back(ReadFile(dir_ / name));
+  }
+  const ProcessResult marked = Sequences("\xEF\xBB\xBF" + fasta, {"-q"});
+  ASSERT_EQ(marked.status, 0) << marked.err;
+  std::vector<std::string> withMark;
+  for (const std::string& name : ListDirectory(dir_.path())) {
+    if (name != "input") withMark.push_back(ReadFile(dir_ / name));
+  }
+  EXPECT_EQ(withMark, plain);
 }
 
 TEST_F(Makedb, GzipAndStandardInputGiveTheSameDatabase) {
@@ -186,9 +228,12 @@ class MakedbShards : public Makedb {
   // residue counts.
   std::vector<std::uint64_t> CheckShards(std::size_t shards) {
     std::string manifest;
-    for (std::size_t k = 1; k <= shards; ++k)
+    std::vector<std::uint64_t> digests;
+    for (std::size_t k = 1; k <= shards; ++k) {
       manifest += "db." + std::to_string(k) + "\n";
-    EXPECT_EQ(Block(".shards"), manifest);
+      digests.push_back(ReadStatsDigest(root_ + "." + std::to_string(k) + "-stats").value_or(0));
+    }
+    EXPECT_EQ(Block(".shards"), "#build " + HexDigits(BuildIdentity(digests)) + "\n" + manifest);
     std::string searched, names, texts;
     std::vector<std::uint64_t> residues;
     for (std::size_t k = 1; k <= shards; ++k) {
@@ -202,6 +247,7 @@ class MakedbShards : public Makedb {
     const std::string whole = Search(dir_ / "whole");
     EXPECT_GT(whole.size(), 100000u);
     EXPECT_TRUE(searched == whole) << "the shards' hits, one after the other, are the hits";
+    EXPECT_TRUE(Search(root_ + ".shards") == whole) << "the set searched as one";
     EXPECT_TRUE(names == ReadFile(dir_ / "whole-names.bin"));
     EXPECT_TRUE(texts == ReadFile(dir_ / "whole-textSequences.bin"));
     EXPECT_FALSE(std::filesystem::exists(root_ + "-stats")) << "no unsharded database";
@@ -242,56 +288,215 @@ TEST_F(MakedbShards, GzipInputIsReadTwice) {
   CheckShards(2);
 }
 
-// The shell loop over a manifest that the README gives, run as written there.
-std::string ReadmeShardLoop() {
+// A block of shell that the README gives, from the line `first` to the end
+// of its code block.
+std::string ReadmeBlock(const std::string& first) {
   const std::string readme = ReadFile(BRISEL_DATA_DIR "/../README.md");
-  const std::string build = "brisel-makedb sequences --shard-size 4G uniprot.fasta.gz db/uniprot\n";
-  const std::size_t start = readme.find(build);
+  const std::size_t start = readme.find(first);
   if (start == std::string::npos) return "";
-  const std::size_t loop = start + build.size();
-  return readme.substr(loop, readme.find("```", loop) - loop);
+  return readme.substr(start, readme.find("```", start) - start);
 }
 
-TEST_F(MakedbShards, TheReadmeLoopStopsAndFailsAtAFailedShard) {
-  const std::string loop = ReadmeShardLoop();
+// The README's search of a shard set as one, and its loop over the shards as
+// separate searches, run as written there: the loop gives the set's output,
+// also from a manifest with CRLF line ends; it stops and fails at a failed
+// shard, when the set was rebuilt between two shards, and without a manifest.
+TEST_F(MakedbShards, TheReadmeSearchesOfASetFailLoudly) {
+  const std::string whole =
+      ReadmeBlock("brisel-makedb sequences --shard-size 4G uniprot.fasta.gz db/uniprot\n");
+  const std::string loop = ReadmeBlock("(\n  set -e\n  manifest=db/uniprot.shards\n");
+  ASSERT_NE(whole.find("brisel-search"), std::string::npos) << "the README's set search is gone";
   ASSERT_NE(loop.find("brisel-search"), std::string::npos) << "the README's loop is gone";
   std::filesystem::create_directory(dir_ / "db");
   ASSERT_EQ(
       RunMakedb({"motifs", "-q", BRISEL_DATA_DIR "/site-patterns.txt", dir_ / "db/prosite"}).status,
       0);
-  ASSERT_EQ(RunMakedb({"sequences", "-q", "--shards", "3", kSample, dir_ / "db/uniprot"}).status,
-            0);
   const std::string searchDirectory = std::filesystem::path(BRISEL_SEARCH_PATH).parent_path();
+  const std::string path = "PATH=" + searchDirectory + ":$PATH\n";
   RunOptions options;
   options.workingDirectory = dir_.path().string();
-  const auto runLoop = [&] {
-    return RunProgram("/bin/bash", "bash", {"-c", "PATH=" + searchDirectory + ":$PATH\n" + loop},
-                      options);
+  const auto run = [&](const std::string& script) {
+    return RunProgram("/bin/bash", "bash", {"-c", path + script}, options);
   };
   const std::string all = RunSearch({"-l", "-m", dir_ / "db/prosite", "-s", dir_ / "whole"}).out;
 
-  ProcessResult r = runLoop();
+  // The set search, its build replaced by one of 3 shards of the sample.
+  const std::string build =
+      "brisel-makedb sequences -q --shards 3 " + std::string(kSample) + " db/uniprot\n";
+  std::string script = whole;
+  script.replace(0, script.find('\n') + 1, build);
+  ProcessResult r = run(script);
   EXPECT_EQ(r.status, 0) << r.err;
   EXPECT_TRUE(ReadFile(dir_ / "hits.txt") == all);
 
-  WriteFile(dir_ / "db/uniprot.shards", "uniprot.1\r\nuniprot.2\r\nuniprot.3\r\n");
-  r = runLoop();
+  r = run(loop);
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_TRUE(ReadFile(dir_ / "hits.txt") == all);
+  const std::string manifest = ReadFile(dir_ / "db/uniprot.shards");
+  std::string crlf;
+  for (const char c : manifest)
+    crlf += c == '\n' ? std::string("\r\n") : std::string(1, c);
+  WriteFile(dir_ / "db/uniprot.shards", crlf);
+  r = run(loop);
   EXPECT_EQ(r.status, 0) << r.err << " (a manifest with CRLF line ends)";
   EXPECT_TRUE(ReadFile(dir_ / "hits.txt") == all);
 
+  // Rebuilt from other records once the first shard is searched.
+  WriteFile(dir_ / "other.fa", ">x\nMKVLAAGGWCCDDEERRKK\n>y\nMSTNPQRCC\n>z\nMWWPPCGGC\n");
+  const std::string rebuilt =
+      "brisel-search() { command brisel-search \"$@\"; status=$?; [ -e rebuilt ] || "
+      "{ touch rebuilt; brisel-makedb sequences -q --shards 3 other.fa db/uniprot; }; "
+      "return $status; }\n";
+  r = run(rebuilt + loop);
+  EXPECT_EQ(r.status, 1);
+  EXPECT_NE(r.err.find("brisel-search: db/uniprot.shards: the set is now build "),
+            std::string::npos)
+      << r.err;
+  std::filesystem::remove(dir_ / "rebuilt");
+  ASSERT_EQ(run(build).status, 0);
+
   std::filesystem::remove(dir_ / "db/uniprot.2-stats");
-  r = runLoop();
+  r = run(loop);
   EXPECT_EQ(r.status, 1);
   EXPECT_TRUE(
       r.err.ends_with("brisel-search: cannot open stats file 'db/uniprot.2-stats': No "
                       "such file or directory\n"))
       << r.err;
-  EXPECT_TRUE(ReadFile(dir_ / "hits.txt") ==
-              RunSearch({"-l", "-m", dir_ / "db/prosite", "-s", dir_ / "db/uniprot.1"}).out)
-      << "the third shard is not searched";
+  EXPECT_TRUE(ReadFile(dir_ / "hits.txt").empty())
+      << "a shard missing from the set stops the first shard's search too";
 
   std::filesystem::remove(dir_ / "db/uniprot.shards");
-  EXPECT_NE(runLoop().status, 0) << "a missing manifest";
+  EXPECT_NE(run(loop).status, 0) << "a missing manifest";
+}
+
+// A shard set searched as one (-s the manifest, or the set's root) writes
+// both streams of the single database's search, in every format and for
+// every thread count; its shards searched one process each (--shard K,
+// --build) join into the same output, their progress lines numbered on.
+TEST_F(MakedbShards, TheSetSearchedAsOneIsTheSingleSearch) {
+  ASSERT_EQ(RunMakedb({"sequences", "-q", "--shards", "7", kSample, root_}).status, 0);
+  const std::string build = Block(".shards").substr(7, 16);
+  const auto search = [&](const std::string& sequences, const std::string& format,
+                          const std::string& threads, std::vector<std::string> more = {}) {
+    std::vector<std::string> args = {"-l", "-e",           "9",  "-F",     format, "-j", threads,
+                                     "-m", dir_ / "sites", "-s", sequences};
+    args.insert(args.end(), more.begin(), more.end());
+    return RunSearch(args);
+  };
+  for (const std::string format : {"pipe", "tsv", "gff3"}) {
+    const ProcessResult whole = search(dir_ / "whole", format, "1");
+    ASSERT_EQ(whole.status, 0) << whole.err;
+    for (const std::string threads : {"1", "2", "5"}) {
+      for (const std::string& set : {root_ + ".shards", root_}) {
+        const ProcessResult r = search(set, format, threads);
+        EXPECT_EQ(r.status, 0) << r.err;
+        EXPECT_TRUE(r.out == whole.out) << set << " -F " << format << " -j " << threads;
+        EXPECT_TRUE(r.err == whole.err) << set << " -F " << format << " -j " << threads;
+      }
+    }
+    std::string out, progress;
+    for (int k = 1; k <= 7; ++k) {
+      std::vector<std::string> more = {"--shard", std::to_string(k), "--build", build};
+      if (k > 1) more.push_back("--no-header");
+      const ProcessResult r = search(root_ + ".shards", format, "2", more);
+      EXPECT_EQ(r.status, 0) << r.err;
+      out += r.out;
+      progress += r.err.substr(1, r.err.size() - 2);  // the newlines around a search
+    }
+    EXPECT_TRUE(out == whole.out) << "the shards searched one by one, -F " << format;
+    EXPECT_TRUE(progress == whole.err.substr(1, whole.err.size() - 2)) << "numbered on";
+  }
+}
+
+// A set whose shards are not all of the build its manifest names is refused;
+// brisel-makedb manifest names the build of the shards there; a manifest
+// without a build line is searched unchecked, but not with --build; the
+// faults of --shard and --build.
+TEST_F(MakedbShards, ShardsOfAnotherBuildAreRefused) {
+  ASSERT_EQ(RunMakedb({"sequences", "-q", "--shards", "3", kSample, root_}).status, 0);
+  const std::string manifest = Block(".shards");
+  const std::string set = root_ + ".shards";
+  const auto search = [&](std::vector<std::string> more = {}) {
+    std::vector<std::string> args = {"-l", "-e", "9", "-m", dir_ / "sites", "-s", set};
+    args.insert(args.end(), more.begin(), more.end());
+    return RunSearch(args);
+  };
+  WriteFile(input_, ">other\nMKVCCSTWRK\n");
+  ASSERT_EQ(RunMakedb({"sequences", "-q", input_, root_ + ".2"}).status, 0);
+  const std::string refused =
+      "\nbrisel-search: " + set + ": its shards are not all of the build it names (build " +
+      manifest.substr(7, 16) + "): a shard was rebuilt or copied on its own; build the set again\n";
+  for (const std::vector<std::string>& more :
+       {std::vector<std::string>{}, std::vector<std::string>{"--shard", "1"}}) {
+    const ProcessResult r = search(more);
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.out, "");
+    EXPECT_EQ(r.err, refused);
+  }
+
+  const ProcessResult written = RunMakedb({"manifest", "--shards", "3", root_});
+  ASSERT_EQ(written.status, 0) << written.err;
+  std::uint64_t sequences = 0, residues = 0;
+  for (int k = 1; k <= 3; ++k) {
+    const StatsCounts counts = ReadStatsCounts(root_ + "." + std::to_string(k) + "-stats");
+    sequences += counts[0];
+    residues += counts[2];
+  }
+  EXPECT_EQ(written.err, "3 shards of " + std::to_string(sequences) + " sequences, " +
+                             std::to_string(residues) + " residues listed in " + root_ +
+                             ".shards\n");
+  std::string joined;
+  for (int k = 1; k <= 3; ++k)
+    joined += Search(root_ + "." + std::to_string(k));
+  ProcessResult r = search();
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_TRUE(r.out == joined);
+  EXPECT_NE(Block(".shards"), manifest) << "another build";
+
+  WriteFile(set, "db.1\ndb.2\ndb.3\n");  // as written before build lines
+  r = search();
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_TRUE(r.out == joined);
+  r = search({"--build", "0123456789abcdef"});
+  EXPECT_EQ(r.status, 1);
+  EXPECT_EQ(r.err, "\nbrisel-search: " + set +
+                       ": the set's manifest names no build (it was written by hand or by an "
+                       "older brisel-makedb); build the set again to check builds\n");
+
+  const struct {
+    std::vector<std::string> args;
+    int status;
+    std::string err;
+  } faults[] = {
+      {{"-s", set, "--shard", "4"},
+       1,
+       "\nbrisel-search: " + set + " lists 3 shards: there is no shard 4\n"},
+      {{"-s", dir_ / "whole", "--shard", "1"},
+       1,
+       "\nbrisel-search: " + dir_ / "whole" +
+           ": a single database, not a shard set (a manifest <set>.shards)\n"},
+      {{"-s", set, "--shard", "0"},
+       2,
+       "brisel-search: invalid shard '0' (--shard takes a shard's number in its set, from 1)\n"},
+      {{"-s", set, "--build", "12g4"},
+       2,
+       "brisel-search: invalid build '12g4' (--build takes 16 hex digits)\n"},
+      {{"-b", "-s", kSample, "--shard", "1"},
+       2,
+       "brisel-search: --shard applies to a shard set that -s names, not to -b\n"},
+  };
+  for (const auto& fault : faults) {
+    std::vector<std::string> args = {"-l", "-m", dir_ / "sites"};
+    args.insert(args.end(), fault.args.begin(), fault.args.end());
+    r = RunSearch(args);
+    EXPECT_EQ(r.status, fault.status) << fault.err;
+    EXPECT_EQ(r.err, fault.err);
+  }
+  std::filesystem::remove(root_ + ".3-stats");
+  r = RunMakedb({"manifest", "--shards", "3", root_});
+  EXPECT_EQ(r.status, 1);
+  EXPECT_EQ(r.err, "brisel-makedb: cannot open stats file '" + root_ +
+                       ".3-stats': No such file or directory\n");
 }
 
 TEST_F(MakedbShards, FaultsWriteNothing) {
@@ -363,6 +568,38 @@ TEST_F(Makedb, APatternListWithCommentsBlankLinesAndDefaultRecords) {
             (std::vector<double>{3 * s[0], 2 * s[1]}));
   EXPECT_EQ(ReadDoublesBlock(root_ + "-logSpecificities.bin"),
             (std::vector<double>{std::log10(s[0]), std::log10(s[1])}));
+}
+
+// B, Z and J are letters like the others, each matching itself alone; a
+// pattern that names one gets a warning naming the set it may have meant,
+// from the builder and from the direct search.
+TEST_F(Makedb, AmbiguityCodesAreLettersWithAWarning) {
+  const ProcessResult r =
+      Motifs("B-x-C\tone\n[bz]-x-C\ttwo\nZ-J-[BC]\tthree\nC-x-C\tfour\n", {"--keep-order", "-q"});
+  ASSERT_EQ(r.status, 0) << r.err;
+  const std::string warnings =
+      "warning: pattern 'B-x-C' uses B as a letter, which matches that letter alone; for Asp or "
+      "Asn write [DN]\n" +
+      ("brisel-makedb: " + input_ + ":2: ") +
+      "warning: pattern '[bz]-x-C' uses B and Z as letters, which match those letters alone; "
+      "for Asp or Asn write [DN], for Glu or Gln write [EQ]\n" +
+      ("brisel-makedb: " + input_ + ":3: ") +
+      "warning: pattern 'Z-J-[BC]' uses B, Z and J as letters, which match those letters "
+      "alone; for Asp or Asn write [DN], for Glu or Gln write [EQ], for Ile or Leu write [IL]\n";
+  EXPECT_EQ(r.err, "brisel-makedb: " + input_ + ":1: " + warnings);
+  WriteFile(dir_ / "seqs.fa", ">s\nDACNACBAC\n");
+  const ProcessResult direct = RunSearch(
+      {"--patterns", input_, "--fasta", dir_ / "seqs.fa", "-e", "9", "-F", "tsv", "--no-header"});
+  EXPECT_EQ(direct.status, 0);
+  EXPECT_TRUE(direct.err.starts_with("brisel-search: " + input_ + ":1: " + warnings.substr(0, 40)))
+      << direct.err;
+  std::string hits;
+  for (std::size_t at = 0; (at = direct.out.find('\t', at)) != std::string::npos;) {
+    const std::size_t next = direct.out.find('\n', at);
+    hits += direct.out.substr(at + 1, direct.out.find('\t', at + 1) - at - 1) + ",";
+    at = next;
+  }
+  EXPECT_EQ(hits, "7,7,") << "B-x-C and [bz]-x-C at the B only\n" << direct.out;
 }
 
 TEST_F(Makedb, MotifsAreOrderedMostSpecificFirstUnlessTheOrderIsKept) {

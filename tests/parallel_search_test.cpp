@@ -9,7 +9,9 @@
 // memory, must give the streams of a database of the same sequences whose
 // lists the tests wrote themselves, also when the source ends early. A
 // report's collector, fed by the workers, must leave the streams alone and
-// hold the same for every thread count: that of the search's hit table.
+// hold the same for every thread count: that of the search's hit table. The
+// sequences split into parts (the shards of a set, one of them empty) give
+// the streams of the one database.
 #include "parallel/parallel_search.h"
 
 #include <gtest/gtest.h>
@@ -61,6 +63,11 @@ class ParallelSearchLoops : public ::testing::Test {
     }
     sequences[100].text = std::string(3000, 'A');  // thousands of hit lines
     WriteSequenceDatabase(dir_ / "sequences", sequences);
+    const std::ptrdiff_t cuts[] = {0, 120, 120, 240, 300};  // part 1 is empty
+    for (std::size_t part = 0; part < 4; ++part) {
+      WriteSequenceDatabase(dir_ / ("part" + std::to_string(part)),
+                            {sequences.begin() + cuts[part], sequences.begin() + cuts[part + 1]});
+    }
     WriteFile(dir_ / "sequences.fa", AsFasta(sequences));
     WriteMotifDatabase(dir_ / "motifs", {MakeMotif({"A", "C"}, 0.01, 0.0, "AC"),
                                          MakeMotif({"S", "T"}, 0.01, 0.0, "ST"),
@@ -151,6 +158,26 @@ TEST_F(ParallelSearchLoops, TheReportIsTheSameForEveryThreadCountAndThatOfTheHit
       EXPECT_EQ(scanReport.hits(), expected.hits());
       if (scanPage.empty()) scanPage = RenderReport(scanReport, motifs, {});
       EXPECT_TRUE(RenderReport(scanReport, motifs, {}) == scanPage);
+TEST_F(ParallelSearchLoops, PartsSearchedAsOneDatabase) {
+  const Streams whole = Indexed(1, {});
+  std::vector<SequenceDatabase> databases;
+  std::vector<DatabasePart> parts;
+  std::uint64_t first = 0;
+  for (int part = 0; part < 4; ++part) {
+    databases.push_back(SequenceDatabase::Open(dir_ / ("part" + std::to_string(part))));
+    const auto count = static_cast<std::uint32_t>(databases.back().size());
+    parts.push_back({&databases.back().blocks(), count, first});
+    first += count;
+  }
+  ASSERT_EQ(first, 300u);
+  ASSERT_EQ(parts[1].count, 0u);
+  for (unsigned threads : {1u, 2u, 3u, 7u}) {
+    for (const ParallelLimits& limits : {kTinyLimits, ParallelLimits{}}) {
+      SearchEngine engine(motifs(), 1e9, SearchKind::kIndexed, *rows_);
+      StringStream out, err;
+      RunDatabaseSearch(engine, parts, threads, {out, err}, limits);
+      EXPECT_TRUE(out.text() == whole.out) << threads << " threads";
+      EXPECT_EQ(err.text(), whole.err) << threads << " threads";
     }
   }
 }

@@ -10,20 +10,25 @@
 //   completes the new build, even when that run fails on its own input;
 // - the next run also removes every temporary file the killed build left.
 // Searches that run while the database is rebuilt over and over report the
-// one build or the other, never a mixture.
+// one build or the other, never a mixture; so do searches of a shard and of
+// the whole set while the next run completes a sharded build that was killed
+// when only the set's own journal existed.
 #include <gtest/gtest.h>
 
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <chrono>
 #include <csignal>
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <map>
 #include <random>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "support/process.h"
 #include "support/temp_dir.h"
@@ -35,8 +40,10 @@ namespace {
 // The sanitizer build runs fewer of the random kills, each several times slower.
 #if defined(__SANITIZE_ADDRESS__)
 constexpr int kRandomKills = 25;
+constexpr int kRecoveries = 20;
 #else
 constexpr int kRandomKills = 100;
+constexpr int kRecoveries = 50;
 #endif
 
 using Snapshot = std::map<std::string, std::string>;
@@ -158,12 +165,18 @@ class Rebuilds : public ::testing::Test {
     return {"-l", "-e", "0", "-j", "1", "-m", root, "-s", dir_ / "sequences"};
   }
 
-  // The roots a search can be given: the database, or each shard.
+  // The roots a search can be given: the database, each shard, or the set.
   std::vector<std::string> SearchedRoots() const {
     std::vector<std::string> roots = {root_};
     for (int k = 1; k <= 4; ++k)
       roots.push_back(root_ + "." + std::to_string(k));
+    if (searchMotifs_) roots.push_back(root_ + ".shards");
     return roots;
+  }
+
+  static bool Searchable(const std::string& root) {
+    return std::filesystem::exists(root + "-stats") ||
+           (root.ends_with(".shards") && std::filesystem::exists(root));
   }
 
   void Record(Build& first, Build& second) {
@@ -171,7 +184,7 @@ class Rebuilds : public ::testing::Test {
       ASSERT_EQ(RunMakedb(build->args).status, 0);
       build->files = Files(dbDir_);
       for (const std::string& root : SearchedRoots()) {
-        if (!std::filesystem::exists(root + "-stats")) continue;
+        if (!Searchable(root)) continue;
         const ProcessResult r = RunSearch(SearchArgs(root));
         ASSERT_EQ(r.status, 0) << r.err;
         build->outputs[root] = r.out;
@@ -190,8 +203,9 @@ class Rebuilds : public ::testing::Test {
     if (!journals.empty()) {
       EXPECT_EQ(signalNumber, SIGKILL) << "SIGTERM and SIGINT finish the replacement first";
       for (const std::string& journal : journals) {
-        const std::string root = (dbDir_ / journal.substr(0, journal.size() - 10)).string();
-        if (!std::filesystem::exists(root + "-stats")) continue;
+        std::string root = (dbDir_ / journal.substr(0, journal.size() - 10)).string();
+        if (std::filesystem::exists(root + ".shards")) root += ".shards";
+        if (!Searchable(root)) continue;
         const ProcessResult r = RunSearch(SearchArgs(root));
         EXPECT_EQ(r.status, 1) << root;
         EXPECT_NE(r.err.find("-replacing: an interrupted build left this database half "
@@ -283,6 +297,26 @@ class Rebuilds : public ::testing::Test {
     }
   }
 
+  // Kills the build of B over A at the first step after which the set's
+  // journal is the only one, and keeps a copy of the directory then in
+  // `killed`.
+  void KillWhenOnlyTheSetJournalExists(const std::filesystem::path& killed) {
+    for (long step = 1; step < 1000; ++step) {
+      ProcessResult r;
+      {
+        const StepFaults faults(step, 0);
+        r = RunMakedb(b_.args);
+      }
+      ASSERT_EQ(r.status, 128 + SIGKILL) << "the build ended before its journals: " << r.err;
+      if (Matching(dbDir_, IsJournal) == std::vector<std::string>{"db-replacing"}) {
+        std::filesystem::copy(dbDir_, killed);
+        return;
+      }
+      ASSERT_EQ(RunMakedb(a_.args).status, 0);
+    }
+    FAIL() << "no step left the set's journal alone";
+  }
+
   TempDir dir_;
   std::filesystem::path dbDir_ = [this] {
     std::filesystem::create_directory(dir_.path() / "db");
@@ -340,6 +374,58 @@ TEST_F(Rebuilds, SearchesDuringRebuildsReportOneBuild) {
   rebuilding.join();
   EXPECT_EQ(sawA + sawB, searches) << "every search reports one build";
   EXPECT_GT(sawA, 0);
+  EXPECT_GT(sawB, 0);
+}
+
+// A killed sharded build that left only the set's journal "db-replacing":
+// while the next brisel-makedb completes it, shard by shard, searches of a
+// shard and of the set wait for the replacement or refuse it; every search
+// that ends with status 0 reports build A or build B whole.
+TEST_F(Rebuilds, SearchesDuringTheRecoveryOfAShardedBuildReportOneBuild) {
+  SetUpSequences(600, 200, 3, 3);
+  const std::filesystem::path killed = dir_.path() / "killed";
+  KillWhenOnlyTheSetJournalExists(killed);
+  ASSERT_FALSE(HasFailure());
+  const std::vector<std::string> roots = {root_ + ".1", root_ + ".3", root_ + ".shards"};
+  // The recovery's renames pause, as on a slow disk, so that searches meet
+  // the replacement at each of its steps.
+  const StepFaults faults(0, 1500);
+  std::atomic<int> searches{0}, sawA{0}, sawB{0}, refused{0}, mixtures{0};
+  for (int recovery = 0; recovery < kRecoveries; ++recovery) {
+    std::filesystem::remove_all(dbDir_);
+    std::filesystem::copy(killed, dbDir_);
+    std::atomic<bool> done{false};
+    const auto search = [&](int first) {
+      for (int i = first; !done; ++i) {
+        const std::string& root = roots[static_cast<std::size_t>(i) % roots.size()];
+        const ProcessResult r = RunSearch(SearchArgs(root));
+        ++searches;
+        if (r.status == 0 && r.out == a_.outputs.at(root)) {
+          ++sawA;
+        } else if (r.status == 0 && r.out == b_.outputs.at(root)) {
+          ++sawB;
+        } else if (r.status == 1 &&
+                   r.err.find("db-replacing: an interrupted build left this database half "
+                              "replaced; rerun brisel-makedb for ") != std::string::npos) {
+          ++refused;
+        } else {
+          ++mixtures;
+          ADD_FAILURE() << root << " (status " << r.status << "): " << r.err;
+        }
+      }
+    };
+    std::thread first(search, 0), second(search, 1);
+    const ProcessResult recovered = RunMakedb(b_.args);
+    done = true;
+    first.join();
+    second.join();
+    ASSERT_EQ(recovered.status, 0) << recovered.err;
+    ASSERT_EQ(Files(dbDir_), b_.files);
+  }
+  std::printf("%d recoveries, %d searches: %d of build A, %d of build B, %d refused, %d mixtures\n",
+              kRecoveries, searches.load(), sawA.load(), sawB.load(), refused.load(),
+              mixtures.load());
+  EXPECT_EQ(mixtures, 0);
   EXPECT_GT(sawB, 0);
 }
 

@@ -1,12 +1,16 @@
 // SPDX-License-Identifier: MIT
 // The stats file reader: the counts of valid files, and a one-line fault for
-// every file that does not hold three counts.
+// every file that does not hold three counts; the digest line after them, and
+// the digests and manifests of shard sets.
 #include "database/stats_file.h"
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
 #include <string>
+#include <vector>
+
+#include "database/shard_manifest.h"
 
 #include "support/temp_dir.h"
 
@@ -89,3 +93,57 @@ TEST_F(StatsFile, OnlyARegularFileIsRead) {
 }
 
 }  // namespace
+
+// The digest line: the fourth non-blank line, read by ReadStatsDigest only.
+TEST_F(StatsFile, TheDigestLineIsPassedOverByTheCounts) {
+  const std::string digest = "digest 0123456789abcdef\n";
+  EXPECT_EQ(CountsOf("3\n7\n9\n" + digest), (StatsCounts{3, 7, 9}));
+  EXPECT_EQ(ReadStatsDigest(path_), 0x0123456789abcdefu);
+  WriteFile(path_, "\n3\r\n\n7\n9\n\n  digest 0123456789ABCDEF \r\n");
+  EXPECT_EQ(ReadStatsDigest(path_), 0x0123456789abcdefu) << "blank lines, CRLF, upper case";
+  for (const char* text :
+       {"3\n7\n9\n", "3\n7\n9\ndigest 0123\n", "3\n7\n9\ndigest 0123456789abcdef",
+        "3\n7\ndigest 0123456789abcdef\n", "3\n7\n9\nfoo 0123456789abcdef\n"}) {
+    WriteFile(path_, text);
+    EXPECT_FALSE(ReadStatsDigest(path_)) << text;
+  }
+  EXPECT_FALSE(ReadStatsDigest(dir_ / "missing-stats"));
+}
+
+// A digest depends on the bytes in order, not on the pieces they come in; a
+// manifest's lines, comments and build line.
+TEST(ShardManifest, DigestsAndManifests) {
+  std::string bytes;
+  for (int i = 0; i < 300; ++i)
+    bytes += static_cast<char>(i * 37 % 251);
+  ContentDigest whole;
+  whole.Add(bytes);
+  for (std::size_t step : {1u, 3u, 7u, 8u, 13u, 64u}) {
+    ContentDigest pieces;
+    for (std::size_t at = 0; at < bytes.size(); at += step)
+      pieces.Add(std::string_view(bytes).substr(at, step));
+    EXPECT_EQ(pieces.value(), whole.value()) << "pieces of " << step;
+  }
+  ContentDigest longer = whole, changed;
+  longer.Add(std::string(1, '\0'));
+  bytes[150] ^= 1;
+  changed.Add(bytes);
+  EXPECT_NE(longer.value(), whole.value());
+  EXPECT_NE(changed.value(), whole.value());
+  const std::uint64_t a = whole.value(), b = changed.value();
+  EXPECT_NE(BuildIdentity(std::vector<std::uint64_t>{a, b}),
+            BuildIdentity(std::vector<std::uint64_t>{b, a}));
+  EXPECT_EQ(HexDigits(0x00ab), "00000000000000ab");
+
+  ShardManifest manifest;
+  EXPECT_FALSE(
+      ParseShardManifest("#build 00000000000000AB\r\n\r\ndb.1\r\n# a note\ndb.2", manifest));
+  EXPECT_EQ(manifest.shards, (std::vector<std::string>{"db.1", "db.2"}));
+  EXPECT_EQ(manifest.build, 0xabu);
+  EXPECT_EQ(ShardManifestText(manifest), "#build 00000000000000ab\ndb.1\ndb.2\n");
+  EXPECT_FALSE(ParseShardManifest("db.1\n", manifest));
+  EXPECT_FALSE(manifest.build) << "an older manifest names no build";
+  EXPECT_EQ(ParseShardManifest("#build 12\ndb.1\n", manifest),
+            ":1: the build identity is not 16 hex digits");
+  EXPECT_EQ(ParseShardManifest("#build 00000000000000ab\n\n", manifest), ": lists no shard");
+}

@@ -167,11 +167,11 @@ class Sequences {
   std::optional<SequenceDatabase> database_;
 };
 
-std::uint32_t Index(std::int64_t i, std::uint32_t size, const char* what) {
-  if (i < 0) i += size;
-  if (i < 0 || i >= size)
+std::uint64_t Index(std::int64_t i, std::uint64_t size, const char* what) {
+  if (i < 0) i += static_cast<std::int64_t>(size);
+  if (i < 0 || static_cast<std::uint64_t>(i) >= size)
     throw nb::index_error((std::string(what) + " index out of range").c_str());
-  return static_cast<std::uint32_t>(i);
+  return static_cast<std::uint64_t>(i);
 }
 
 template <typename T>
@@ -628,13 +628,13 @@ NB_MODULE(_brisel, m) {
       .def(
           "record",
           [](const MotifDatabase& self, std::int64_t m) {
-            return Text(self.Record(Index(m, self.size(), "motif")));
+            return Text(self.Record(static_cast<std::uint32_t>(Index(m, self.size(), "motif"))));
           },
           "m"_a, "The record of motif m.")
       .def(
           "width",
           [](const MotifDatabase& self, std::int64_t m) {
-            return self.Width(Index(m, self.size(), "motif"));
+            return self.Width(static_cast<std::uint32_t>(Index(m, self.size(), "motif")));
           },
           "m"_a, "The width of motif m.")
       .def(
@@ -671,7 +671,9 @@ NB_MODULE(_brisel, m) {
             nb::gil_scoped_release released;
             return Sequences(SequenceDatabase::Open(root));
           },
-          "root"_a, "Maps and checks the sequence database at `root`.")
+          "root"_a,
+          "Maps and checks the sequence database at `root`, or the shard set that `root` "
+          "names (its manifest, or a root with a manifest and no database of its own).")
       .def_static("build_file", &BuildSequencesFromFile, "path"_a, "root"_a, "shards"_a,
                   "shard_size"_a,
                   "Builds from FASTA; returns the counts of sequences, residues and shards.")
@@ -681,6 +683,13 @@ NB_MODULE(_brisel, m) {
                   "and shards.")
       .def("__len__", [](const Sequences& self) { return self.get().size(); })
       .def_prop_ro("root", [](const Sequences& self) { return self.get().rootPath(); })
+      .def_prop_ro("shards", [](const Sequences& self) { return self.get().shardCount(); })
+      .def_prop_ro("build_identity",
+                   [](const Sequences& self) -> std::optional<std::string> {
+                     const std::optional<std::uint64_t> build = self.get().build();
+                     if (!build) return std::nullopt;
+                     return BuildIdentityText(*build);
+                   })
       .def_prop_ro("closed", &Sequences::closed)
       .def("close", &Sequences::Close, "Releases the mapping.")
       .def(

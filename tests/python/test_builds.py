@@ -2,8 +2,9 @@
 """Databases built from Python are file for file those brisel-makedb builds
 from the same input: motifs from files and from (pattern, record) pairs,
 sequences from FASTA (plain and gzip) and from str, bytes, pairs and
-SeqRecord-like objects, shards included; a motif database in memory searches
-as the written one does."""
+SeqRecord-like objects, shards included (a shard set opened as one searches
+as the single database); a motif database in memory searches as the written
+one does."""
 
 from __future__ import annotations
 
@@ -112,6 +113,17 @@ def test_shards(tmp_path: Path) -> None:
         assert [len(s) for s in shards] == [len(s) for s in
                                             brisel.SequenceDatabase.open_shards(tmp_path / "expected")]
         assert database_files(tmp_path, "built") == database_files(tmp_path, "expected")
+    # The set opened as one database searches as the single database does.
+    single = brisel.SequenceDatabase.build(fasta, tmp_path / "single")
+    whole = brisel.SequenceDatabase.open(tmp_path / "expected.shards")
+    assert (whole.shards, len(whole), single.shards) == (3, 100, 0)
+    assert single.build_identity is None
+    first_line = (tmp_path / "expected.shards").read_text().split("\n")[0]
+    assert first_line == "#build " + str(whole.build_identity)
+    assert [whole.name(s) for s in (0, 50, 99)] == [single.name(s) for s in (0, 50, 99)]
+    motifs = brisel.MotifDatabase.build(DATA / "site-patterns.txt")
+    assert (brisel.search(motifs, whole, cutoff=9, threads=3).to_bytes("tsv")
+            == brisel.search(motifs, single, cutoff=9).to_bytes("tsv"))
     shards = brisel.SequenceDatabase.build_shards(records, tmp_path / "sized", shard_size=20000)
     assert len(shards) > 1 and sum(len(s) for s in shards) == 100
     with pytest.raises(ValueError, match="not an iterator"):

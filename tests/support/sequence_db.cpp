@@ -9,6 +9,7 @@
 
 #include "block_arrays.h"
 #include "brisel.h"
+#include "database/shard_manifest.h"
 #include "motif_db.h"
 #include "temp_dir.h"
 
@@ -53,8 +54,11 @@ void WriteSequenceDatabase(const std::string& root, const std::vector<TestSequen
   ok &= WriteUnsignedLongsBlockToBinaryFile(block.offsetIndicesArray,
                                             path("-offsetIndices.bin").c_str());
   if (!ok) throw std::runtime_error("cannot write the sequence database " + root);
+  ContentDigest digest;
+  digest.Add(AsFasta(sequences));
   WriteStatsFile(root, std::to_string(sequences.size()) + "\n" + std::to_string(names.size()) +
-                           "\n" + std::to_string(texts.size()) + "\n");
+                           "\n" + std::to_string(texts.size()) + "\ndigest " +
+                           HexDigits(digest.value()) + "\n");
 }
 
 std::string AsFasta(const std::vector<TestSequence>& sequences) {

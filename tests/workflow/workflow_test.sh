@@ -8,7 +8,12 @@
 #   byte those of brisel-makedb sequences --shards 3.
 # - A changed setting redoes exactly what depends on it and never reuses what
 #   another setting made, with or without Snakemake's own records.
-# - A bad setting stops the run, before any job, with one line naming the key.
+# - An input replaced by other content with an older modification time (as
+#   cp -p, rsync -a or tar x leave it) is noticed: what depends on it is
+#   redone.
+# - A bad setting stops the run, before any job, with one line naming the key
+#   (an `out` that is the work directory or a directory, more shards than
+#   sequences included).
 # - A search job that fails (a damaged shard) fails the run and leaves no
 #   output and no partial file.
 # Exit status 77 (skipped) when the environment has no snakemake.
@@ -90,6 +95,22 @@ expect pipe -2 changing.out
 run "${settings[@]}" shards=5 format=pipe cutoff=-2
 grep -q "Nothing to be done" snakemake.log || fail "a rerun of the same settings did work again"
 
+# Inputs replaced by other content, their modification times set back: the
+# shards, the motifs and the output are redone from the new content.
+cp "$sequences" changed.fa
+cp "$motifs" changed.dat
+changed=(sequences="$work/changed.fa" motifs="$work/changed.dat" shards=3 out="$work/changed.out"
+  work="$work/changed")
+run "${changed[@]}"
+head -n 400 "$sequences" > changed.fa
+printf 'C-x(2)-C\tPS99999 CC\n' > changed.dat
+touch -d '2001-01-01' changed.fa changed.dat
+run "${changed[@]}"
+brisel-makedb sequences -q changed.fa changed-one
+brisel-makedb motifs -q changed.dat changed-motifs
+brisel-search -l -m changed-motifs -s changed-one > expected 2> /dev/null
+cmp expected changed.out || fail "an input changed with an older time was not noticed"
+
 # Bad settings: one line naming the key, before any job (no work directory).
 bad() {  # EXPECTED-MESSAGE key=value...
   local message=$1
@@ -111,6 +132,12 @@ bad "'shard': unknown (the settings are sequences, motifs, shards, cutoff, threa
 bad "'sequences': '$work/missing.fa' is not a file" sequences="$work/missing.fa"
 bad "'out': '$motifs' is the motifs file" out="$motifs"
 bad "'work': is empty" work=
+bad "'out': '$work/bad' is the work directory" out="$work/bad"
+bad "'out': '$work' is a directory" out="$work"
+bad "'shards': must be at most the 100 sequences of '$sequences', not 101" shards=101
+gzip -c "$sequences" > bad-shards.fa.gz
+bad "'shards': must be at most the 100 sequences of '$work/bad-shards.fa.gz', not 500" \
+  sequences="$work/bad-shards.fa.gz" shards=500
 
 # A search job that fails: a damaged shard fails the run; no output, and no
 # partial file anywhere.

@@ -121,6 +121,12 @@ SequenceBuild SplitSequenceFile(const std::string& input, const std::string& pre
   return {summary.sequences, summary.residues, summary.pieces};
 }
 
+SequenceBuild WriteShardManifest(const std::string& rootPath, const SequenceBuildOptions& options) {
+  PrepareToBuild(rootPath, options.messages, options.quiet);
+  const SequenceBuildSummary summary = WriteShardManifest(rootPath, options.shards);
+  return {summary.sequences, summary.residues, summary.shards};
+}
+
 std::string SplitPiecePath(const std::string& prefix, std::uint64_t piece) {
   return PiecePath(prefix, piece);
 }

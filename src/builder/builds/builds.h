@@ -99,6 +99,13 @@ SequenceBuild SplitSequenceFile(const std::string& input, const std::string& pre
                                 const SequenceBuildOptions& options);
 std::string SplitPiecePath(const std::string& prefix, std::uint64_t piece);
 
+// The manifest "<rootPath>.shards" of the shards "<rootPath>.1" to
+// "<rootPath>.<shards>" that were built on their own (from the files of
+// SplitSequenceFile, say), naming the build of their records
+// (shard_manifest.h); `options.shards` counts them. The summary counts their
+// sequences and residues.
+SequenceBuild WriteShardManifest(const std::string& rootPath, const SequenceBuildOptions& options);
+
 // For a library in a process whose signals belong to someone else (the
 // Python module): builds then never touch a signal handler or the signal
 // mask (staged_files.h). Call once, before the first build.

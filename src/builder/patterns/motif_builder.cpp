@@ -28,6 +28,40 @@ void Warn(OutputStream* messages, std::string_view program, std::string_view inp
                   std::to_string(source.line()) + ": warning: " + what + "\n");
 }
 
+// The warning for a pattern that names B, Z or J, the IUPAC codes of two
+// amino acids each, as letters: a letter set matches the letter itself only,
+// as in the sequences the databases hold. Empty when it names none.
+std::string AmbiguityCodeWarning(const PatternSource& source) {
+  struct Code {
+    char letter;
+    const char* set;
+    const char* residues;
+  };
+  static constexpr Code kCodes[] = {
+      {'B', "[DN]", "Asp or Asn"}, {'Z', "[EQ]", "Glu or Gln"}, {'J', "[IL]", "Ile or Leu"}};
+  std::string letters, advice;
+  std::size_t count = 0;
+  for (const Code& code : kCodes) {
+    const char lower = static_cast<char>(code.letter - 'A' + 'a');
+    if (source.pattern.find(code.letter) == std::string::npos &&
+        source.pattern.find(lower) == std::string::npos) {
+      continue;
+    }
+    letters += code.letter;
+    advice += (count > 0 ? ", for " : "; for ") + std::string(code.residues) + " write " + code.set;
+    ++count;
+  }
+  if (count == 0) return {};
+  // "B", "B and Z", "B, Z and J".
+  std::string named(1, letters[0]);
+  for (std::size_t i = 1; i < letters.size(); ++i)
+    named += (i + 1 == letters.size() ? " and " : ", ") + std::string(1, letters[i]);
+  return "pattern '" + EscapedText(source.pattern) + "' uses " + named +
+         (count == 1 ? " as a letter, which matches that letter alone"
+                     : " as letters, which match those letters alone") +
+         advice;
+}
+
 [[noreturn]] void FailBlockLimits(std::string_view inputName, const PatternSource& source) {
   throw BuildError(std::string(inputName) + ":" + std::to_string(source.line()) +
                    ": the motif database would exceed the 32-bit limits of its blocks");
@@ -50,6 +84,9 @@ void MotifDatabaseBuilder::AddPatterns(std::string_view inputName,
                    {std::string(inputName), source.line(), source.pattern});
     }
     const Pattern& pattern = std::get<Pattern>(parsed);
+    if (const std::string warning = AmbiguityCodeWarning(source); !warning.empty()) {
+      Warn(messages_, program_, inputName, source, warning);
+    }
     const DistinctMotifs expansion =
         ExpandDistinctMotifs(pattern, kMaxExpansions, kMaxExpansionSteps);
     if (expansion.outcome() != DistinctMotifs::Outcome::kComplete) {

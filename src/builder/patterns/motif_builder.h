@@ -7,7 +7,10 @@
 // more than kQuietExpansions distinct motifs is kept with a warning that names
 // it and its motif count; one that expands into more than kMaxExpansions, or
 // whose expansion takes more than kMaxExpansionSteps steps, is skipped with a
-// warning naming it. The motifs are
+// warning naming it. A pattern that names B, Z or J (as a letter or in a
+// set) gets a warning that the letter matches itself alone, naming the set
+// of the two residues that the code stands for elsewhere ([DN], [EQ], [IL]).
+// The motifs are
 // written most specific first (ascending specificity, equal ones in input
 // order) unless the input order is to be kept: a search stops trying a
 // sequence's motifs once its expectation of random hits passes the cut-off, so

@@ -5,6 +5,7 @@
 #include <optional>
 #include <string_view>
 
+#include "input/fasta_record_reader.h"
 #include "input/reading_progress.h"
 #include "sequences/fasta_reader.h"
 #include "sequences/sequence_build.h"
@@ -26,7 +27,12 @@ class PieceWriter {
       : files_(files), prefix_(std::move(prefix)), plan_(std::move(plan)), limits_(limits) {}
 
   void StartRecord(std::string_view name, const RecordPlace&) {
-    if (!writer_ || plan_.CutBefore(records_, residues_)) OpenPiece();
+    if (!writer_ || plan_.CutBefore(records_, residues_)) {
+      OpenPiece();
+      // A first line that holds a carriage return inside is refused, as the
+      // line of a file of carriage-return line ends: this one goes second.
+      if (HoldsLoneCarriageReturn(name)) writer_->Append("\n", 1);
+    }
     writer_->Append(">", 1);
     writer_->Append(name.data(), name.size());
     if (name.ends_with('\r')) writer_->Append("\r", 1);

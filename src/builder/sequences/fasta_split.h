@@ -12,7 +12,9 @@
 // written with care for that: a name that ends in a carriage return gets one
 // more (the reader takes one off), and a residue line that starts with '>' is
 // written after a space (which the reader removes) so that it is not read as
-// a name line.
+// a name line; and a piece whose first name holds a carriage return that more
+// bytes follow starts with a blank line, as the reader refuses such a first
+// line (the mark of carriage-return line ends).
 //
 // The pieces take about the input's uncompressed size on disk. They are
 // staged together and renamed into place at the end (staged_files.h): a

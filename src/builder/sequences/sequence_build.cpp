@@ -11,6 +11,8 @@
 
 #include "database/database_paths.h"
 #include "database/sequence_database.h"
+#include "database/shard_manifest.h"
+#include "database/stats_file.h"
 #include "input/reading_progress.h"
 #include "sequences/fasta_reader.h"
 #include "sequences/shard_plan.h"
@@ -59,6 +61,8 @@ class ShardRouter {
   std::uint64_t records() const { return records_; }
   std::uint64_t residues() const { return residues_; }
   std::uint64_t shards() const { return shards_; }
+  // The digests of the finished shards, in order.
+  const std::vector<std::uint64_t>& digests() const { return digests_; }
 
  private:
   void OpenShard() {
@@ -77,6 +81,7 @@ class ShardRouter {
   void FinishShard() {
     if (!builder_) return;
     builder_->Finish();
+    digests_.push_back(builder_->digest());
     builder_.reset();
   }
 
@@ -86,6 +91,7 @@ class ShardRouter {
   SequenceLimits limits_;
   std::size_t heldResidues_;
   std::optional<SequenceDatabaseBuilder> builder_;
+  std::vector<std::uint64_t> digests_;
   std::uint64_t records_ = 0, residues_ = 0, shards_ = 0;
 };
 
@@ -154,22 +160,27 @@ std::vector<std::uint64_t> ListedShards(const std::string& path, const std::stri
   return shards;
 }
 
-// Stages the manifest, and the removal of the shards that the manifest it
+// Stages the manifest of the shards with these digests, naming their build;
+// with `removeOld`, also the removal of the shards that the manifest it
 // replaces lists beyond the new ones: they belong to the old build.
-void WriteManifest(StagedFiles& files, const std::string& root, std::uint64_t shards) {
-  const std::string final = root + ".shards";
+void WriteManifest(StagedFiles& files, const std::string& root,
+                   const std::vector<std::uint64_t>& digests, bool removeOld) {
+  const std::string final = root + std::string(kShardManifestSuffix);
   const std::string base = std::filesystem::path(root).filename().string();
-  for (const std::uint64_t old : ListedShards(final, base)) {
+  const std::uint64_t shards = digests.size();
+  for (const std::uint64_t old :
+       removeOld ? ListedShards(final, base) : std::vector<std::uint64_t>{}) {
     if (old >= 1 && old <= shards) continue;
     const std::string oldRoot = ShardRoot(root, old);
     files.StageRemoval(oldRoot + std::string(kStatsSuffix));  // a search meets it first
     for (const SequenceBlock& block : kSequenceBlocks)
       files.StageRemoval(oldRoot + std::string(block.suffix));
   }
-  std::string text;
+  ShardManifest manifest;
+  manifest.build = BuildIdentity(digests);
   for (std::uint64_t k = 1; k <= shards; ++k)
-    text += ShardRoot(base, k) + "\n";
-  WriteStagedText(files.Stage(final), final, text);
+    manifest.shards.push_back(ShardRoot(base, k));
+  WriteStagedText(files.Stage(final), final, ShardManifestText(manifest));
 }
 
 // The build pass: the records of `pass` into the databases that `plan` cuts,
@@ -185,7 +196,7 @@ SequenceBuildSummary BuildPlanned(const SequenceJob& job, std::string_view input
     throw BuildError(std::string(inputName) + ": the input changed while it was read");
   }
   router.Finish();
-  if (job.sharded()) WriteManifest(files, job.root, router.shards());
+  if (job.sharded()) WriteManifest(files, job.root, router.digests(), true);
   files.Commit();
   return {router.records(), router.residues(), job.sharded() ? router.shards() : 0};
 }
@@ -220,6 +231,30 @@ SequenceBuildSummary BuildSequenceDatabasesFromRecords(const SequenceJob& job,
   SourcePieces pass(*source, inputName);
   return BuildPlanned(job, inputName, pass, std::move(plan), censusRecords, censusResidues, limits,
                       heldResidues);
+}
+
+SequenceBuildSummary WriteShardManifest(const std::string& root, std::uint64_t shards) {
+  SequenceBuildSummary summary;
+  summary.shards = shards;
+  std::vector<std::uint64_t> digests;
+  for (std::uint64_t k = 1; k <= shards; ++k) {
+    const std::string stats = ShardRoot(root, k) + std::string(kStatsSuffix);
+    StatsCounts counts{};
+    if (const auto fault = ReadStatsFile(stats.c_str(), counts)) throw BuildError(*fault);
+    const std::optional<std::uint64_t> digest = ReadStatsDigest(stats);
+    if (!digest) {
+      throw BuildError(stats +
+                       ": no digest line (the shard was built by an older brisel-makedb); "
+                       "build it again");
+    }
+    digests.push_back(*digest);
+    summary.sequences += counts[kSequencesCount];
+    summary.residues += counts[kSequenceBitsCount];
+  }
+  StagedFiles files(root);
+  WriteManifest(files, root, digests, false);
+  files.Commit();
+  return summary;
 }
 
 }  // namespace brisel

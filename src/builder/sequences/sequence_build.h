@@ -6,7 +6,8 @@
 // file (plain or compressed) so that it can be read twice, is first counted (see
 // shard_plan.h) and then streamed into the databases ROOT.1, ROOT.2, ...; the
 // manifest ROOT.shards lists their roots, relative to its own directory, one
-// per line in input order. Every file of every shard and the manifest are
+// per line in input order, after the line of their build identity
+// (shard_manifest.h). Every file of every shard and the manifest are
 // staged together and renamed into place at the end, the manifest last, so a
 // failed or interrupted build leaves nothing behind.
 #ifndef BRISEL_MAKEDB_SEQUENCE_BUILD_H
@@ -63,6 +64,13 @@ SequenceBuildSummary BuildSequenceDatabases(const SequenceJob& job, SequenceLimi
 SequenceBuildSummary BuildSequenceDatabasesFromRecords(
     const SequenceJob& job, std::string_view inputName, const RecordSourceOpener& open,
     SequenceLimits limits = {}, std::size_t heldResidues = kDefaultHeldResidues);
+
+// Writes the manifest ROOT.shards of the shards ROOT.1 to ROOT.<shards>,
+// built on their own (from the pieces of a split, say), with the build
+// identity of their digests. Throws BuildError when a shard's stats file
+// cannot be read or holds no digest. The summary counts the shards'
+// sequences and residues.
+SequenceBuildSummary WriteShardManifest(const std::string& root, std::uint64_t shards);
 
 }  // namespace brisel
 

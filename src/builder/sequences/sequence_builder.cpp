@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <utility>
 
+#include "database/stats_file.h"
 #include "residues/letter_masks.h"
 #include "residues/residue_lists.h"
 #include "staging/build_error.h"
@@ -68,6 +69,9 @@ void SequenceDatabaseBuilder::StartSequence(std::string_view name, const RecordP
               "names longer than " + std::to_string(limits_.maxBlockLength) + " characters in all");
   }
   names_.Append(name.data(), name.size());
+  digest_.Add(">");
+  digest_.Add(name);
+  digest_.Add("\n");
   nameChars_ += name.size();
   nameIndices_.AppendUnsigned(static_cast<std::uint32_t>(nameChars_));
   ++sequences_;
@@ -80,6 +84,7 @@ void SequenceDatabaseBuilder::AddResidues(std::string_view residues, const Recor
     FailLimit(place, "more than " + std::to_string(limits_.maxBlockLength) + " residues in all");
   }
   texts_.Append(residues.data(), residues.size());
+  digest_.Add(residues);
   const std::uint64_t length = residues_ - start_ + residues.size();
   if (held_ && length > heldResidues_) {
     held_ = false;
@@ -143,6 +148,7 @@ void SequenceDatabaseBuilder::WriteLetterListsFromText() {
 
 void SequenceDatabaseBuilder::EndSequence() {
   if (!open_) return;
+  digest_.Add("\n");
   sequenceIndices_.AppendUnsigned(static_cast<std::uint32_t>(residues_));
   if (held_) {
     WriteHeldLetterLists();
@@ -165,7 +171,8 @@ void SequenceDatabaseBuilder::Finish() {
   EndSequence();
   for (BlockFileWriter& block : blocks_)
     block.Close();
-  WriteStagedStats(database_, sequences_, nameChars_, residues_);
+  WriteStagedStats(database_, sequences_, nameChars_, residues_,
+                   std::string(kStatsDigestWord) + HexDigits(digest_.value()) + "\n");
 }
 
 }  // namespace brisel

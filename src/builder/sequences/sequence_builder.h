@@ -13,7 +13,7 @@
 // text, read back from the text block, into their places in the offsets block.
 // So the memory of a build is bounded whatever the input's size and its
 // sequences' lengths. The stats file is staged last, when the database is
-// finished.
+// finished, with the database's digest (shard_manifest.h) as its fourth line.
 //
 // Limits: at most kMaxSequences sequences (26 x numSequences + 1 must fit in
 // 32 bits) and at most kMaxBlockLength name characters and residues (32-bit
@@ -30,6 +30,7 @@
 #include <vector>
 
 #include "database/sequence_database.h"
+#include "database/shard_manifest.h"
 #include "input/input_file.h"
 #include "residues/residue_lists.h"
 #include "sequences/fasta_reader.h"
@@ -61,6 +62,8 @@ class SequenceDatabaseBuilder {
   std::uint64_t sequences() const { return sequences_; }
   std::uint64_t residues() const { return residues_; }
   std::uint64_t nameChars() const { return nameChars_; }
+  // The digest of the records so far (of them all once finished).
+  std::uint64_t digest() const { return digest_.value(); }
 
  private:
   void EndSequence();
@@ -86,6 +89,7 @@ class SequenceDatabaseBuilder {
   std::uint64_t nameChars_ = 0;
   std::uint64_t residues_ = 0;
   std::uint64_t listed_ = 0;  // entries of the offsets block
+  ContentDigest digest_;
 
   // The open sequence: where its text starts, the number of residues of each
   // letter (26 for the other characters), and while it is short enough the

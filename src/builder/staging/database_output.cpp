@@ -24,9 +24,9 @@ void WriteStagedText(const std::string& path, const std::string& finalPath, std:
 }
 
 void WriteStagedStats(StagedDatabase& database, std::uint64_t first, std::uint64_t second,
-                      std::uint64_t third) {
-  const std::string text =
-      std::to_string(first) + "\n" + std::to_string(second) + "\n" + std::to_string(third) + "\n";
+                      std::uint64_t third, std::string_view more) {
+  const std::string text = std::to_string(first) + "\n" + std::to_string(second) + "\n" +
+                           std::to_string(third) + "\n" + std::string(more);
   WriteStagedText(database.Stage(kStatsSuffix), database.FinalPath(kStatsSuffix), text);
 }
 

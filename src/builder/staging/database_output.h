@@ -22,9 +22,10 @@ void WriteStagedBlock(StagedDatabase& database, std::string_view suffix,
 // Throws BuildError naming the final file when it cannot be written.
 void WriteStagedText(const std::string& path, const std::string& finalPath, std::string_view text);
 
-// Writes the stats file "<root>-stats": the three counts on three lines.
+// Writes the stats file "<root>-stats": the three counts on three lines, then
+// `more` (whole lines, or nothing).
 void WriteStagedStats(StagedDatabase& database, std::uint64_t first, std::uint64_t second,
-                      std::uint64_t third);
+                      std::uint64_t third, std::string_view more = {});
 
 }  // namespace brisel
 

@@ -16,8 +16,11 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
+#include <span>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "database/motif_database.h"
 #include "database/sequence_database.h"
@@ -54,22 +57,74 @@ class MotifDatabase {
   std::string rootPath_;
 };
 
+// A sequence database, or a shard set searched as one database: the shards
+// that its manifest lists (shard_manifest.h), in order, their sequences
+// numbered on from one shard to the next.
+//
+// A set is mapped as one: every shard through MapUnreplaced (so a shard that
+// a build is replacing, itself or with its set, is waited for or refused),
+// then looked at again together with the manifest; if the manifest, a
+// shard's stats file or a journal of the set changed meanwhile, the whole set
+// is mapped again (a few times at most). Opened for one of its shards alone,
+// the set maps that shard and reads the stats files of the others (their
+// counts number its sequences, their digests check the build) in the same
+// way. Once mapped, the search reads these
+// files whatever happens on disk. A manifest that names its build must match
+// the digests of the shards mapped: otherwise the shards are not all of one
+// build and the set is refused. A manifest without a build (hand-written, or
+// older) is mapped without that check.
 class SequenceDatabase {
  public:
-  // Maps and checks the sequence database at `rootPath`. Throws Error.
-  static SequenceDatabase Open(std::string_view rootPath);
+  // One database of a set (the only one, when not a set).
+  struct Part {
+    std::shared_ptr<const SequenceViews> blocks;
+    std::string rootPath;
+    std::uint64_t first;  // the number of its first sequence in the set, from 0
+  };
 
-  const SequenceViews& blocks() const { return *blocks_; }
+  // Maps and checks the sequence database at `rootPath`, or the shard set
+  // that `rootPath` names: a manifest "<set>.shards", or a root "<set>" that
+  // has a manifest and no stats file of its own. With `onlyShard` k (from 1),
+  // only shard k of the set, its sequences numbered as in the whole set.
+  // Throws Error (kUsage: a shard asked of no set, or of a set without it).
+  static SequenceDatabase Open(std::string_view rootPath, std::uint64_t onlyShard = 0);
+
   const std::string& rootPath() const { return rootPath_; }
+  std::span<const Part> parts() const { return *parts_; }
+  // The blocks of the first part: those of the database, when not a set.
+  const SequenceViews& blocks() const { return *parts_->front().blocks; }
 
-  std::uint32_t size() const;
-  std::string_view Name(std::uint32_t s) const;
-  std::string_view Residues(std::uint32_t s) const;
+  // Whether it was opened as a shard set, and the number of shards the set has.
+  bool shardSet() const { return shardCount_ > 0; }
+  std::uint64_t shardCount() const { return shardCount_; }
+  // The build identity its manifest names, if any.
+  std::optional<std::uint64_t> build() const { return build_; }
+  // Throws Error unless this is a set whose manifest names `build`.
+  void CheckBuild(std::uint64_t build) const;
+
+  // The number of sequences, and the number in the search of the whole set of
+  // the first (0 but for one shard of a set).
+  std::uint64_t size() const { return size_; }
+  std::uint64_t first() const { return parts_->front().first; }
+  // Sequence s, from 0 to size() - 1.
+  std::string_view Name(std::uint64_t s) const;
+  std::string_view Residues(std::uint64_t s) const;
 
  private:
-  std::shared_ptr<const SequenceViews> blocks_;
+  static SequenceDatabase OpenShardSet(const std::string& manifestPath, std::string_view rootPath,
+                                       std::uint64_t onlyShard);
+  const Part& PartOf(std::uint64_t& s) const;
+
+  std::shared_ptr<const std::vector<Part>> parts_;
   std::string rootPath_;
+  std::uint64_t size_ = 0;
+  std::uint64_t shardCount_ = 0;
+  std::optional<std::uint64_t> build_;
 };
+
+// A build identity as a manifest's "#build" line writes it: 16 hex digits.
+std::optional<std::uint64_t> ParseBuildIdentity(std::string_view text);
+std::string BuildIdentityText(std::uint64_t build);
 
 }  // namespace brisel
 

@@ -362,10 +362,10 @@ class TableRows {
     const std::uint64_t s = hits_.sequence[i];
     if (i == 0 || s != hits_.sequence[i - 1]) {
       if (sequences_ != nullptr) {
-        if (s >= sequences_->size()) Outside(i);
-        residues_ = sequences_->Residues(static_cast<std::uint32_t>(s));
-        rows.BeginSequence(out, state_, s, sequences_->Name(static_cast<std::uint32_t>(s)),
-                           NameKind::kDatabase);
+        const std::uint64_t first = sequences_->first();
+        if (s < first || s - first >= sequences_->size()) Outside(i);
+        residues_ = sequences_->Residues(s - first);
+        rows.BeginSequence(out, state_, s, sequences_->Name(s - first), NameKind::kDatabase);
       } else {
         const std::string_view name = hits_.Name(i);
         rows.BeginSequence(out, state_, s, name,

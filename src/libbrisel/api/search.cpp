@@ -9,6 +9,7 @@
 #include <cstring>
 #include <memory>
 #include <thread>
+#include <vector>
 
 #include "base/error.h"
 #include "engine/search_engine.h"
@@ -101,8 +102,10 @@ void SearchDatabase(const MotifDatabase& motifs, const SequenceDatabase& sequenc
                     const SearchOptions& options, const SearchOutput& output) {
   Run(motifs, SearchKind::kIndexed, options, output,
       [&](SearchEngine& engine, const SearchStreams& streams) {
-        RunDatabaseSearch(engine, sequences.blocks(), sequences.size(), ThreadCount(options),
-                          streams);
+        std::vector<DatabasePart> parts;
+        for (const SequenceDatabase::Part& part : sequences.parts())
+          parts.push_back({part.blocks.get(), SequenceCountOf(*part.blocks), part.first});
+        RunDatabaseSearch(engine, parts, ThreadCount(options), streams);
       });
 }
 

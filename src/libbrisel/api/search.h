@@ -68,7 +68,7 @@ struct SearchOutput {
 // sequence's name as a FASTA name line, '>' included (empty for a raw
 // sequence); then the hit's segment, end - start + 1 bytes.
 struct HitRecord {
-  std::uint64_t sequence;   // from 0: the database's order, or the records' order
+  std::uint64_t sequence;   // from 0: the database's order (a set's), or the records' order
   std::uint32_t motif;      // in motif database order
   std::uint32_t textBytes;  // 0 without recordTexts
   std::uint64_t start;      // 1-based
@@ -77,7 +77,11 @@ struct HitRecord {
   double probabilityOfNoRandomHit;
 };
 
-// The indexed search of every sequence of `sequences`, in database order.
+// The indexed search of every sequence of `sequences`, in database order: of
+// a shard set, the shards' in the manifest's order, numbered on from shard to
+// shard (in progress lines and HitRecords) and byte for byte the search of
+// one database of the same records; of one shard of a set (Shard), numbered
+// as in the set.
 void SearchDatabase(const MotifDatabase& motifs, const SequenceDatabase& sequences,
                     const SearchOptions& options, const SearchOutput& output);
 

@@ -40,6 +40,27 @@ std::string JournalPath(std::string_view rootPath) {
 
 }  // namespace
 
+std::string_view ShardSetRoot(std::string_view rootPath) {
+  const std::size_t dot = rootPath.rfind('.');
+  if (dot == std::string_view::npos || dot == 0 || dot + 1 == rootPath.size()) return {};
+  if (rootPath[dot - 1] == '/') return {};
+  for (std::size_t i = dot + 1; i < rootPath.size(); ++i) {
+    if (rootPath[i] < '0' || rootPath[i] > '9') return {};
+  }
+  return rootPath.substr(0, dot);
+}
+
+std::string CoveringJournal(std::string_view rootPath) {
+  std::string own = JournalPath(rootPath);
+  if (IdentifyFile(own).exists) return own;
+  const std::string_view set = ShardSetRoot(rootPath);
+  if (!set.empty()) {
+    std::string setJournal = JournalPath(set);
+    if (IdentifyFile(setJournal).exists) return setJournal;
+  }
+  return {};
+}
+
 std::string DatabaseDirectory(std::string_view rootPath) {
   // The files are "<root><suffix>" and no suffix holds a slash.
   const std::size_t slash = rootPath.rfind('/');
@@ -98,30 +119,39 @@ FileIdentity IdentifyFile(const std::string& path) {
 }
 
 ReplacementState ProbeReplacement(std::string_view rootPath) {
-  const std::string journal = JournalPath(rootPath);
-  if (!IdentifyFile(journal).exists) return ReplacementState::kNone;
+  if (CoveringJournal(rootPath).empty()) return ReplacementState::kNone;
+  // A shard's set lives in the shard's directory: one lock serves both.
   const DirectoryLock lock = DirectoryLock::TryShared(DatabaseDirectory(rootPath));
   if (!lock.held()) return ReplacementState::kInProgress;
   // The build may have finished between the two looks.
-  return IdentifyFile(journal).exists ? ReplacementState::kInterrupted : ReplacementState::kNone;
+  return CoveringJournal(rootPath).empty() ? ReplacementState::kNone
+                                           : ReplacementState::kInterrupted;
 }
 
 std::optional<std::string> MapUnreplaced(std::string_view rootPath,
                                          const std::function<void()>& map,
-                                         const std::function<void()>& unmap) {
-  const std::string journal = JournalPath(rootPath);
+                                         const std::function<void()>& unmap, FileIdentity* mapped) {
   const std::string stats = DatabaseFilePath(rootPath, kStatsSuffix);
   const auto deadline = std::chrono::steady_clock::now() + kLongestWait;
+  // The journal named in a fault, and the root whose build completes it.
+  const auto journal = [&] {
+    std::string found = CoveringJournal(rootPath);
+    return found.empty() ? JournalPath(rootPath) : found;
+  };
   for (int mappings = 0;;) {
     switch (ProbeReplacement(rootPath)) {
-      case ReplacementState::kInterrupted:
-        return journal +
+      case ReplacementState::kInterrupted: {
+        const std::string found = journal();
+        const std::string_view root =
+            std::string_view(found).substr(0, found.size() - kReplacingSuffix.size());
+        return found +
                ": an interrupted build left this database half replaced; rerun "
                "brisel-makedb for " +
-               std::string(rootPath) + " to complete it";
+               std::string(root) + " to complete it";
+      }
       case ReplacementState::kInProgress:
         if (std::chrono::steady_clock::now() > deadline) {
-          return journal +
+          return journal() +
                  ": a build is still replacing this database; search it once the "
                  "build has finished";
         }
@@ -134,6 +164,7 @@ std::optional<std::string> MapUnreplaced(std::string_view rootPath,
     map();
     ++mappings;
     if (ProbeReplacement(rootPath) == ReplacementState::kNone && IdentifyFile(stats) == before) {
+      if (mapped != nullptr) *mapped = before;
       return std::nullopt;
     }
     unmap();

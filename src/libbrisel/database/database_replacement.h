@@ -18,6 +18,13 @@
 // identity of the stats file before and after mapping, so that a replacement
 // that ran from start to end while the blocks were being mapped is noticed
 // and the database mapped again.
+//
+// The shards of a set, "<set>.1", "<set>.2", ..., are replaced together with
+// their manifest: a sharded build writes the set's journal "<set>-replacing"
+// first and each shard's own after it, and removes them in the opposite
+// order. A root "<set>.<n>" is therefore also covered by the journal of
+// "<set>": while that exists, the shard is being replaced (or was left half
+// replaced) even when its own journal is not there yet, or no longer.
 #ifndef BRISEL_DATABASE_REPLACEMENT_H
 #define BRISEL_DATABASE_REPLACEMENT_H
 
@@ -70,20 +77,31 @@ struct FileIdentity {
 };
 FileIdentity IdentifyFile(const std::string& path);
 
+// The root of the set that the root "<set>.<n>" (n a number) may be a shard
+// of; empty for any other root.
+std::string_view ShardSetRoot(std::string_view rootPath);
+
+// The journal that covers the database at `rootPath` now: its own, else its
+// set's (ShardSetRoot); empty when there is none.
+std::string CoveringJournal(std::string_view rootPath);
+
 enum class ReplacementState {
   kNone,         // no journal: the files are one build's
   kInProgress,   // a build is replacing the files now
   kInterrupted,  // a journal that no running build holds
 };
+// The state of the database at `rootPath`, by its own journal and its set's.
 ReplacementState ProbeReplacement(std::string_view rootPath);
 
 // Calls `map` until it has mapped the database at `rootPath` with no
 // replacement before, during or after it, calling `unmap` before each retry.
 // Waits while a build is replacing the files. Returns the fault to report
-// when the database was left half replaced, or keeps changing.
+// when the database was left half replaced, or keeps changing. `mapped`, when
+// given, receives the identity of the stats file of the files mapped.
 std::optional<std::string> MapUnreplaced(std::string_view rootPath,
                                          const std::function<void()>& map,
-                                         const std::function<void()>& unmap);
+                                         const std::function<void()>& unmap,
+                                         FileIdentity* mapped = nullptr);
 
 }  // namespace brisel
 

@@ -16,6 +16,7 @@
 #include "base/error.h"
 #include "base/message_text.h"
 #include "database/block_files.h"
+#include "database/shard_manifest.h"
 
 namespace brisel {
 
@@ -181,6 +182,42 @@ std::optional<std::string> ReadStatsFile(const char* filename, StatsCounts& coun
     return std::string("cannot open stats file '") + filename + "': " + std::strerror(openError);
   }
   return StatsReader(file.get(), filename).Read(counts);
+}
+
+std::optional<std::uint64_t> ReadStatsDigest(const std::string& filename) {
+  const int fd = ::open(filename.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+  if (fd < 0) return std::nullopt;
+  struct stat status {};
+  // Three counts and the digest line take well under a kilobyte.
+  char buffer[1024];
+  std::size_t size = 0;
+  if (::fstat(fd, &status) == 0 && S_ISREG(status.st_mode)) {
+    for (ssize_t got; size < sizeof buffer; size += static_cast<std::size_t>(got)) {
+      got = ::read(fd, buffer + size, sizeof buffer - size);
+      if (got < 0 && errno == EINTR) {
+        got = 0;
+        continue;
+      }
+      if (got <= 0) break;
+    }
+  }
+  ::close(fd);
+  std::string_view text(buffer, size);
+  for (int nonBlank = 0; !text.empty();) {
+    const std::size_t end = text.find('\n');
+    if (end == std::string_view::npos) break;  // a line cut short is no digest line
+    std::string_view line = text.substr(0, end);
+    text.remove_prefix(end + 1);
+    while (!line.empty() && IsBlank(line.back()))
+      line.remove_suffix(1);
+    while (!line.empty() && IsBlank(line.front()))
+      line.remove_prefix(1);
+    if (line.empty()) continue;
+    if (++nonBlank < 4) continue;
+    if (!line.starts_with(kStatsDigestWord)) return std::nullopt;
+    return ParseHexDigits(line.substr(kStatsDigestWord.size()));
+  }
+  return std::nullopt;
 }
 
 StatsCounts ReadStatsCounts(const std::string& filename) {

@@ -16,6 +16,10 @@
 // before its third count, a line whose text is no number, a number out of range
 // (quoted as written), a read error. Fault messages quote file text with its
 // control bytes escaped (message_text.h).
+//
+// A sequence database's stats file may hold a fourth line, "digest <16 hex
+// digits>" (shard_manifest.h), which the counts' reader never reads;
+// ReadStatsDigest reads it.
 #ifndef BRISEL_STATS_FILE_H
 #define BRISEL_STATS_FILE_H
 
@@ -23,6 +27,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <string_view>
 
 namespace brisel {
 
@@ -37,6 +42,13 @@ std::optional<std::string> ReadStatsFile(const char* filename, StatsCounts& coun
 // Reads the three counts. Throws brisel::Error with the fault: kNotFound when
 // the file does not exist, else kDamaged.
 StatsCounts ReadStatsCounts(const std::string& filename);
+
+// The digest of the fourth non-blank line "digest <16 hex digits>" of the
+// stats file `filename`; nothing when the file has no such line or cannot be
+// read.
+std::optional<std::uint64_t> ReadStatsDigest(const std::string& filename);
+
+inline constexpr std::string_view kStatsDigestWord = "digest ";
 
 }  // namespace brisel
 

@@ -28,12 +28,12 @@ LengthStatistics& SearchEngine::Worker::StatisticsFor(std::uint64_t length) {
 }
 
 void SearchEngine::Worker::SearchDatabaseSequence(const SequenceViews& sequences, std::uint32_t n,
-                                                  std::string& out) {
+                                                  std::uint64_t number, std::string& out) {
   const std::uint32_t begin = sequences.sequenceIndices[n];
   const std::uint64_t length = sequences.sequenceIndices[n + 1] - begin;
   const std::uint32_t name = sequences.nameIndices[n];
   SearchListedSequence(
-      n, {sequences.names + name, sequences.nameIndices[n + 1] - name},
+      number, {sequences.names + name, sequences.nameIndices[n + 1] - name},
       {length, sequences.bitSequences + begin,
        sequences.offsetIndices + std::uint64_t{kLetterCount} * n, sequences.offsets},
       {sequences.textSequences + begin, length}, out);

@@ -75,8 +75,14 @@ class SearchEngine {
    public:
     explicit Worker(SearchEngine& engine) : engine_(engine) {}
 
-    // The indexed search of sequence n of a mapped, checked sequence database.
-    void SearchDatabaseSequence(const SequenceViews& sequences, std::uint32_t n, std::string& out);
+    // The indexed search of sequence n of a mapped, checked sequence database,
+    // the `number`th of its search from 0 (n itself unless the database is
+    // one of several searched as one).
+    void SearchDatabaseSequence(const SequenceViews& sequences, std::uint32_t n,
+                                std::uint64_t number, std::string& out);
+    void SearchDatabaseSequence(const SequenceViews& sequences, std::uint32_t n, std::string& out) {
+      SearchDatabaseSequence(sequences, n, n, out);
+    }
 
     // The indexed search of one sequence with its letter position lists, as
     // a database holds them or as formed in memory (residue_lists.h), the

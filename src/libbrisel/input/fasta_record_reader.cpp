@@ -46,6 +46,13 @@ bool HoldsBinary(std::string_view text) {
 
 constexpr const char* kDamaged = " (a damaged file, or not FASTA text)";
 
+// The UTF-8 byte-order mark that some editors write first.
+constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
+
+constexpr const char* kLoneCarriageReturns =
+    "a carriage return inside a line: the file's lines end in carriage returns alone "
+    "(classic Mac OS), not in newlines; convert them, e.g. with tr '\\r' '\\n'";
+
 }  // namespace
 
 InputError NulInNameLine(const std::string& input, std::uint64_t line) {
@@ -61,6 +68,10 @@ InputError NulInSequence(const std::string& input, std::uint64_t line,
              : std::string("a NUL byte in the sequence");
   return Placed(InputError(input + ":" + std::to_string(line) + ": " + problem + kDamaged),
                 {input, line, std::string(record.value_or(""))});
+
+bool HoldsLoneCarriageReturn(std::string_view line) {
+  const std::size_t cr = line.find('\r');
+  return cr != std::string_view::npos && line.find_first_not_of('\r', cr) != std::string_view::npos;
 }
 
 FastaRecordReader::FastaRecordReader(InputFile& input, FastaRules rules)
@@ -92,9 +103,13 @@ bool FastaRecordReader::NextRecord() {
 void FastaRecordReader::SkipToFirstRecord() {
   std::string_view piece;
   bool endsLine = false;
+  bool first = true;
   while (input_.NextPiece(piece, endsLine)) {
     const bool lineStart = atLineStart_;
     atLineStart_ = endsLine;
+    // A byte-order mark before the first line is no part of it.
+    if (first && piece.starts_with(kByteOrderMark)) piece.remove_prefix(kByteOrderMark.size());
+    first = false;
     if (lineStart && !piece.empty() && piece[0] == '>') {
       ReadNameLine(piece, endsLine);
       return;
@@ -105,6 +120,7 @@ void FastaRecordReader::SkipToFirstRecord() {
                   "or zstd)");
     }
     if (!Residues(piece).empty()) {
+      if (HoldsLoneCarriageReturn(piece)) throw Fault(input_.lineNumber(), kLoneCarriageReturns);
       throw Fault(input_.lineNumber(), "sequence text before the first '>' line");
     }
   }
@@ -119,13 +135,24 @@ void FastaRecordReader::ReadNameLine(std::string_view piece, bool endsLine) {
   };
   nextName_.assign(piece.substr(1));
   // One byte more than the limit may be the carriage return of a CRLF line.
+  // Carriage returns alone end the lines of the first name line of a file
+  // written so: all of the file then reads as that one line.
+  const bool firstLine = input_.lineNumber() == 1;
   while (!endsLine) {
-    if (nextName_.size() > rules_.maxNameLength + 1) throw tooLong();
+    if (nextName_.size() > rules_.maxNameLength + 1) {
+      if (firstLine && HoldsLoneCarriageReturn(nextName_)) {
+        throw Fault(input_.lineNumber(), kLoneCarriageReturns);
+      }
+      throw tooLong();
+    }
     input_.NextPiece(piece, endsLine);
     nextName_.append(piece);
   }
   atLineStart_ = true;
   if (!nextName_.empty() && nextName_.back() == '\r') nextName_.pop_back();
+  if (firstLine && HoldsLoneCarriageReturn(nextName_)) {
+    throw Fault(input_.lineNumber(), kLoneCarriageReturns);
+  }
   if (nextName_.size() > rules_.maxNameLength) throw tooLong();
   if (nextName_.find('\0') != std::string::npos) {
     throw NulInNameLine(input_.name(), input_.lineNumber());

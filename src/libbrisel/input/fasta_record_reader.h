@@ -5,7 +5,8 @@
 // A line that begins with '>' starts a record; its name is the rest of the line
 // without the '>' and without a final carriage return. The record's sequence is
 // the following lines joined, with spaces, tabs and carriage returns removed and
-// every other byte kept as it stands (case too). Blank lines are passed over.
+// every other byte kept as it stands (case too). Blank lines are passed over,
+// and so is a UTF-8 byte-order mark before the first line.
 //
 // Refused, with an InputError naming the input and the line:
 // - text before the first '>' line: "binary data, not FASTA text" when it
@@ -14,6 +15,11 @@
 //   the first '>' line";
 // - a NUL byte in a record, name or sequence: text never holds one, so the
 //   file is damaged (zeroed blocks) or not text;
+// - a carriage return followed by other bytes inside the file's first line
+//   when it is a name line, or inside text before the first '>' line: the
+//   lines end in carriage returns alone (classic Mac OS), and the whole file
+//   would read as one name line (a later name line may hold carriage returns
+//   as it stands);
 // - a name line longer than FastaRules::maxNameLength bytes, which no real
 //   name needs: the line ends are lost, or the file is not FASTA;
 // - with FastaRules::refuseEmptySequences, a record without residues.
@@ -51,6 +57,12 @@ struct FastaRules {
   bool refuseEmptySequences = false;
   std::size_t maxNameLength = kMaxNameLength;
 };
+
+// Whether `line` holds a carriage return that some other byte follows, as the
+// first line of a file whose lines end in carriage returns alone does (a
+// name may end in carriage returns: the last ends its CRLF line). Such a
+// first line is refused (see above).
+bool HoldsLoneCarriageReturn(std::string_view line);
 
 class FastaRecordReader {
  public:

@@ -62,24 +62,32 @@ class ChunkPieces final : public ReportSpill {
   std::string out_;
 };
 
-// Consecutive database sequences, a chunk at a time.
+// Consecutive database sequences, a chunk at a time, part by part.
 class DatabaseChunks {
  public:
   struct Job {
+    const DatabasePart* part = nullptr;
     std::uint32_t begin = 0;
     std::uint32_t end = 0;
   };
 
-  DatabaseChunks(const SequenceViews& sequences, std::uint32_t count, const ParallelLimits& limits)
-      : sequences_(sequences), count_(count), limits_(limits) {}
+  DatabaseChunks(std::span<const DatabasePart> parts, const ParallelLimits& limits)
+      : parts_(parts), limits_(limits) {}
 
   bool Next(Job& job) {
-    if (next_ >= count_) return false;
+    while (part_ < parts_.size() && next_ >= parts_[part_].count) {
+      ++part_;
+      next_ = 0;
+    }
+    if (part_ == parts_.size()) return false;
+    const DatabasePart& part = parts_[part_];
+    const SequenceViews& sequences = *part.sequences;
+    job.part = &part;
     job.begin = next_;
     std::uint64_t residues = 0;
-    while (next_ < count_ && next_ - job.begin < limits_.chunkSequences &&
+    while (next_ < part.count && next_ - job.begin < limits_.chunkSequences &&
            residues < limits_.chunkResidues) {
-      residues += sequences_.sequenceIndices[next_ + 1] - sequences_.sequenceIndices[next_];
+      residues += sequences.sequenceIndices[next_ + 1] - sequences.sequenceIndices[next_];
       ++next_;
     }
     job.end = next_;
@@ -89,17 +97,18 @@ class DatabaseChunks {
   bool Search(const Job& job, SearchEngine::Worker& worker, ChunkPieces& pieces) const {
     for (std::uint32_t n = job.begin; n < job.end; ++n) {
       if (pieces.stopped()) return false;
-      AppendProgressLine(pieces.err(), std::uint64_t{n} + 1);
-      worker.SearchDatabaseSequence(sequences_, n, pieces.out());
+      const std::uint64_t number = job.part->first + n;
+      AppendProgressLine(pieces.err(), number + 1);
+      worker.SearchDatabaseSequence(*job.part->sequences, n, number, pieces.out());
       if (!pieces.PushIfFull()) return false;
     }
     return true;
   }
 
  private:
-  const SequenceViews& sequences_;
-  const std::uint32_t count_;
+  const std::span<const DatabasePart> parts_;
   const ParallelLimits& limits_;
+  std::size_t part_ = 0;
   std::uint32_t next_ = 0;
 };
 
@@ -280,19 +289,28 @@ class OneThread {
 
 }  // namespace
 
-void RunDatabaseSearch(SearchEngine& engine, const SequenceViews& sequences,
-                       std::uint32_t sequenceCount, unsigned threads, const SearchStreams& streams,
-                       const ParallelLimits& limits) {
+void RunDatabaseSearch(SearchEngine& engine, std::span<const DatabasePart> parts, unsigned threads,
+                       const SearchStreams& streams, const ParallelLimits& limits) {
   if (threads > 1) {
-    DatabaseChunks chunks(sequences, sequenceCount, limits);
+    DatabaseChunks chunks(parts, limits);
     if (RunPool(engine, chunks, threads, streams, limits)) return;
   }
   OneThread search(engine, streams, limits);
-  for (std::uint32_t n = 0; n < sequenceCount && !search.stopped(); ++n) {
-    search.Sequence(std::uint64_t{n} + 1, [&](SearchEngine::Worker& worker, std::string& report) {
-      worker.SearchDatabaseSequence(sequences, n, report);
-    });
+  for (const DatabasePart& part : parts) {
+    for (std::uint32_t n = 0; n < part.count && !search.stopped(); ++n) {
+      const std::uint64_t number = part.first + n;
+      search.Sequence(number + 1, [&](SearchEngine::Worker& worker, std::string& report) {
+        worker.SearchDatabaseSequence(*part.sequences, n, number, report);
+      });
+    }
   }
+}
+
+void RunDatabaseSearch(SearchEngine& engine, const SequenceViews& sequences,
+                       std::uint32_t sequenceCount, unsigned threads, const SearchStreams& streams,
+                       const ParallelLimits& limits) {
+  const DatabasePart part{&sequences, sequenceCount, 0};
+  RunDatabaseSearch(engine, std::span<const DatabasePart>(&part, 1), threads, streams, limits);
 }
 
 void RunRecordSearch(SearchEngine& engine, RecordSource& source, SearchKind kind, unsigned threads,

@@ -63,6 +63,7 @@
 #include <atomic>
 #include <cstddef>
 #include <cstdint>
+#include <span>
 
 #include "database/sequence_database.h"
 #include "engine/search_engine.h"
@@ -92,8 +93,22 @@ struct SearchStreams {
   ReportCollector* report = nullptr;          // fed every sequence searched, when given
 };
 
-// The indexed search of sequences 0 to sequenceCount - 1 of a mapped, checked
-// database, on `threads` threads (1: the calling thread alone).
+// One of the databases that a search takes as one, in order: its sequences
+// are the search's sequences `first` to `first + count - 1` (from 0).
+struct DatabasePart {
+  const SequenceViews* sequences;
+  std::uint32_t count;
+  std::uint64_t first;
+};
+
+// The indexed search of the sequences of mapped, checked databases, one after
+// the other, numbered (in progress lines and hit records) as the parts say,
+// on `threads` threads (1: the calling thread alone). A chunk of sequences
+// never spans two parts; the output does not show where they meet.
+void RunDatabaseSearch(SearchEngine& engine, std::span<const DatabasePart> parts, unsigned threads,
+                       const SearchStreams& streams, const ParallelLimits& limits = {});
+
+// The same over sequences 0 to sequenceCount - 1 of one database.
 void RunDatabaseSearch(SearchEngine& engine, const SequenceViews& sequences,
                        std::uint32_t sequenceCount, unsigned threads, const SearchStreams& streams,
                        const ParallelLimits& limits = {});

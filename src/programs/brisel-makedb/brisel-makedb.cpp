@@ -53,6 +53,15 @@ void SplitSequenceInput(const MakedbOptions& options, OutputStream& messages) {
                Count(summary.shards, "FASTA file").c_str(), pieces.c_str());
 }
 
+void WriteShardManifest(const MakedbOptions& options, OutputStream& messages) {
+  const brisel::SequenceBuild summary =
+      brisel::WriteShardManifest(options.root, {options.shards, 0, &messages, options.quiet});
+  if (options.quiet) return;
+  std::fprintf(stderr, "%s of %s, %s listed in %s.shards\n", Count(summary.shards, "shard").c_str(),
+               Count(summary.sequences, "sequence").c_str(),
+               Count(summary.residues, "residue").c_str(), EscapedText(options.root).c_str());
+}
+
 void BuildMotifDatabase(const MakedbOptions& options, OutputStream& messages) {
   const brisel::MotifBuild summary = brisel::BuildMotifDatabase(
       options.input, options.root, {options.keepOrder, &messages, options.quiet});
@@ -85,6 +94,9 @@ int main(int argc, char* argv[]) {
         break;
       case MakedbCommand::kSplit:
         SplitSequenceInput(options, messages);
+        break;
+      case MakedbCommand::kManifest:
+        WriteShardManifest(options, messages);
         break;
       case MakedbCommand::kMotifs:
         BuildMotifDatabase(options, messages);

@@ -68,6 +68,10 @@ constexpr MakedbCommandEntry kCommands[] = {
      "PREFIX.2.fasta, ...; sequences PREFIX.K.fasta ROOT.K then\n"
      "builds shard K byte for byte, so the shards can be built\n"
      "at the same time"},
+    {MakedbCommand::kManifest, "manifest", "[-q] --shards N ROOT",
+     "writes ROOT.shards, the manifest of the shards ROOT.1 to\n"
+     "ROOT.N built on their own (from split's files), with the\n"
+     "build identity of their records"},
     {MakedbCommand::kMotifs, "motifs", "[-q] [--keep-order] INPUT ROOT",
      "INPUT is a PROSITE data file or a list of PROSITE patterns, one\n"
      "per line followed by its record text; builds a motif database"},
@@ -171,7 +175,7 @@ std::string MakedbUsage() {
          "existing database at ROOT is replaced only once the new one has been written\n"
          "in full. A database holds at most 4294967295 residues and 165191049 sequences;\n"
          "split larger inputs into shards (INPUT must then be a file, not a pipe, as it\n"
-         "is read twice) and search each shard in the order ROOT.shards lists them.\n";
+         "is read twice) and search them as one: brisel-search -l -s ROOT.shards.\n";
 }
 
 std::string ManualOptionList() {
@@ -212,7 +216,9 @@ MakedbOptions ParseMakedbOptions(const std::vector<std::string>& words) {
     } else if (word == "--") {
       optionsEnded = true;
     } else if (const MakedbOption* option =
-                   OptionOf(word.substr(0, word.find('=')), options.command)) {
+                   OptionOf(word.substr(0, word.find('=')), options.command);
+               option != nullptr &&
+               (options.command != MakedbCommand::kManifest || option->shown != "--shard-size")) {
       const std::size_t equals = word.find('=');
       const std::string name = word.substr(0, equals);
       std::string value;
@@ -236,6 +242,16 @@ MakedbOptions ParseMakedbOptions(const std::vector<std::string>& words) {
     }
   }
   const char* const output = options.command == MakedbCommand::kSplit ? "PREFIX" : "ROOT";
+  if (options.command == MakedbCommand::kManifest) {
+    if (operands.size() != 1) throw BuildError("manifest takes ROOT (see brisel-makedb --help)");
+    if (operands[0].empty()) throw BuildError("the ROOT path is empty");
+    if (options.shards == 0) {
+      throw BuildError(
+          "manifest needs --shards N, the number of shards (see brisel-makedb --help)");
+    }
+    options.root = operands[0];
+    return options;
+  }
   if (operands.size() != 2) {
     throw BuildError(command + " takes INPUT and " + output + " (see brisel-makedb --help)");
   }

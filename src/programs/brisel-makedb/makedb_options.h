@@ -3,6 +3,7 @@
 //
 //   brisel-makedb sequences [-q] [--shards N | --shard-size SIZE] INPUT ROOT
 //   brisel-makedb split [-q] --shards N | --shard-size SIZE INPUT PREFIX
+//   brisel-makedb manifest [-q] --shards N ROOT
 //   brisel-makedb motifs [-q] [--keep-order] INPUT ROOT
 //   brisel-makedb --help | --version
 //
@@ -14,7 +15,7 @@
 //
 // INPUT "-" is standard input. ROOT is a database root path exactly as
 // "brisel-search -l" takes it; split's PREFIX is the start of its output
-// paths (kept in `root`). Options may stand anywhere after the command;
+// paths (kept in `root`). manifest takes ROOT alone. Options may stand anywhere after the command;
 // "--" ends them. An option's value is the next word or follows '='. SIZE counts
 // residues, with an optional decimal suffix K (10^3), M (10^6) or G (10^9).
 #ifndef BRISEL_PROGRAMS_MAKEDB_OPTIONS_H
@@ -28,7 +29,7 @@
 
 namespace brisel {
 
-enum class MakedbCommand { kHelp, kVersion, kSequences, kSplit, kMotifs };
+enum class MakedbCommand { kHelp, kVersion, kSequences, kSplit, kManifest, kMotifs };
 
 struct MakedbOptions {
   MakedbCommand command = MakedbCommand::kHelp;
@@ -55,7 +56,7 @@ struct MakedbOption {
   std::string_view alias;     // another spelling, not shown; may be empty
   std::string_view argument;  // "N", "SIZE"; empty: a flag
   bool forMotifs;             // taken by motifs
-  bool forSequences;          // taken by sequences and split
+  bool forSequences;          // taken by sequences and split (and manifest: -q, --shards)
   std::string_view help;      // --help's description
   std::string_view manual;    // the manual page's paragraph (roff)
   // Reads the option (`value` empty for a flag). Throws BuildError.

@@ -102,10 +102,16 @@ brisel::MotifDatabase BuildMotifDatabase(const std::string& patternFile, OutputS
   }
 }
 
+// The sequence database, or shard set, that -s names; only the shard of
+// --shard, after the build check of --build.
 brisel::SequenceDatabase OpenSequenceDatabase(const RunSettings& settings) {
   try {
-    return brisel::SequenceDatabase::Open(DatabaseRootPath(
-        settings.useLocalPath, DatabaseKind::kSequences, settings.sequenceDatabase));
+    brisel::SequenceDatabase sequences = brisel::SequenceDatabase::Open(
+        DatabaseRootPath(settings.useLocalPath, DatabaseKind::kSequences,
+                         settings.sequenceDatabase),
+        settings.shard);
+    if (settings.build) sequences.CheckBuild(*settings.build);
+    return sequences;
   } catch (const brisel::Error& error) {
     ExitWithDatabaseFault(error);
   }

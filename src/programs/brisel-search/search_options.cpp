@@ -11,6 +11,7 @@
 #include <string_view>
 #include <vector>
 
+#include "api/databases.h"
 #include "base/error.h"
 #include "option_text/option_text.h"
 #include "statistics/hit_statistics.h"
@@ -192,6 +193,43 @@ constexpr SearchOption kOptions[] = {
        s.reportFile = value;
        return Applied();
      }},
+    {0, "shard", "K", nullptr,
+     "search shard K (from 1) of the shard set that -s names (its\n"
+     "manifest ROOT.shards), its sequences numbered as in the whole set",
+     "Search only shard\n.I K\n(from 1) of the shard set that\n.B \\-s\nnames (SHARD SETS), "
+     "mapped, and the other shards' stats files read, together with the set's\nmanifest as the "
+     "whole set is mapped; its progress lines number "
+     "its sequences as the search of the whole set does.\nWith\n.B \\-\\-no\\-header\n"
+     "for every shard but the first, the outputs of shards 1 to\n.IR N ,\njoined in order, "
+     "are byte for byte that of the search of the whole set.\n",
+     [](RunSettings& s, const char* value) {
+       std::uint64_t number = 0;
+       const char* at = value;
+       for (; *at >= '0' && *at <= '9' && number < (std::uint64_t{1} << 60); ++at)
+         number = number * 10 + static_cast<std::uint64_t>(*at - '0');
+       if (at == value || *at != '\0' || number == 0) {
+         return "invalid shard '" + std::string(value) +
+                "' (--shard takes a shard's number in its set, from 1)";
+       }
+       s.shard = number;
+       return Applied();
+     }},
+    {0, "build", "ID", nullptr,
+     "search the shard set that -s names only if its manifest names\n"
+     "build ID (16 hex digits, its #build line): a set rebuilt since\n"
+     "ID was read is refused",
+     "Search the shard set that\n.B \\-s\nnames only if its manifest names build\n.I ID\n"
+     "(16 hex digits, the value of its \"#build\" line), at the moment its shards\nare mapped; "
+     "a set rebuilt since is refused with status 1. A loop that searches\nthe shards one "
+     "process each gives every one the build it read before the\nfirst, and so never joins "
+     "shards of two builds (SHARD SETS).\n",
+     [](RunSettings& s, const char* value) {
+       s.build = ParseBuildIdentity(value);
+       if (!s.build) {
+         return "invalid build '" + std::string(value) + "' (--build takes 16 hex digits)";
+       }
+       return Applied();
+     }},
     // Answered before the other options are read (FindInfoRequest).
     {0, "help", {}, nullptr, "print this help and exit", "Print the usage and exit.\n", nullptr},
     {0,
@@ -278,6 +316,12 @@ std::string ContradictionOf(const RunSettings& settings) {
              "of any layout)";
     }
     if (settings.sequenceDatabaseNamed) return "--fasta and -s both name the sequences: give one";
+  }
+  if ((settings.shard != 0 || settings.build) &&
+      (settings.fastaFile || settings.searchByBruteForce != 0)) {
+    return std::string(settings.shard != 0 ? "--shard" : "--build") +
+           " applies to a shard set that -s names, not to " +
+           (settings.fastaFile ? "--fasta" : "-b");
   }
   if (settings.patternFile && settings.motifDatabaseNamed) {
     return "--patterns and -m both name the motifs: give one";

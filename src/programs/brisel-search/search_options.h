@@ -3,6 +3,7 @@
 //
 //   brisel-search [-m NAME] [-s NAME] [--fasta FILE] [--patterns FILE] [-b] [-f]
 //                 [-l] [-e N] [-j N] [-F FORMAT] [--no-header] [--report FILE]
+//                 [--shard K] [--build ID]
 //   brisel-search --help | --version
 //
 // SearchOptionTable() holds one entry per option: its letter and long name,
@@ -20,7 +21,9 @@
 // "--help" as "-e lp").
 // A thread count that is not a positive integer, an unknown output format, and
 // options that contradict each other (--fasta with -b or -s, --patterns with
-// -m, both reading standard input) are usage faults: the run ends before
+// -m, both reading standard input, --shard or --build with --fasta or -b), a
+// --shard that is no whole number from 1 and a --build that is not 16 hex
+// digits are usage faults: the run ends before
 // anything is mapped, with status 2.
 #ifndef BRISEL_PROGRAMS_SEARCH_OPTIONS_H
 #define BRISEL_PROGRAMS_SEARCH_OPTIONS_H
@@ -55,6 +58,8 @@ struct RunSettings {
   OutputFormat format = OutputFormat::kPipe;       // -F, --format
   bool writeHeader = true;                         // --no-header clears it
   std::optional<std::string> reportFile;           // --report: the HTML report's path
+  std::uint64_t shard = 0;                         // --shard K: only shard K of the set; 0: all
+  std::optional<std::uint64_t> build;              // --build ID: the set must be this build
   std::string usageFault;  // set, and the reading stopped, by an invalid option value
 };
 

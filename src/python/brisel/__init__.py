@@ -371,16 +371,27 @@ class SequenceDatabase(abc.Sequence[Sequence]):
 
     @classmethod
     def open(cls, root: PathLike) -> SequenceDatabase:
-        """Maps and checks the sequence database at ``root`` (as ``brisel-search -l -s``)."""
+        """Maps and checks the sequence database at ``root`` (as ``brisel-search -l -s``).
+
+        ``root`` may also name a shard set: its manifest ``<set>.shards``, or a
+        root ``<set>`` with a manifest and no database of its own. The set is
+        then one database, its shards mapped together as one build, searched
+        byte for byte as one database of the same records.
+        """
         return cls(_brisel.SequenceDatabase.open(_path(root, "root")))
 
     @classmethod
     def open_shards(cls, root: PathLike) -> list[SequenceDatabase]:
-        """Opens the shards that the manifest ``<root>.shards`` lists, in order."""
+        """Opens each shard that the manifest ``<root>.shards`` lists, in order.
+
+        Each is a database of its own, opened at its own moment; to search the
+        set as one build, open it with :meth:`open` instead.
+        """
         manifest = _path(root, "root") + ".shards"
         directory = os.path.dirname(manifest)
         with open(manifest, encoding="utf-8", newline=None) as lines:
-            names = [line.strip("\r\n") for line in lines if line.strip("\r\n")]
+            names = [line.strip("\r\n") for line in lines
+                     if line.strip("\r\n") and not line.startswith("#")]
         return [cls.open(os.path.join(directory, name)) for name in names]
 
     @staticmethod
@@ -519,6 +530,16 @@ class SequenceDatabase(abc.Sequence[Sequence]):
     def root(self) -> str:
         """The root path."""
         return self._root
+
+    @property
+    def shards(self) -> int:
+        """The number of shards of a shard set; 0 for a single database."""
+        return self._core.shards
+
+    @property
+    def build_identity(self) -> Optional[str]:
+        """The build identity that a shard set's manifest names (16 hex digits), if any."""
+        return self._core.build_identity
 
     @property
     def closed(self) -> bool:
