@@ -158,6 +158,10 @@ TEST_F(ParallelSearchLoops, TheReportIsTheSameForEveryThreadCountAndThatOfTheHit
       EXPECT_EQ(scanReport.hits(), expected.hits());
       if (scanPage.empty()) scanPage = RenderReport(scanReport, motifs, {});
       EXPECT_TRUE(RenderReport(scanReport, motifs, {}) == scanPage);
+    }
+  }
+}
+
 TEST_F(ParallelSearchLoops, PartsSearchedAsOneDatabase) {
   const Streams whole = Indexed(1, {});
   std::vector<SequenceDatabase> databases;

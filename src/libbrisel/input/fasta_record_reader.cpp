@@ -55,6 +55,12 @@ constexpr const char* kLoneCarriageReturns =
 
 }  // namespace
 
+bool HoldsLoneCarriageReturn(std::string_view line) {
+  const std::size_t cr = line.find('\r');
+  return cr != std::string_view::npos && line.find_first_not_of('\r', cr) != std::string_view::npos;
+}
+
+
 InputError NulInNameLine(const std::string& input, std::uint64_t line) {
   return Placed(
       InputError(input + ":" + std::to_string(line) + ": a NUL byte in a name line" + kDamaged),
@@ -68,10 +74,6 @@ InputError NulInSequence(const std::string& input, std::uint64_t line,
              : std::string("a NUL byte in the sequence");
   return Placed(InputError(input + ":" + std::to_string(line) + ": " + problem + kDamaged),
                 {input, line, std::string(record.value_or(""))});
-
-bool HoldsLoneCarriageReturn(std::string_view line) {
-  const std::size_t cr = line.find('\r');
-  return cr != std::string_view::npos && line.find_first_not_of('\r', cr) != std::string_view::npos;
 }
 
 FastaRecordReader::FastaRecordReader(InputFile& input, FastaRules rules)
