@@ -61,8 +61,9 @@ test-sanitizers: venv
 # The tests that run searches on several threads, built with ThreadSanitizer;
 # any report fails the test (exit status 66, and a stream that differs).
 TSAN_TARGETS := parallel_search_test parallel_search_e2e_test engine_equivalence_test \
-                ordered_output_test direct_search_e2e_test hit_tables_test report_collector_test
-TSAN_TESTS := ^(ParallelSearch|ParallelSearchLarge|ParallelSearchLoops|IndexedRecordSearch|EngineEquivalence|OrderedOutput|DirectSearch|DamagedInput|HitTables|ReportCollector)\.
+                ordered_output_test direct_search_e2e_test hit_tables_test report_collector_test \
+                translated_search_e2e_test
+TSAN_TESTS := ^(ParallelSearch|ParallelSearchLarge|ParallelSearchLoops|IndexedRecordSearch|EngineEquivalence|OrderedOutput|DirectSearch|DamagedInput|HitTables|ReportCollector|TranslatedPieces|TranslatedSearch)\.
 
 test-tsan:
 	cmake -S . -B $(TSAN_BUILD) -DBRISEL_TSAN=ON -DCMAKE_BUILD_TYPE=RelWithDebInfo

@@ -6,6 +6,7 @@
 #include <cerrno>
 #include <cstring>
 #include <memory>
+#include <optional>
 
 #include "base/error.h"
 #include "output/hit_lines.h"
@@ -27,6 +28,10 @@ void HitTable::Append(const HitRecord& hit, std::string_view name, std::string_v
   end.push_back(hit.end);
   expectation.push_back(hit.expectation);
   probability.push_back(hit.probabilityOfNoRandomHit);
+  if (translated_) {
+    frame.push_back(static_cast<std::int8_t>(hit.frame));
+    recordLength.push_back(hit.recordLength);
+  }
   if (!texts_) return;
   if (newRun) {
     runStarts_.push_back(sequence.size() - 1);
@@ -37,18 +42,23 @@ void HitTable::Append(const HitRecord& hit, std::string_view name, std::string_v
   segments_ += segment;
 }
 
-void HitTable::Clear(bool texts) {
+void HitTable::Clear(bool texts, bool translated) {
   *this = HitTable();
   texts_ = texts;
+  translated_ = translated;
 }
 
-HitTableStream::HitTableStream(bool texts) : texts_(texts) {
-  table_.Clear(texts);
+HitTableStream::HitTableStream(bool texts, bool translated)
+    : texts_(texts), translated_(translated) {
+  table_.Clear(texts, translated);
 }
 
-HitTableStream::HitTableStream(bool texts, std::size_t chunkHits, ChunkTaker taker)
-    : texts_(texts), chunkHits_(std::max<std::size_t>(chunkHits, 1)), taker_(std::move(taker)) {
-  table_.Clear(texts);
+HitTableStream::HitTableStream(bool texts, std::size_t chunkHits, ChunkTaker taker, bool translated)
+    : texts_(texts),
+      translated_(translated),
+      chunkHits_(std::max<std::size_t>(chunkHits, 1)),
+      taker_(std::move(taker)) {
+  table_.Clear(texts, translated);
 }
 
 std::size_t HitTableStream::Decode(std::string_view bytes) {
@@ -56,7 +66,7 @@ std::size_t HitTableStream::Decode(std::string_view bytes) {
   while (bytes.size() - at >= sizeof(HitRecord)) {
     HitRecord hit;
     std::memcpy(&hit, bytes.data() + at, sizeof hit);
-    const std::uint64_t width = hit.end - hit.start + 1;
+    const std::uint64_t width = hit.width;
     const std::size_t texts = texts_ ? hit.textBytes : 0;
     if (texts_ && width > texts) {
       Fail(EINVAL);  // not a stream of records with texts
@@ -77,7 +87,7 @@ std::size_t HitTableStream::Decode(std::string_view bytes) {
         Fail(ECANCELED);
         return bytes.size();
       }
-      table_.Clear(texts_);
+      table_.Clear(texts_, translated_);
     }
   }
   return at;
@@ -97,9 +107,10 @@ bool HitTableStream::Write(std::string_view bytes) {
 }
 
 ChunkedSearch::ChunkedSearch(bool texts, std::size_t chunkHits, std::size_t queuedChunks,
-                             Search search)
+                             Search search, bool translated)
     : queuedChunks_(std::max<std::size_t>(queuedChunks, 1)),
-      stream_(texts, chunkHits, [this](HitTable& chunk) { return TakeFull(chunk); }) {
+      stream_(
+          texts, chunkHits, [this](HitTable& chunk) { return TakeFull(chunk); }, translated) {
   thread_ = std::thread([this, search = std::move(search)] {
     std::exception_ptr failure;
     try {
@@ -168,7 +179,28 @@ class TableRows {
   // Appends the rows of hit i (and the sequence's header before its first).
   void Append(std::string& out, const HitLineFormatter& rows, std::size_t i) {
     const std::uint64_t s = hits_.sequence[i];
-    if (i == 0 || s != hits_.sequence[i - 1]) {
+    const std::uint64_t start = hits_.start[i], end = hits_.end[i];
+    if (hits_.motif[i] >= motifs_.size() || start == 0 || end < start) Outside(i);
+    std::uint64_t at = start - 1;
+    bool begins = i == 0 || s != hits_.sequence[i - 1];
+    if (hits_.translated()) {
+      // Each hit as a sequence of its own (its E and P are its stretch's)
+      // that starts at its first amino acid: the rows place it where the
+      // search did, and write the record's header once.
+      const std::optional<ReadingFrame> frame = ReadingFrame::FromNumber(hits_.frame[i]);
+      const std::uint64_t length = hits_.recordLength[i];
+      const std::uint64_t k = frame ? frame->offset() + 1 : 0;
+      if (!frame || end > length || (frame->reverse() ? end + k > length + 1 : start < k) ||
+          (end - start + 1) % 3 != 0) {
+        Outside(i);
+      }
+      const std::uint64_t first = frame->reverse() ? length + 1 - k - end : start - k;
+      if (first % 3 != 0) Outside(i);
+      state_.placement = {*frame, first / 3, length};
+      at = 0;
+      begins = true;
+    }
+    if (begins) {
       if (sequences_ != nullptr) {
         if (s >= sequences_->size()) Outside(i);
         residues_ = sequences_->Residues(static_cast<std::uint32_t>(s));
@@ -180,8 +212,6 @@ class TableRows {
                            name.empty() ? NameKind::kNone : NameKind::kFastaLine);
       }
     }
-    const std::uint64_t start = hits_.start[i], end = hits_.end[i];
-    if (hits_.motif[i] >= motifs_.size() || start == 0 || end < start) Outside(i);
     std::string_view segment;
     if (sequences_ != nullptr) {
       if (end > residues_.size()) Outside(i);
@@ -189,8 +219,9 @@ class TableRows {
     } else {
       segment = hits_.Segment(i);
     }
+    if (hits_.translated() && 3 * segment.size() != end - start + 1) Outside(i);
     rows.AppendHitLine(out, state_, {hits_.expectation[i], hits_.probability[i]}, hits_.motif[i],
-                       segment, start - 1);
+                       segment, at);
   }
 
  private:
@@ -220,9 +251,10 @@ void WriteHitTable(const HitTable& hits, const MotifDatabase& motifs,
   if (sequences == nullptr && !hits.hasTexts() && hits.size() > 0) {
     throw Error(Error::Kind::kDamaged, "the hits have no texts and no sequence database");
   }
-  const std::unique_ptr<HitLineFormatter> rows = OutputFormatOf(format).makeRows(motifs.blocks());
+  const std::unique_ptr<HitLineFormatter> rows =
+      MakeRows(format, motifs.blocks(), hits.translated());
   std::string text;
-  if (header) text = OutputHeaderLine(format);
+  if (header) text = OutputHeaderLine(format, hits.translated());
   TableRows table(hits, motifs, sequences);
   for (std::size_t i = 0; i < hits.size(); ++i) {
     table.Append(text, *rows, i);

@@ -55,6 +55,7 @@
 #include "engine/search_engine.h"
 #include "input/record_source.h"
 #include "output/output_streams.h"
+#include "parallel/frame_pieces.h"
 
 namespace brisel {
 
@@ -90,6 +91,15 @@ void RunDatabaseSearch(SearchEngine& engine, const SequenceViews& sequences,
 // records. The engine must have been built for the same kind.
 void RunRecordSearch(SearchEngine& engine, RecordSource& source, SearchKind kind, unsigned threads,
                      const SearchStreams& streams, const ParallelLimits& limits = {});
+
+// The translated search of the records of `pieces` (frame_pieces.h), on
+// `threads` threads: the stretches of each record's frames searched as
+// indexed-order sequences, in the order frame_pieces.h gives, with one
+// progress line per record. The pieces of one record are searched side by
+// side; the output is the same for every thread count. The engine must have
+// been built for the indexed search with translated rows.
+void RunTranslatedSearch(SearchEngine& engine, FramePieces& pieces, unsigned threads,
+                         const SearchStreams& streams, const ParallelLimits& limits = {});
 
 }  // namespace brisel
 

@@ -3,6 +3,7 @@
 //
 //   brisel-search [-m NAME] [-s NAME] [--fasta FILE] [--patterns FILE] [-b] [-f]
 //                 [-l] [-e N] [-j N] [-F FORMAT] [--no-header]
+//                 [--translate [--table N] [--frames LIST] [--min-length N]]
 //   brisel-search --help | --version
 //
 // SearchOptionTable() holds one entry per option: its letter and long name,
@@ -20,7 +21,9 @@
 // "--help" as "-e lp").
 // A thread count that is not a positive integer, an unknown output format, and
 // options that contradict each other (--fasta with -b or -s, --patterns with
-// -m, both reading standard input) are usage faults: the run ends before
+// -m, both reading standard input, --translate without --fasta, --table,
+// --frames or --min-length without --translate), a genetic code that NCBI
+// has not, a frame list that is not one and a negative length are usage faults: the run ends before
 // anything is mapped, with status 2.
 #ifndef BRISEL_PROGRAMS_SEARCH_OPTIONS_H
 #define BRISEL_PROGRAMS_SEARCH_OPTIONS_H
@@ -53,6 +56,9 @@ struct RunSettings {
   unsigned threadCount = SearchOptions{}.threads;  // -j N; 0: one per CPU
   OutputFormat format = OutputFormat::kPipe;       // -F, --format
   bool writeHeader = true;                         // --no-header clears it
+  bool translate = false;                          // --translate: nucleotide records
+  TranslationOptions translation;                  // --table, --frames, --min-length
+  std::string translationOption;                   // the first of those three given, as written
   std::string usageFault;  // set, and the reading stopped, by an invalid option value
 };
 

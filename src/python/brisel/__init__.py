@@ -4,7 +4,9 @@
 brisel builds motif databases (from PROSITE data files, pattern lists or
 patterns you hold) and sequence databases (from FASTA or sequences you hold),
 and searches them: a motif database against a sequence database (the indexed
-search) or against any Python sequences (the scan search). The hits come back
+search) or against any Python sequences (the scan search); or, with
+``translate=True``, against the six-frame translation of nucleotide FASTA or
+sequences, each hit placed on its nucleotide record. The hits come back
 as NumPy columns, and are written as ``brisel-search`` writes them, byte for
 byte. Searches run on every CPU without the GIL; Ctrl-C stops them.
 
@@ -300,6 +302,10 @@ class Hit(NamedTuple):
     """The expected random hits in the sequence, of the motifs tried so far."""
     p_no_random_hit: float
     """The probability that none of those motifs matches the sequence at random."""
+    strand: str = "."
+    """Of a translated search's hit, the strand of its frame, '+' or '-'; '.' otherwise."""
+    frame: int = 0
+    """Of a translated search's hit, its frame, 1 to 3 or -1 to -3; 0 otherwise."""
 
 
 class Hits:
@@ -307,8 +313,11 @@ class Hits:
 
     The columns are read-only NumPy arrays: :attr:`sequence`, :attr:`motif`,
     :attr:`start`, :attr:`end` (1-based, inclusive), :attr:`specificity`,
-    :attr:`expectation` and :attr:`p_no_random_hit`; :meth:`names`,
-    :meth:`records` and :meth:`segments` give the texts. Iterating gives
+    :attr:`expectation` and :attr:`p_no_random_hit`, and :attr:`strand` and
+    :attr:`frame`; :meth:`names`, :meth:`records` and :meth:`segments` give
+    the texts. The hits of a translated search lie on their nucleotide
+    records: ``start`` and ``end`` are bases of the record's forward strand
+    (start <= end on both strands), and the segments are amino acids. Iterating gives
     :class:`Hit` objects; :meth:`write` writes the hits as ``brisel-search``
     does, :meth:`to_pandas` makes a DataFrame.
     """
@@ -352,6 +361,27 @@ class Hits:
         return self._core.expectation
 
     @property
+    def translated(self) -> bool:
+        """Whether these are the hits of a translated search."""
+        return self._core.translated
+
+    @property
+    def frame(self) -> npt.NDArray[np.int8]:
+        """Each hit's frame, 1 to 3 or -1 to -3 (all 0 when not translated)."""
+        if self._core.translated:
+            return self._core.frame
+        import numpy as np
+
+        return np.zeros(len(self), dtype=np.int8)
+
+    @property
+    def strand(self) -> npt.NDArray[np.str_]:
+        """Each hit's strand: '+' or '-' (all '.' when not translated)."""
+        import numpy as np
+
+        return np.array([".", "+", "-"])[np.sign(self.frame)]
+
+    @property
     def p_no_random_hit(self) -> npt.NDArray[np.float64]:
         """The probability of no random hit (the hit line's second field)."""
         return self._core.p_no_random_hit
@@ -391,17 +421,19 @@ class Hits:
         if not 0 <= i < len(self):
             raise IndexError("hit index out of range")
         m = int(self.motif[i])
+        frame = int(self._core.frame[i]) if self._core.translated else 0
         return Hit(int(self.sequence[i]), self._core.name(i), m, self._motifs.record(m),
                    self._core.segment(i), int(self.start[i]), int(self.end[i]),
                    float(self._motifs.specificities[m]), float(self.expectation[i]),
-                   float(self.p_no_random_hit[i]))
+                   float(self.p_no_random_hit[i]), ".+-"[(frame > 0) - (frame < 0)], frame)
 
     def __iter__(self) -> Iterator[Hit]:
         """Every hit, in order."""
         columns = zip(self.sequence.tolist(), self.names(), self.motif.tolist(),
                       self.records(), self.segments(), self.start.tolist(),
                       self.end.tolist(), self.specificity.tolist(),
-                      self.expectation.tolist(), self.p_no_random_hit.tolist())
+                      self.expectation.tolist(), self.p_no_random_hit.tolist(),
+                      self.strand.tolist(), self.frame.tolist())
         return (Hit(*row) for row in columns)
 
     def write(self, file: Union[PathLike, Any], format: str = "pipe", *,
@@ -409,8 +441,8 @@ class Hits:
         """Writes the hits as ``brisel-search -F FORMAT`` writes them, byte for byte.
 
         ``file`` is a path or a file object (binary, or text with a binary
-        buffer, such as sys.stdout). ``format`` is ``pipe``, ``tsv`` or
-        ``gff3``; ``header=False`` leaves out the header line of tsv and gff3
+        buffer, such as sys.stdout). ``format`` is ``pipe``, ``tsv``,
+        ``gff3`` or ``bed``; ``header=False`` leaves out the header line of tsv and gff3
         (``--no-header``), to append to another search's output. A failed write
         raises OSError.
         """
@@ -449,6 +481,8 @@ class Hits:
             "specificity": self.specificity,
             "expectation": self.expectation,
             "p_no_random_hit": self.p_no_random_hit,
+            "strand": self.strand,
+            "frame": self.frame,
         })
 
 
@@ -459,12 +493,39 @@ def _scanned(sequences: Any) -> Any:
     return sequences
 
 
+#: The frames of a translated search: "all", "forward", "reverse", a list such
+#: as "1,-2", or ints from -3 to 3 (not 0).
+FramesLike = Union[str, Iterable[int]]
+
+
+def _translation(sequences: Any, translate: bool, table: Optional[int],
+                 frames: Optional[FramesLike], min_length: Optional[int]) -> Any:
+    # The nucleotide input of a translated search: a path (str or PathLike),
+    # one raw sequence (bytes), or an iterable of sequences.
+    if not translate:
+        if table is not None or frames is not None or min_length is not None:
+            raise ValueError("table, frames and min_length apply to translate=True")
+        return None
+    if isinstance(sequences, SequenceDatabase):
+        raise TypeError("a translated search reads nucleotide FASTA or sequences, "
+                        "not a SequenceDatabase")
+    if isinstance(sequences, (str, os.PathLike)):
+        return os.fspath(sequences)
+    if isinstance(sequences, (bytes, bytearray)):
+        return (sequences,)
+    return sequences
+
+
 def search(
     motifs: MotifDatabase,
-    sequences: Union[SequenceDatabase, Iterable[SequenceLike], str, bytes],
+    sequences: Union[SequenceDatabase, Iterable[SequenceLike], PathLike, bytes],
     *,
     cutoff: int = _brisel.default_cutoff_exponent,
     threads: Optional[int] = None,
+    translate: bool = False,
+    table: Optional[int] = None,
+    frames: Optional[FramesLike] = None,
+    min_length: Optional[int] = None,
 ) -> Hits:
     """Searches ``motifs`` against ``sequences`` and returns every hit.
 
@@ -476,8 +537,26 @@ def search(
     ``threads`` is ``-j``: by default every CPU the process may use; the hits
     are the same for every count. The GIL is released while searching, and
     Ctrl-C stops the search within a second (KeyboardInterrupt).
+
+    With ``translate=True`` the sequences are nucleotide sequences, searched
+    as ``brisel-search --translate`` searches them: ``sequences`` is then the
+    path of a nucleotide FASTA file (a str or os.PathLike, plain or
+    compressed), or an iterable of sequences as above (one raw sequence: a
+    bytes, or a list of one str). ``table`` is the NCBI genetic code
+    (``--table``, default 1; 11 for bacteria), ``frames`` the frames searched
+    (``--frames``: "all", the default, "forward", "reverse", "1,-2", or ints
+    such as ``[1, -2]``) and ``min_length`` the shortest stretch between stops
+    searched, in amino acids (``--min-length``, default 1). The hits' ``start``
+    and ``end`` are bases of the nucleotide record's forward strand, with
+    :attr:`Hits.strand` and :attr:`Hits.frame`; :meth:`Hits.write` writes the
+    program's bytes. A letter that is no IUPAC nucleotide raises ValueError,
+    naming the file and line, or the sequence's number.
     """
-    if isinstance(sequences, SequenceDatabase):
+    nucleotides = _translation(sequences, translate, table, frames, min_length)
+    if translate:
+        core = _brisel.search_translated(motifs._core, nucleotides, cutoff, threads, table,
+                                         frames, min_length)
+    elif isinstance(sequences, SequenceDatabase):
         core = _brisel.search_database(motifs._core, sequences._core, cutoff, threads)
     else:
         core = _brisel.scan(motifs._core, _scanned(sequences), cutoff, threads)
@@ -486,22 +565,31 @@ def search(
 
 def search_chunks(
     motifs: MotifDatabase,
-    sequences: Union[SequenceDatabase, Iterable[SequenceLike], str, bytes],
+    sequences: Union[SequenceDatabase, Iterable[SequenceLike], PathLike, bytes],
     *,
     cutoff: int = _brisel.default_cutoff_exponent,
     threads: Optional[int] = None,
     chunk_size: int = 65536,
+    translate: bool = False,
+    table: Optional[int] = None,
+    frames: Optional[FramesLike] = None,
+    min_length: Optional[int] = None,
 ) -> Iterator[Hits]:
     """The hits of :func:`search` as Hits of at most ``chunk_size`` hits each.
 
-    The search runs ahead of the loop by at most two chunks, so memory stays
+    ``translate``, ``table``, ``frames`` and ``min_length`` are those of
+    :func:`search`. The search runs ahead of the loop by at most two chunks, so memory stays
     bounded whatever the hit count. Leaving the loop early stops the search.
     The chunks joined are the hits of :func:`search`; to write them as one
     output, write the first with the header and the rest with ``header=False``.
     """
     if chunk_size < 1:
         raise ValueError("chunk_size must be positive")
-    if isinstance(sequences, SequenceDatabase):
+    nucleotides = _translation(sequences, translate, table, frames, min_length)
+    if translate:
+        chunks = _brisel.HitChunks(motifs._core, nucleotides, cutoff, threads, chunk_size,
+                                   table, frames, min_length)
+    elif isinstance(sequences, SequenceDatabase):
         chunks = _brisel.HitChunks(motifs._core, sequences._core, cutoff, threads,
                                    chunk_size)
     else:
