@@ -12,7 +12,7 @@ namespace brisel {
 
 namespace {
 
-// "'J'", or the byte's escape for one that is no printable ASCII.
+// "'J'" (InputError escapes a control byte).
 std::string QuotedByte(char byte) {
   return "'" + std::string(1, byte) + "'";
 }

@@ -31,7 +31,11 @@
 // the worker's cache of per-length statistics is about 4 MiB at
 // most. What grows with the input is one sequence's own data: its residues (a
 // record is read whole; in indexed order its masks and lists take 9 bytes
-// more per residue) and the engine's list of its hits.
+// more per residue) and the engine's list of its hits. A translated search
+// holds each nucleotide record whole (shared by its pieces, freed with the
+// last; the next record may be read while the last pieces of one are
+// searched), and per worker the translation of its piece and the stretch it
+// searches with its masks and lists (frame_pieces.h).
 //
 // Ownership: the engine is shared by the workers, read-only apart from its
 // synchronised memo; each worker owns its SearchEngine::Worker, its buffers
