@@ -87,8 +87,8 @@ test-sanitizers: venv
 # any report fails the test (exit status 66, and a stream that differs).
 TSAN_TARGETS := parallel_search_test parallel_search_e2e_test engine_equivalence_test \
                 ordered_output_test direct_search_e2e_test hit_tables_test report_collector_test \
-                report_e2e_test
-TSAN_TESTS := ^(ParallelSearch|ParallelSearchLarge|ParallelSearchLoops|IndexedRecordSearch|EngineEquivalence|OrderedOutput|DirectSearch|DamagedInput|HitTables|ReportCollector|ReportSearch)\.
+                report_e2e_test translated_search_e2e_test
+TSAN_TESTS := ^(ParallelSearch|ParallelSearchLarge|ParallelSearchLoops|IndexedRecordSearch|EngineEquivalence|OrderedOutput|DirectSearch|DamagedInput|HitTables|ReportCollector|ReportSearch|TranslatedPieces|TranslatedSearch)\.
 
 test-tsan:
 	cmake -S . -B $(TSAN_BUILD) -DBRISEL_TSAN=ON -DCMAKE_BUILD_TYPE=RelWithDebInfo

@@ -49,7 +49,7 @@ using namespace brisel;
 
 namespace {
 
-const char* const kFormatNames[] = {"pipe", "tsv", "gff3"};
+const char* const kFormatNames[] = {"pipe", "tsv", "gff3", "bed"};
 
 class RandomCase {
  public:
@@ -387,7 +387,7 @@ TEST(EngineEquivalence, BothSearchesWriteWhatTheReferenceWrites) {
     }
 
     // Every database in the pipe format on each thread count; two in three
-    // also in tsv or gff3 on the most threads.
+    // also in tsv or gff3 on the most threads, one in four in bed.
     std::vector<std::pair<OutputFormat, std::string>> runs = {{OutputFormat::kPipe, "1"},
                                                               {OutputFormat::kPipe, "3"}};
     if (seed % 10 == 0) runs.emplace_back(OutputFormat::kPipe, "7");
@@ -395,6 +395,7 @@ TEST(EngineEquivalence, BothSearchesWriteWhatTheReferenceWrites) {
       runs.emplace_back(seed % 3 == 1 ? OutputFormat::kTsv : OutputFormat::kGff3,
                         runs.back().second);
     }
+    if (seed % 4 == 3) runs.emplace_back(OutputFormat::kBed, runs.back().second);
     const auto expectReference = [&](const std::vector<std::string>& args,
                                      const std::function<Streams(OutputFormat)>& reference) {
       for (const auto& [format, threads] : runs) {

@@ -29,7 +29,10 @@
 #include "api/search.h"
 #include "base/error.h"
 #include "builds/builds.h"
+#include "input/fasta_file_records.h"
 #include "support/temp_dir.h"
+#include "translation/frame_translation.h"
+#include "translation/genetic_codes.h"
 
 using namespace brisel;
 
@@ -87,7 +90,8 @@ class VectorRecords final : public RecordSource {
   std::size_t next_ = 0;
 };
 
-const OutputFormat kFormats[] = {OutputFormat::kPipe, OutputFormat::kTsv, OutputFormat::kGff3};
+const OutputFormat kFormats[] = {OutputFormat::kPipe, OutputFormat::kTsv, OutputFormat::kGff3,
+                                 OutputFormat::kBed};
 
 brisel::SearchOutput TextTo(OutputStream& out, OutputFormat format) {
   return {out, nullptr, format, true, false, false};
@@ -147,6 +151,60 @@ TEST_F(HitTables, ScanTablesCarryTheirTextsAndWriteTheSearchText) {
       EXPECT_EQ(Written(table, motifs, nullptr, format, true), text.text());
     }
   }
+}
+
+TEST_F(HitTables, TranslatedTablesPlaceTheirHitsAndWriteTheSearchText) {
+  const brisel::MotifDatabase motifs = Motifs();
+  // The lambda genome and two records of its bases, one without a name, as
+  // the Python module hands them over (names as FASTA name lines).
+  brisel::FastaFileRecords file(BRISEL_DATA_DIR "/lambda-phage.fasta",
+                                brisel::RecordLetters::kNucleotides);
+  SequenceRecord lambda;
+  ASSERT_TRUE(file.Next(lambda));
+  const std::string& genome = lambda.text;
+  const std::vector<SequenceRecord> held = {
+      {">lambda phage", genome}, {"", genome.substr(1000, 7001)}, {">short", "ATG"}};
+  brisel::TranslationOptions translation;
+  translation.table = 11;
+  for (const unsigned threads : {1u, 3u}) {
+    VectorRecords source(held);
+    brisel::NucleotideRecords checked(source, "<sequences>");
+    brisel::HitTableStream stream(true, true);
+    brisel::SearchTranslatedRecords(motifs, checked, translation, Options(threads),
+                                    RecordsTo(stream, true));
+    const HitTable& table = stream.table();
+    ASSERT_GT(table.size(), 1000u);
+    ASSERT_TRUE(table.translated());
+    for (std::size_t i = 0; i < table.size(); i += 41) {
+      const std::string& bases = held[table.sequence[i]].text;
+      EXPECT_EQ(table.recordLength[i], bases.size());
+      const std::string cut = bases.substr(table.start[i] - 1, table.end[i] - table.start[i] + 1);
+      const brisel::ReadingFrame strand =
+          *brisel::ReadingFrame::FromNumber(table.frame[i] > 0 ? 1 : -1);
+      EXPECT_EQ(
+          brisel::TranslateFrame(brisel::CodonTable(brisel::GeneticCodeById(11)), cut, strand),
+          table.Segment(i));
+    }
+    for (const OutputFormat format : kFormats) {
+      VectorRecords again(held);
+      brisel::NucleotideRecords checkedAgain(again, "<sequences>");
+      StringStream text;
+      brisel::SearchTranslatedRecords(motifs, checkedAgain, translation, Options(threads),
+                                      TextTo(text, format));
+      EXPECT_EQ(Written(table, motifs, nullptr, format, true), text.text());
+    }
+  }
+  // A byte that is no nucleotide letter ends the records, named by number.
+  VectorRecords bad({{">a", "ACGT"}, {">b", "ACXT"}});
+  brisel::NucleotideRecords checked(bad, "<sequences>");
+  StringStream text;
+  brisel::SearchTranslatedRecords(motifs, checked, translation, Options(2),
+                                  TextTo(text, OutputFormat::kTsv));
+  ASSERT_NE(checked.fault(), nullptr);
+  EXPECT_STREQ(checked.fault()->what(),
+               "<sequences>:2: 'X' at position 3 is not a nucleotide letter (IUPAC: A C G T U, R "
+               "Y S W K M B D H V N, either case)");
+  EXPECT_EQ(checked.count(), 1u);
 }
 
 TEST_F(HitTables, ARecordWithoutANameIsARawSequence) {
@@ -299,12 +357,12 @@ TEST(HitTableWriter, HitsOutsideTheDatabasesAreRefused) {
   const brisel::MotifDatabase motifs =
       brisel::BuildMotifDatabaseInMemory(BRISEL_DATA_DIR "/site-patterns.txt", {});
   HitTable table;
-  table.Append({sequences.size(), 0, 0, 1, 3, 0.5, 0.5}, {}, {});
+  table.Append({sequences.size(), 0, 0, 1, 3, 0.5, 0.5, 0, 3, 0}, {}, {});
   StringStream out;
   EXPECT_THROW(brisel::WriteHitTable(table, motifs, &sequences, OutputFormat::kPipe, true, out),
                brisel::Error);
   table.Clear(false);
-  table.Append({0, motifs.size(), 0, 1, 3, 0.5, 0.5}, {}, {});
+  table.Append({0, motifs.size(), 0, 1, 3, 0.5, 0.5, 0, 3, 0}, {}, {});
   EXPECT_THROW(brisel::WriteHitTable(table, motifs, &sequences, OutputFormat::kPipe, true, out),
                brisel::Error);
 }

@@ -101,7 +101,7 @@ TEST_F(OutputFormats, AnUnknownFormatSearchesNothing) {
   EXPECT_EQ(r.status, 2);
   EXPECT_EQ(r.out, "");
   EXPECT_EQ(r.err,
-            "brisel-search: unknown output format 'xml' (--format takes pipe, tsv or gff3)\n");
+            "brisel-search: unknown output format 'xml' (--format takes pipe, tsv, gff3 or bed)\n");
 }
 
 TEST_F(OutputFormats, EscapedNamesAndRecordsAreValidGff3) {

@@ -5,7 +5,10 @@
 // sequence and workers wait on their chunk's bound and on the open-chunk
 // limit: both streams must still be byte for byte those of one thread. And a
 // failed write, or the caller's cancel flag, must end every thread count's
-// search. Records searched in indexed order, their masks and lists formed in
+// search. A translated search cut into pieces of a few codons, a job of a few
+// of them at a time, must write what one thread writes with whole frames:
+// each stretch searched once, each record's header once.
+// Records searched in indexed order, their masks and lists formed in
 // memory, must give the streams of a database of the same sequences whose
 // lists the tests wrote themselves, also when the source ends early. A
 // report's collector, fed by the workers, must leave the streams alone and
@@ -37,6 +40,8 @@
 #include "support/motif_db.h"
 #include "support/sequence_db.h"
 #include "support/temp_dir.h"
+#include "translation/codon_table.h"
+#include "translation/genetic_codes.h"
 
 using namespace brisel;
 
@@ -326,6 +331,78 @@ TEST_F(IndexedRecordSearch, ASourceThatEndsEarlyLeavesEveryRecordBeforeItSearche
       const Streams records = Records(count, threads, kTinyLimits);
       EXPECT_TRUE(records.out == database.out) << threads;
       EXPECT_EQ(records.err, database.err) << threads;
+    }
+  }
+}
+
+// Nucleotide records: random bases with stops (N now and then), records of
+// 0 to 5 bases, one long record without a stop in frame +1.
+class TranslatedPieces : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    std::mt19937 random(31);
+    for (int i = 0; i < 120; ++i) {
+      std::string bases;
+      const int length = i < 6 ? i : std::uniform_int_distribution<int>(0, 900)(random);
+      for (int p = 0; p < length; ++p)
+        bases += "ACGTACGTN"[random() % 9];
+      records_.push_back({"n" + std::to_string(i) + " record", bases});
+    }
+    std::string open;
+    for (int p = 0; p < 3000; ++p)
+      open += std::string("GCATCTAGTACC").substr(3 * (random() % 4), 3);  // A, S, (stop-free) T
+    records_[50].text = open;
+    TestMotif atStart = MakeMotif({"M", "K"}, 0.01, 0.0, "<MK");
+    atStart.anchor = 1;  // N-terminal: a stretch's first two letters
+    WriteMotifDatabase(dir_ / "motifs", {MakeMotif({"S", "T"}, 0.01, 0.0, "ST"),
+                                         MakeMotif({"AS", "ST"}, 0.02, 0.0, "[AS][ST]"),
+                                         MakeMotif({"W"}, 0.01, 0.0, "W"), atStart});
+    motifDatabase_.emplace(MotifDatabase::Open(dir_ / "motifs"));
+  }
+
+  Streams Translated(OutputFormat format, unsigned threads, std::uint64_t pieceCodons,
+                     const ParallelLimits& limits) {
+    const std::unique_ptr<HitLineFormatter> rows = MakeRows(format, motifDatabase_->blocks(), true);
+    SearchEngine engine(motifDatabase_->blocks(), 1e9, SearchKind::kIndexed, *rows);
+    class Held final : public RecordSource {
+     public:
+      explicit Held(const std::vector<SequenceRecord>& records) : records_(records) {}
+      bool Next(SequenceRecord& record) override {
+        if (next_ == records_.size()) return false;
+        record = records_[next_++];
+        return true;
+      }
+
+     private:
+      const std::vector<SequenceRecord>& records_;
+      std::size_t next_ = 0;
+    } source(records_);
+    const CodonTable table(GeneticCodeById(1));
+    FramePieces pieces(source, {&table, FrameSet::All(), 1}, pieceCodons);
+    StringStream out, err;
+    RunTranslatedSearch(engine, pieces, threads, {out, err}, limits);
+    return {std::move(out.text()), std::move(err.text())};
+  }
+
+  TempDir dir_;
+  std::vector<SequenceRecord> records_;
+  std::optional<MotifDatabase> motifDatabase_;
+};
+
+TEST_F(TranslatedPieces, AnyCutAndThreadCountWriteWhatWholeFramesWrite) {
+  for (const OutputFormat format : {OutputFormat::kPipe, OutputFormat::kGff3}) {
+    const Streams whole = Translated(format, 1, 1u << 30, {});
+    ASSERT_GT(whole.out.size(), 20000u);
+    EXPECT_EQ(std::count(whole.err.begin(), whole.err.end(), '\r'), 120);
+    for (const std::uint64_t pieceCodons : {1u, 2u, 7u, 100u}) {
+      for (const unsigned threads : {1u, 2u, 3u, 7u}) {
+        SCOPED_TRACE(std::to_string(pieceCodons) + " codons, " + std::to_string(threads));
+        for (const ParallelLimits& limits : {ParallelLimits{3, 20, 64, 256, 2}, ParallelLimits{}}) {
+          const Streams cut = Translated(format, threads, pieceCodons, limits);
+          EXPECT_TRUE(cut.out == whole.out);
+          EXPECT_EQ(cut.err, whole.err);
+        }
+      }
     }
   }
 }

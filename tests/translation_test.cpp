@@ -11,6 +11,7 @@
 #include <stdexcept>
 #include <string>
 
+#include "support/reference_translation.h"
 #include "translation/codon_table.h"
 #include "translation/frame_translation.h"
 #include "translation/genetic_codes.h"
@@ -20,46 +21,6 @@
 
 namespace brisel {
 namespace {
-
-// The reference's own view of IUPAC: the bases of each letter, its complement.
-const std::map<char, std::string> kBasesOf = {
-    {'A', "A"},   {'C', "C"},   {'G', "G"},   {'T', "T"},   {'U', "T"},  {'R', "AG"},
-    {'Y', "CT"},  {'S', "CG"},  {'W', "AT"},  {'K', "GT"},  {'M', "AC"}, {'B', "CGT"},
-    {'D', "AGT"}, {'H', "ACT"}, {'V', "ACG"}, {'N', "ACGT"}};
-const std::map<char, char> kComplementOf = {
-    {'A', 'T'}, {'C', 'G'}, {'G', 'C'}, {'T', 'A'}, {'U', 'A'}, {'R', 'Y'}, {'Y', 'R'}, {'S', 'S'},
-    {'W', 'W'}, {'K', 'M'}, {'M', 'K'}, {'B', 'V'}, {'V', 'B'}, {'D', 'H'}, {'H', 'D'}, {'N', 'N'}};
-
-char Upper(char c) {
-  return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c;
-}
-
-char ReferenceCodon(const GeneticCode& code, char b1, char b2, char b3) {
-  std::set<char> results;
-  for (char x : kBasesOf.at(Upper(b1)))
-    for (char y : kBasesOf.at(Upper(b2)))
-      for (char z : kBasesOf.at(Upper(b3))) {
-        const std::string order = "TCAG";
-        results.insert(code.aminoAcids[16 * order.find(x) + 4 * order.find(y) + order.find(z)]);
-      }
-  return results.size() == 1 ? *results.begin() : 'X';
-}
-
-std::string ReverseComplement(const std::string& record) {
-  std::string reversed;
-  for (auto c = record.rbegin(); c != record.rend(); ++c)
-    reversed += kComplementOf.at(Upper(*c));
-  return reversed;
-}
-
-std::string ReferenceFrame(const GeneticCode& code, const std::string& record, int number) {
-  const std::string strand = number > 0 ? record : ReverseComplement(record);
-  std::string letters;
-  for (std::size_t at = static_cast<std::size_t>(std::abs(number)) - 1; at + 3 <= strand.size();
-       at += 3)
-    letters += ReferenceCodon(code, strand[at], strand[at + 1], strand[at + 2]);
-  return letters;
-}
 
 std::string RandomRecord(std::mt19937_64& random, std::size_t length) {
   const std::string plain = "ACGTacgt";

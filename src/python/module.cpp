@@ -355,7 +355,7 @@ struct Hits {
   template <typename Rows>
   Hits Gathered(std::size_t count, Rows rows) const {
     HitTable gathered;
-    gathered.Clear(table.hasTexts());
+    gathered.Clear(table.hasTexts(), table.translated());
     for (std::size_t k = 0; k < count; ++k)
       gathered.AppendFrom(table, rows(k));
     return {std::move(gathered), motifs, sequences};
@@ -374,8 +374,14 @@ Hits JoinedHits(const nb::typed<nb::list, Hits>& parts, const std::vector<std::u
   std::vector<const Hits*> held;
   for (nb::handle part : parts)
     held.push_back(&nb::cast<const Hits&>(part));
+  for (const Hits* part : held) {
+    if (part->table.translated() != first.table.translated()) {
+      throw Error(Error::Kind::kUsage, "join takes the hits of translated searches, or of "
+                                       "protein searches, not both");
+    }
+  }
   HitTable joined;
-  joined.Clear(texts);
+  joined.Clear(texts, first.table.translated());
   {
     nb::gil_scoped_release released;
     for (std::size_t k = 0; k < held.size(); ++k) {
@@ -502,6 +508,76 @@ std::pair<Hits, std::uint64_t> ScanPy(const MotifDatabase& motifs, nb::object se
   return {Hits{std::move(stream.table()), motifs, std::nullopt}, searched};
 }
 
+// The options of a translated search from its Python arguments, each None
+// for its default: `table` an int, `frames` a str ("all", "1,-2") or an
+// iterable of ints, `minLength` an int. Checked as the program checks them.
+TranslationOptions TranslationOf(nb::handle table, nb::handle frames, nb::handle minLength) {
+  TranslationOptions translation;
+  if (!table.is_none()) {
+    translation.table = CheckedGeneticCode(
+        std::to_string(WholeNumber(table, "table", "an int (an NCBI genetic code)")), "table");
+  }
+  if (!frames.is_none()) {
+    std::string word;
+    if (PyUnicode_Check(frames.ptr())) {
+      word = Utf8(frames);
+    } else {
+      for (nb::handle frame : nb::iter(frames)) {
+        if (!word.empty()) word += ',';
+        word += std::to_string(WholeNumber(frame, "frames", "a str or ints from -3 to 3"));
+      }
+    }
+    translation.frames = CheckedFrames(word, "frames");
+  }
+  if (!minLength.is_none()) {
+    const std::int64_t length = WholeNumber(minLength, "min_length", "an int");
+    translation.minLength = CheckedMinLength(length, std::to_string(length), "min_length");
+  }
+  return translation;
+}
+
+// The translated search of `sequences`: the path of a nucleotide FASTA file
+// (a str), or Python sequences (`records`, read from the search's threads).
+void SearchTranslated(const MotifDatabase& motifs, const std::optional<std::string>& path,
+                      PythonRecords* records, const TranslationOptions& translation,
+                      const SearchOptions& options, OutputStream& hits) {
+  if (path) {
+    SearchTranslatedFile(motifs, *path, translation, options, RecordsTo(hits, true));
+  } else {
+    SearchTranslatedSequences(motifs, *records, translation, options, RecordsTo(hits, true));
+  }
+}
+
+std::optional<std::string> PathOf(nb::handle sequences) {
+  if (!PyUnicode_Check(sequences.ptr())) return std::nullopt;
+  return Utf8(sequences);
+}
+
+Hits SearchTranslatedPy(const MotifDatabase& motifs, nb::object sequences, nb::handle cutoff,
+                        nb::handle threads, nb::handle table, nb::handle frames,
+                        nb::handle minLength) {
+  std::atomic<bool> cancel{false};
+  const SearchOptions options = OptionsOf(cutoff, threads, &cancel);
+  const TranslationOptions translation = TranslationOf(table, frames, minLength);
+  const std::optional<std::string> path = PathOf(sequences);
+  PythonErrorSlot errors;
+  HitTableStream stream(true, true);
+  {
+    std::unique_ptr<PythonRecords> records;
+    if (!path) records = std::make_unique<PythonRecords>(sequences, errors);
+    try {
+      RunInterruptible(
+          [&] { SearchTranslated(motifs, path, records.get(), translation, options, stream); },
+          cancel);
+    } catch (const Error&) {
+      errors.RaiseIfHeld();
+      throw;
+    }
+  }
+  errors.RaiseIfHeld();
+  return {std::move(stream.table()), motifs, std::nullopt};
+}
+
 // A search taken a chunk at a time, and what it reads from. The search's
 // thread may wait for the GIL (a scan reads Python objects), so the search is
 // stopped without it.
@@ -540,6 +616,24 @@ class HitChunks {
           cancellable.cancel = &cancel;
           ScanRecords(motifs, *source, cancellable, RecordsTo(hits, true));
         });
+  }
+  // Of a translated search.
+  HitChunks(const MotifDatabase& motifs, nb::object sequences, nb::handle cutoff,
+            nb::handle threads, nb::handle chunkSize, const TranslationOptions& translation)
+      : motifs_(motifs) {
+    const SearchOptions options = OptionsOf(cutoff, threads, nullptr);
+    const std::size_t chunkHits = ChunkHits(chunkSize);
+    const std::optional<std::string> path = PathOf(sequences);
+    if (!path) source_ = std::make_unique<PythonRecords>(sequences, errors_);
+    search_ = std::make_unique<ChunkedSearch>(
+        true, chunkHits, kQueuedChunks,
+        [motifs = motifs_, path, source = source_.get(), options, translation](
+            OutputStream& hits, const std::atomic<bool>& cancel) {
+          SearchOptions cancellable = options;
+          cancellable.cancel = &cancel;
+          SearchTranslated(motifs, path, source, translation, cancellable, hits);
+        },
+        true);
   }
   ~HitChunks() { Close(); }
 
@@ -747,6 +841,12 @@ NB_MODULE(_brisel, m) {
                      const HitTable& t = nb::cast<const Hits&>(self).table;
                      return ArrayView(t.expectation.data(), t.size(), self);
                    })
+      .def_prop_ro("translated", [](const Hits& self) { return self.table.translated(); })
+      .def_prop_ro("frame",
+                   [](nb::handle_t<Hits> self) {
+                     const HitTable& t = nb::cast<const Hits&>(self).table;
+                     return ArrayView(t.frame.data(), t.frame.size(), self);
+                   })
       .def_prop_ro("p_no_random_hit",
                    [](nb::handle_t<Hits> self) {
                      const HitTable& t = nb::cast<const Hits&>(self).table;
@@ -887,12 +987,26 @@ NB_MODULE(_brisel, m) {
         "threads"_a.none(), "The indexed search of a sequence database.");
   m.def("scan", &ScanPy, "motifs"_a, "sequences"_a, "cutoff"_a, "threads"_a.none(),
         "The scan search of Python sequences.");
+  m.def("search_translated", &SearchTranslatedPy, "motifs"_a, "sequences"_a, "cutoff"_a,
+        "threads"_a.none(), "table"_a.none(), "frames"_a.none(), "min_length"_a.none(),
+        "The translated search of a nucleotide FASTA file (a path) or of Python sequences.");
 
   nb::class_<HitChunks>(m, "HitChunks", "A streamed search: its hits a table at a time.")
       .def(nb::init<const MotifDatabase&, const Sequences&, nb::handle, nb::handle, nb::handle>(),
            "motifs"_a, "sequences"_a, "cutoff"_a, "threads"_a.none(), "chunk_size"_a)
       .def(nb::init<const MotifDatabase&, nb::object, nb::handle, nb::handle, nb::handle>(),
            "motifs"_a, "sequences"_a, "cutoff"_a, "threads"_a.none(), "chunk_size"_a)
+      .def(
+          "__init__",
+          [](HitChunks* self, const MotifDatabase& motifs, nb::object sequences, nb::handle cutoff,
+             nb::handle threads, nb::handle chunkSize, nb::handle table, nb::handle frames,
+             nb::handle minLength) {
+            new (self) HitChunks(motifs, std::move(sequences), cutoff, threads, chunkSize,
+                                 TranslationOf(table, frames, minLength));
+          },
+          "motifs"_a, "sequences"_a, "cutoff"_a, "threads"_a.none(), "chunk_size"_a,
+          "table"_a.none(), "frames"_a.none(), "min_length"_a.none(),
+          "A translated search (a nucleotide FASTA file's path, or Python sequences).")
       .def(
           "__iter__", [](nb::handle self) { return nb::borrow(self); },
           nb::sig("def __iter__(self) -> HitChunks"))

@@ -2,7 +2,11 @@
 // reference_searches.cpp: the motif-by-motif searches.
 #include "support/reference_searches.h"
 
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
 #include <cstring>
+#include <string>
 #include <vector>
 
 #include "database/motif_database.h"
@@ -72,6 +76,19 @@ void WriteHitLineByPrintf(std::FILE* out, OutputFormat format, const HitSequence
       if (!note.empty()) std::fprintf(out, "Note=%s;", note.c_str());
       std::fprintf(out, "specificity=%.3e;segment=%s;p_no_random_hit=%.3f\n", specificity,
                    Escaped(AppendGff3Value, segment).c_str(), statistics.probabilityOfNoRandomHit);
+      return;
+    }
+    case OutputFormat::kBed: {
+      // The score is -100 log10 of E as the other formats write it.
+      char expectation[32];
+      std::snprintf(expectation, sizeof expectation, "%.2e", statistics.expectation);
+      const double score = -100 * std::log10(std::strtod(expectation, nullptr));
+      const std::string chrom(FirstWord(name)), motif(FirstWord(UntilNul(record)));
+      std::fprintf(out, "%s\t%lu\t%lu\t%s\t%ld\t.\n", chrom.empty() ? "sequence" : chrom.c_str(),
+                   first - 1, last, motif.empty() ? "." : motif.c_str(),
+                   !(score > 0)    ? 0L
+                   : score >= 1000 ? 1000L
+                                   : std::lround(score));
       return;
     }
   }

@@ -14,6 +14,8 @@
 # - A bad setting stops the run, before any job, with one line naming the key
 #   (an `out` that is the work directory or a directory, more shards than
 #   sequences included).
+# - translate=true searches the pieces of a nucleotide FASTA as they are and
+#   writes the single translated search's output.
 # - A search job that fails (a damaged shard) fails the run and leaves no
 #   output and no partial file.
 # Exit status 77 (skipped) when the environment has no snakemake.
@@ -127,8 +129,8 @@ bad "'cutoff': must be a whole number, not '1.5'" cutoff=1.5
 bad "'shards': must be from 1 to 1000000, not 0" shards=0
 bad "'shards': must be a whole number, not 'five'" shards=five
 bad "'threads': must be from 1 to 4096, not 5000" threads=5000
-bad "'format': must be pipe, tsv or gff3, not 'csv'" format=csv
-bad "'shard': unknown (the settings are sequences, motifs, shards, cutoff, threads, format, out, work)" shard=3
+bad "'format': must be pipe, tsv, gff3 or bed, not 'csv'" format=csv
+bad "'shard': unknown (the settings are sequences, motifs, shards, cutoff, threads, format, out, work, translate, table, frames, min_length)" shard=3
 bad "'sequences': '$work/missing.fa' is not a file" sequences="$work/missing.fa"
 bad "'out': '$motifs' is the motifs file" out="$motifs"
 bad "'work': is empty" work=
@@ -138,6 +140,24 @@ bad "'shards': must be at most the 100 sequences of '$sequences', not 101" shard
 gzip -c "$sequences" > bad-shards.fa.gz
 bad "'shards': must be at most the 100 sequences of '$work/bad-shards.fa.gz', not 500" \
   sequences="$work/bad-shards.fa.gz" shards=500
+
+# The translated search: the lambda genome cut into five records, in three
+# pieces, gives the single translated search's bytes.
+awk 'NR == 1 { next } { line[n++] = $0 }
+     END { for (i = 0; i < n; i++) { if (i % 170 == 0) print ">part" i / 170 + 1 " of lambda"; print line[i] } }' \
+  "$source_dir/data/lambda-phage.fasta" > genome.fa
+sites=$source_dir/data/site-patterns.txt
+brisel-makedb motifs -q "$sites" sites
+for format in pipe gff3 bed; do
+  run sequences="$work/genome.fa" motifs="$sites" shards=3 cutoff=9 threads=2 format="$format" \
+    translate=true table=11 frames=1,-2 out="$work/translated.$format" work="$work/translated"
+  brisel-search -l -m sites -e 9 -F "$format" --fasta genome.fa --translate --table 11 \
+    --frames 1,-2 > expected 2> /dev/null
+  [ -s expected ] || fail "the single translated search wrote nothing ($format)"
+  cmp expected "translated.$format" || fail "the translated run differs ($format)"
+done
+bad "'table': --table: '7' is not a genetic code: NCBI's translation tables are 1, 2, 3, 4, 5, 6, 9, 10, 11, 12, 13, 14, 15, 16, 21, 22, 23, 24, 25, 26, 27, 28, 29, 30, 31, 32, 33" translate=true table=7
+bad "'translate': must be true or false, not 'maybe'" translate=maybe
 
 # A search job that fails: a damaged shard fails the run; no output, and no
 # partial file anywhere.
@@ -152,4 +172,4 @@ fi
 grep -q "Error in rule search_shard" snakemake.log || { cat snakemake.log >&2; fail "no failed search"; }
 [ ! -e damaged.out ] || fail "a failed search left an output"
 [ -z "$(find . -name '*partial*')" ] || fail "a partial file was left"
-echo "workflow output matches the single-database search in every format, whatever settings changed"
+echo "workflow output matches the single-database search in every format, whatever settings changed, and the single translated search"

@@ -6,6 +6,7 @@
 #include <cerrno>
 #include <cstring>
 #include <memory>
+#include <optional>
 
 #include "base/error.h"
 #include "output/hit_lines.h"
@@ -27,6 +28,10 @@ void HitTable::Append(const HitRecord& hit, std::string_view name, std::string_v
   end.push_back(hit.end);
   expectation.push_back(hit.expectation);
   probability.push_back(hit.probabilityOfNoRandomHit);
+  if (translated_) {
+    frame.push_back(static_cast<std::int8_t>(hit.frame));
+    recordLength.push_back(hit.recordLength);
+  }
   if (!texts_) return;
   if (newRun) {
     runStarts_.push_back(sequence.size() - 1);
@@ -38,13 +43,17 @@ void HitTable::Append(const HitRecord& hit, std::string_view name, std::string_v
 }
 
 void HitTable::AppendFrom(const HitTable& other, std::size_t hit, std::uint64_t sequenceOffset) {
+  const bool translated = other.translated();
   const HitRecord record{other.sequence[hit] + sequenceOffset,
                          other.motif[hit],
                          0,
                          other.start[hit],
                          other.end[hit],
                          other.expectation[hit],
-                         other.probability[hit]};
+                         other.probability[hit],
+                         translated ? other.frame[hit] : 0,
+                         static_cast<std::uint32_t>(other.Width(hit)),
+                         translated ? other.recordLength[hit] : 0};
   if (!texts_) {
     Append(record, {}, {});
     return;
@@ -61,6 +70,10 @@ void HitTable::Truncate(std::size_t size) {
   end.Truncate(size);
   expectation.Truncate(size);
   probability.Truncate(size);
+  if (translated_) {
+    frame.Truncate(size);
+    recordLength.Truncate(size);
+  }
   if (!texts_) return;
   segments_.resize(segmentStarts_[size]);
   segmentStarts_.resize(size);
@@ -71,26 +84,29 @@ void HitTable::Truncate(std::size_t size) {
   names_.resize(nameStarts_.back());
 }
 
-void HitTable::Clear(bool texts) {
+void HitTable::Clear(bool texts, bool translated) {
   *this = HitTable();
   texts_ = texts;
+  translated_ = translated;
 }
 
 namespace {
 
 // What a saved table begins with; the columns follow (sequence, start, end,
-// expectation, probability, motif), then with texts the run starts, the name
-// starts, the names and the segments.
+// expectation, probability, motif, and of a translated search record length
+// and frame), then with texts the run starts, the name starts, the names and
+// the segments.
 struct SavedHeader {
   char magic[8];
   std::uint32_t byteOrder;
-  std::uint32_t texts;
+  std::uint16_t texts;
+  std::uint16_t translated;
   std::uint64_t hits;
   std::uint64_t runs;
   std::uint64_t nameBytes;
   std::uint64_t segmentBytes;
 };
-constexpr char kSavedMagic[8] = {'b', 'r', 'i', 's', 'e', 'l', 'H', '1'};
+constexpr char kSavedMagic[8] = {'b', 'r', 'i', 's', 'e', 'l', 'H', '2'};
 constexpr std::uint32_t kByteOrder = 0x01020304;
 
 [[noreturn]] void DamagedSave(const std::string& what) {
@@ -123,6 +139,7 @@ std::vector<T> ReadValues(const char* data, std::uint64_t count) {
 
 std::size_t HitTable::SavedSize() const {
   std::size_t bytes = sizeof(SavedHeader) + size() * (5 * sizeof(std::uint64_t) + 4);
+  if (translated_) bytes += size() * (sizeof(std::uint64_t) + 1);
   if (texts_) {
     bytes += (2 * runStarts_.size() + 1) * sizeof(std::uint64_t) + names_.size() + segments_.size();
   }
@@ -134,6 +151,7 @@ void HitTable::Save(char* out) const {
   std::memcpy(header.magic, kSavedMagic, sizeof kSavedMagic);
   header.byteOrder = kByteOrder;
   header.texts = texts_ ? 1 : 0;
+  header.translated = translated_ ? 1 : 0;
   header.hits = size();
   header.runs = texts_ ? runStarts_.size() : 0;
   header.nameBytes = texts_ ? names_.size() : 0;
@@ -145,6 +163,10 @@ void HitTable::Save(char* out) const {
   Put(out, expectation.data(), size());
   Put(out, probability.data(), size());
   Put(out, motif.data(), size());
+  if (translated_) {
+    Put(out, recordLength.data(), size());
+    Put(out, frame.data(), size());
+  }
   if (!texts_) return;
   Put(out, runStarts_.data(), runStarts_.size());
   Put(out, nameStarts_.data(), nameStarts_.size());
@@ -156,7 +178,8 @@ HitTable HitTable::Load(std::string_view bytes) {
   SavedHeader header{};
   if (bytes.size() < sizeof header) DamagedSave("they are cut short");
   std::memcpy(&header, bytes.data(), sizeof header);
-  if (std::memcmp(header.magic, kSavedMagic, sizeof kSavedMagic) != 0 || header.texts > 1) {
+  if (std::memcmp(header.magic, kSavedMagic, sizeof kSavedMagic) != 0 || header.texts > 1 ||
+      header.translated > 1) {
     DamagedSave("they are not hits that brisel saved");
   }
   if (header.byteOrder != kByteOrder) DamagedSave("they were saved in another byte order");
@@ -168,8 +191,11 @@ HitTable HitTable::Load(std::string_view bytes) {
   const char* expectations = Take<double>(bytes, at, n);
   const char* probabilities = Take<double>(bytes, at, n);
   const char* motifs = Take<std::uint32_t>(bytes, at, n);
+  const bool translated = header.translated == 1;
+  const char* recordLengths = translated ? Take<std::uint64_t>(bytes, at, n) : nullptr;
+  const char* frames = translated ? Take<std::int8_t>(bytes, at, n) : nullptr;
   HitTable table;
-  table.Clear(header.texts == 1);
+  table.Clear(header.texts == 1, translated);
   const auto column = [&](auto& to, const char* data) { to.Append(data, n); };
   column(table.sequence, sequences);
   column(table.start, starts);
@@ -177,10 +203,17 @@ HitTable HitTable::Load(std::string_view bytes) {
   column(table.expectation, expectations);
   column(table.probability, probabilities);
   column(table.motif, motifs);
+  if (translated) {
+    column(table.recordLength, recordLengths);
+    column(table.frame, frames);
+  }
   std::uint64_t segmentBytes = 0;
   for (std::size_t i = 0; i < n; ++i) {
     if (table.start[i] == 0 || table.end[i] < table.start[i]) DamagedSave("a hit has no residues");
-    const std::uint64_t width = table.end[i] - table.start[i] + 1;
+    if (translated && (table.end[i] - table.start[i] + 1) % 3 != 0) {
+      DamagedSave("a translated hit is no whole number of codons");
+    }
+    const std::uint64_t width = table.Width(i);
     segmentBytes = width > bytes.size() ? bytes.size() + 1 : segmentBytes + width;
   }
   if (header.texts == 1) {
@@ -212,20 +245,24 @@ HitTable HitTable::Load(std::string_view bytes) {
     std::uint64_t segmentStart = 0;
     for (std::size_t i = 0; i < n; ++i) {
       table.segmentStarts_.push_back(segmentStart);
-      segmentStart += table.end[i] - table.start[i] + 1;
+      segmentStart += table.Width(i);
     }
   }
   if (at != bytes.size()) DamagedSave("they hold more bytes than their hits");
   return table;
 }
 
-HitTableStream::HitTableStream(bool texts) : texts_(texts) {
-  table_.Clear(texts);
+HitTableStream::HitTableStream(bool texts, bool translated)
+    : texts_(texts), translated_(translated) {
+  table_.Clear(texts, translated);
 }
 
-HitTableStream::HitTableStream(bool texts, std::size_t chunkHits, ChunkTaker taker)
-    : texts_(texts), chunkHits_(std::max<std::size_t>(chunkHits, 1)), taker_(std::move(taker)) {
-  table_.Clear(texts);
+HitTableStream::HitTableStream(bool texts, std::size_t chunkHits, ChunkTaker taker, bool translated)
+    : texts_(texts),
+      translated_(translated),
+      chunkHits_(std::max<std::size_t>(chunkHits, 1)),
+      taker_(std::move(taker)) {
+  table_.Clear(texts, translated);
 }
 
 std::size_t HitTableStream::Decode(std::string_view bytes) {
@@ -233,7 +270,7 @@ std::size_t HitTableStream::Decode(std::string_view bytes) {
   while (bytes.size() - at >= sizeof(HitRecord)) {
     HitRecord hit;
     std::memcpy(&hit, bytes.data() + at, sizeof hit);
-    const std::uint64_t width = hit.end - hit.start + 1;
+    const std::uint64_t width = hit.width;
     const std::size_t texts = texts_ ? hit.textBytes : 0;
     if (texts_ && width > texts) {
       Fail(EINVAL);  // not a stream of records with texts
@@ -265,7 +302,7 @@ bool HitTableStream::HandOver(bool newRun) {
   const std::size_t keep = newRun ? table_.size() : runStart_;
   if (keep == 0) return true;
   HitTable rest;
-  rest.Clear(texts_);
+  rest.Clear(texts_, translated_);
   for (std::size_t i = keep; i < table_.size(); ++i)
     rest.AppendFrom(table_, i);
   table_.Truncate(keep);
@@ -289,9 +326,10 @@ bool HitTableStream::Write(std::string_view bytes) {
 }
 
 ChunkedSearch::ChunkedSearch(bool texts, std::size_t chunkHits, std::size_t queuedChunks,
-                             Search search)
+                             Search search, bool translated)
     : queuedChunks_(std::max<std::size_t>(queuedChunks, 1)),
-      stream_(texts, chunkHits, [this](HitTable& chunk) { return TakeFull(chunk); }) {
+      stream_(
+          texts, chunkHits, [this](HitTable& chunk) { return TakeFull(chunk); }, translated) {
   thread_ = std::thread([this, search = std::move(search)] {
     std::exception_ptr failure;
     try {
@@ -360,7 +398,28 @@ class TableRows {
   // Appends the rows of hit i (and the sequence's header before its first).
   void Append(std::string& out, const HitLineFormatter& rows, std::size_t i) {
     const std::uint64_t s = hits_.sequence[i];
-    if (i == 0 || s != hits_.sequence[i - 1]) {
+    const std::uint64_t start = hits_.start[i], end = hits_.end[i];
+    if (hits_.motif[i] >= motifs_.size() || start == 0 || end < start) Outside(i);
+    std::uint64_t at = start - 1;
+    bool begins = i == 0 || s != hits_.sequence[i - 1];
+    if (hits_.translated()) {
+      // Each hit as a sequence of its own (its E and P are its stretch's)
+      // that starts at its first amino acid: the rows place it where the
+      // search did, and write the record's header once.
+      const std::optional<ReadingFrame> frame = ReadingFrame::FromNumber(hits_.frame[i]);
+      const std::uint64_t length = hits_.recordLength[i];
+      const std::uint64_t k = frame ? frame->offset() + 1 : 0;
+      if (!frame || end > length || (frame->reverse() ? end + k > length + 1 : start < k) ||
+          (end - start + 1) % 3 != 0) {
+        Outside(i);
+      }
+      const std::uint64_t first = frame->reverse() ? length + 1 - k - end : start - k;
+      if (first % 3 != 0) Outside(i);
+      state_.placement = {*frame, first / 3, length};
+      at = 0;
+      begins = true;
+    }
+    if (begins) {
       if (sequences_ != nullptr) {
         const std::uint64_t first = sequences_->first();
         if (s < first || s - first >= sequences_->size()) Outside(i);
@@ -372,8 +431,6 @@ class TableRows {
                            name.empty() ? NameKind::kNone : NameKind::kFastaLine);
       }
     }
-    const std::uint64_t start = hits_.start[i], end = hits_.end[i];
-    if (hits_.motif[i] >= motifs_.size() || start == 0 || end < start) Outside(i);
     std::string_view segment;
     if (sequences_ != nullptr) {
       if (end > residues_.size()) Outside(i);
@@ -381,8 +438,9 @@ class TableRows {
     } else {
       segment = hits_.Segment(i);
     }
+    if (hits_.translated() && 3 * segment.size() != end - start + 1) Outside(i);
     rows.AppendHitLine(out, state_, {hits_.expectation[i], hits_.probability[i]}, hits_.motif[i],
-                       segment, start - 1);
+                       segment, at);
   }
 
  private:
@@ -408,7 +466,7 @@ void ThrowIfFailed(const OutputStream& out) {
 
 HitTable WithTexts(const HitTable& hits, const SequenceDatabase& sequences) {
   HitTable texts;
-  texts.Clear(true);
+  texts.Clear(true, hits.translated());
   if (hits.hasTexts()) {
     for (std::size_t i = 0; i < hits.size(); ++i)
       texts.AppendFrom(hits, i);
@@ -454,9 +512,10 @@ void WriteHitTable(const HitTable& hits, const MotifDatabase& motifs,
   if (sequences == nullptr && !hits.hasTexts() && hits.size() > 0) {
     throw Error(Error::Kind::kDamaged, "the hits have no texts and no sequence database");
   }
-  const std::unique_ptr<HitLineFormatter> rows = OutputFormatOf(format).makeRows(motifs.blocks());
+  const std::unique_ptr<HitLineFormatter> rows =
+      MakeRows(format, motifs.blocks(), hits.translated());
   std::string text;
-  if (header) text = OutputHeaderLine(format);
+  if (header) text = OutputHeaderLine(format, hits.translated());
   TableRows table(hits, motifs, sequences);
   for (std::size_t i = 0; i < hits.size(); ++i) {
     table.Append(text, *rows, i);

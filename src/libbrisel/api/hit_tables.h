@@ -132,6 +132,9 @@ class HitTable {
  public:
   std::size_t size() const { return sequence.size(); }
   bool hasTexts() const { return texts_; }
+  // The hits of a translated search: frame and recordLength have a value
+  // per hit.
+  bool translated() const { return translated_; }
 
   // The columns, one entry per hit, in the order of the hit lines.
   HitColumn<std::uint64_t> sequence;  // from 0, in the search's order
@@ -140,12 +143,25 @@ class HitTable {
   HitColumn<std::uint64_t> end;       // inclusive
   HitColumn<double> expectation;
   HitColumn<double> probability;  // of no random hit
+  // Of a translated search's hits (start and end are then bases of the
+  // record's forward strand): the frame, +1 to +3 or -1 to -3, and the
+  // record's length in bases.
+  HitColumn<std::int8_t> frame;
+  HitColumn<std::uint64_t> recordLength;
 
   // With texts: the name of hit i's sequence as a FASTA name line with its
   // '>' (empty for a raw sequence), and hit i's segment.
   std::string_view Name(std::size_t hit) const;
   std::string_view Segment(std::size_t hit) const {
-    return std::string_view(segments_).substr(segmentStarts_[hit], end[hit] - start[hit] + 1);
+    const std::uint64_t next =
+        hit + 1 < segmentStarts_.size() ? segmentStarts_[hit + 1] : segments_.size();
+    return std::string_view(segments_).substr(segmentStarts_[hit], next - segmentStarts_[hit]);
+  }
+
+  // The letters of hit i: its residues, or the codons of a translated hit.
+  std::uint64_t Width(std::size_t hit) const {
+    const std::uint64_t span = end[hit] - start[hit] + 1;
+    return translated_ ? span / 3 : span;
   }
 
   // Appends one hit; with texts, `name` is taken when the hit opens a new run
@@ -158,8 +174,9 @@ class HitTable {
   // Keeps the first `size` hits.
   void Truncate(std::size_t size);
 
-  // Leaves the table empty, with or without texts.
-  void Clear(bool texts);
+  // Leaves the table empty, with or without texts, of a translated search
+  // or not.
+  void Clear(bool texts, bool translated = false);
 
   // The table as bytes (its columns and texts in this machine's byte order)
   // and back: Save writes SavedSize() bytes to `out`; Load checks what it
@@ -170,6 +187,7 @@ class HitTable {
 
  private:
   bool texts_ = false;
+  bool translated_ = false;
   std::string segments_;  // back to back
   std::vector<std::uint64_t> segmentStarts_;
   std::string names_;                         // of each run of one sequence's hits, back to back
@@ -184,11 +202,11 @@ class HitTableStream final : public OutputStream {
   // to move from; false stops the search (the stream fails with ECANCELED).
   using ChunkTaker = std::function<bool(HitTable& chunk)>;
 
-  // Every hit into one table.
-  explicit HitTableStream(bool texts);
+  // Every hit into one table (`translated`: of a translated search).
+  explicit HitTableStream(bool texts, bool translated = false);
   // Tables of `chunkHits` hits (at least 1) to `taker`, as they fill; the
   // last, which may hold fewer, stays in table().
-  HitTableStream(bool texts, std::size_t chunkHits, ChunkTaker taker);
+  HitTableStream(bool texts, std::size_t chunkHits, ChunkTaker taker, bool translated = false);
 
   bool Write(std::string_view bytes) override;
   HitTable& table() { return table_; }
@@ -201,6 +219,7 @@ class HitTableStream final : public OutputStream {
   bool HandOver(bool newRun);
 
   bool texts_;
+  bool translated_;
   std::size_t chunkHits_ = 0;
   ChunkTaker taker_;
   HitTable table_;
@@ -223,7 +242,8 @@ class ChunkedSearch {
   // `texts`) to `hits`, stopping once `cancel` is raised.
   using Search = std::function<void(OutputStream& hits, const std::atomic<bool>& cancel)>;
 
-  ChunkedSearch(bool texts, std::size_t chunkHits, std::size_t queuedChunks, Search search);
+  ChunkedSearch(bool texts, std::size_t chunkHits, std::size_t queuedChunks, Search search,
+                bool translated = false);
   ~ChunkedSearch() { Stop(); }
   ChunkedSearch(const ChunkedSearch&) = delete;
   ChunkedSearch& operator=(const ChunkedSearch&) = delete;
@@ -264,7 +284,8 @@ void CheckHitTable(const HitTable& hits, const MotifDatabase* motifs,
 
 // Writes `hits` as `format`, its header line first when `header`. The names
 // and segments come from `sequences` when given (an indexed search's table),
-// else from the table's texts. Throws Error: kOutput when a write fails,
+// else from the table's texts. A translated search's table is written with
+// the translated rows. Throws Error: kOutput when a write fails,
 // kDamaged when a hit lies outside the databases.
 void WriteHitTable(const HitTable& hits, const MotifDatabase& motifs,
                    const SequenceDatabase* sequences, OutputFormat format, bool header,

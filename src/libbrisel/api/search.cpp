@@ -11,12 +11,18 @@
 #include <thread>
 #include <vector>
 
+#include <stdexcept>
+
 #include "base/error.h"
 #include "engine/search_engine.h"
+#include "input/fasta_file_records.h"
 #include "output/hit_lines.h"
 #include "output/report_spill.h"
 #include "parallel/parallel_search.h"
 #include "report/report_collector.h"
+#include "translation/codon_table.h"
+#include "translation/genetic_codes.h"
+#include "translation/stretches.h"
 
 namespace brisel {
 
@@ -26,7 +32,7 @@ namespace {
 // texts the sequence's name (on its first hit) and the segment after it.
 class RecordRows final : public HitLineFormatter {
  public:
-  explicit RecordRows(bool texts) : texts_(texts) {}
+  RecordRows(bool texts, bool translated) : texts_(texts), translated_(translated) {}
 
   void BeginSequence(std::string&, SequenceState& state, std::uint64_t sequence,
                      std::string_view name, NameKind kind) const override {
@@ -44,13 +50,26 @@ class RecordRows final : public HitLineFormatter {
                      std::uint64_t start) const override {
     std::string_view name;
     if (texts_ && state.motif == 0xFFFFFFFFu) name = state.rowStart;
-    const HitRecord record{state.sequence,
-                           m,
-                           texts_ ? static_cast<std::uint32_t>(name.size() + segment.size()) : 0,
-                           start + 1,
-                           start + segment.size(),
-                           statistics.expectation,
-                           statistics.probabilityOfNoRandomHit};
+    HitRecord record{state.sequence,
+                     m,
+                     texts_ ? static_cast<std::uint32_t>(name.size() + segment.size()) : 0,
+                     start + 1,
+                     start + segment.size(),
+                     statistics.expectation,
+                     statistics.probabilityOfNoRandomHit,
+                     0,
+                     static_cast<std::uint32_t>(segment.size()),
+                     0};
+    if (translated_) {
+      const HitPlacement& at = state.placement;
+      const std::uint64_t first = at.firstAminoAcid + start;
+      const RecordRange range =
+          MapToRecord(at.frame, at.recordLength, first, first + segment.size());
+      record.start = range.start;
+      record.end = range.end;
+      record.frame = at.frame.number();
+      record.recordLength = at.recordLength;
+    }
     out.append(reinterpret_cast<const char*>(&record), sizeof record);
     if (!texts_) return;
     out += name;
@@ -60,6 +79,7 @@ class RecordRows final : public HitLineFormatter {
 
  private:
   bool texts_;
+  bool translated_;
 };
 
 unsigned ThreadCount(const SearchOptions& options) {
@@ -70,16 +90,18 @@ unsigned ThreadCount(const SearchOptions& options) {
 // with them and reports how it ended.
 template <typename Search>
 void Run(const MotifDatabase& motifs, SearchKind kind, const SearchOptions& options,
-         const SearchOutput& output, Search search) {
+         const SearchOutput& output, Search search, bool translated = false) {
   if (output.report != nullptr && motifs.size() > kReportMaxMotifs) {
     throw Error(Error::Kind::kUsage, "a report takes at most " + std::to_string(kReportMaxMotifs) +
                                          " motifs, and the motif database has " +
                                          std::to_string(motifs.size()));
   }
   const std::unique_ptr<HitLineFormatter> rows =
-      output.records ? std::make_unique<RecordRows>(output.recordTexts)
-                     : OutputFormatOf(output.format).makeRows(motifs.blocks());
-  if (!output.records && output.header) output.hits.Write(OutputHeaderLine(output.format));
+      output.records ? std::make_unique<RecordRows>(output.recordTexts, translated)
+                     : MakeRows(output.format, motifs.blocks(), translated);
+  if (!output.records && output.header) {
+    output.hits.Write(OutputHeaderLine(output.format, translated));
+  }
   SearchEngine engine(motifs.blocks(), options.cutoffExpectation, kind, *rows);
   NullStream noProgress;
   const SearchStreams streams{output.hits,
@@ -115,6 +137,37 @@ void SearchRecords(const MotifDatabase& motifs, RecordSource& source, const Sear
       [&](SearchEngine& engine, const SearchStreams& streams) {
         RunRecordSearch(engine, source, SearchKind::kIndexed, ThreadCount(options), streams);
       });
+}
+
+void SearchTranslatedRecords(const MotifDatabase& motifs, RecordSource& source,
+                             const TranslationOptions& translation, const SearchOptions& options,
+                             const SearchOutput& output) {
+  const CodonTable table(
+      GeneticCodeById(CheckedGeneticCode(std::to_string(translation.table), "the genetic code")));
+  FramePieces pieces(source, {&table, translation.frames, translation.minLength},
+                     ParallelLimits{}.chunkResidues);
+  Run(
+      motifs, SearchKind::kIndexed, options, output,
+      [&](SearchEngine& engine, const SearchStreams& streams) {
+        RunTranslatedSearch(engine, pieces, ThreadCount(options), streams);
+      },
+      true);
+}
+
+void SearchTranslatedFile(const MotifDatabase& motifs, const std::string& path,
+                          const TranslationOptions& translation, const SearchOptions& options,
+                          const SearchOutput& output) {
+  FastaFileRecords records(path, RecordLetters::kNucleotides);
+  SearchTranslatedRecords(motifs, records, translation, options, output);
+  if (records.fault() != nullptr) throw *records.fault();
+}
+
+void SearchTranslatedSequences(const MotifDatabase& motifs, RecordSource& source,
+                               const TranslationOptions& translation, const SearchOptions& options,
+                               const SearchOutput& output) {
+  NucleotideRecords records(source, "<sequences>");
+  SearchTranslatedRecords(motifs, records, translation, options, output);
+  if (records.fault() != nullptr) throw *records.fault();
 }
 
 void ScanRecords(const MotifDatabase& motifs, RecordSource& source, const SearchOptions& options,
@@ -161,6 +214,32 @@ unsigned CheckedThreadCount(std::int64_t value, std::string_view given, std::str
 
 std::int32_t ClampedCutoffExponent(std::int64_t value) {
   return static_cast<std::int32_t>(std::clamp<std::int64_t>(value, INT32_MIN, INT32_MAX));
+}
+
+int CheckedGeneticCode(std::string_view given, std::string_view option) {
+  try {
+    return ParseGeneticCode(given).id;
+  } catch (const std::invalid_argument& fault) {
+    throw Error(Error::Kind::kUsage, std::string(option) + ": " + fault.what());
+  }
+}
+
+FrameSet CheckedFrames(std::string_view given, std::string_view option) {
+  try {
+    return ParseFrames(given);
+  } catch (const std::invalid_argument& fault) {
+    throw Error(Error::Kind::kUsage, std::string(option) + ": " + fault.what());
+  }
+}
+
+std::uint64_t CheckedMinLength(std::int64_t value, std::string_view given,
+                               std::string_view option) {
+  if (value < 0) {
+    throw Error(Error::Kind::kUsage, "invalid length '" + std::string(given) + "' (" +
+                                         std::string(option) +
+                                         " takes a whole number of amino acids, 0 or more)");
+  }
+  return static_cast<std::uint64_t>(value);
 }
 
 }  // namespace brisel

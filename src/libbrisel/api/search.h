@@ -23,6 +23,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <string>
 #include <string_view>
 #include <vector>
 
@@ -31,6 +32,7 @@
 #include "output/output_formats.h"
 #include "output/output_streams.h"
 #include "statistics/hit_statistics.h"
+#include "translation/reading_frames.h"
 
 namespace brisel {
 
@@ -53,6 +55,14 @@ struct SearchOptions {
   const std::atomic<bool>* cancel = nullptr;
 };
 
+// What a translated search reads its nucleotide records as (--translate,
+// --table, --frames, --min-length), with the defaults of every front end.
+struct TranslationOptions {
+  int table = 1;                      // an NCBI genetic code (genetic_codes.h)
+  FrameSet frames = FrameSet::All();  // searched in the order +1, +2, +3, -1, -2, -3
+  std::uint64_t minLength = 1;        // stretches shorter than this are left out
+};
+
 struct SearchOutput {
   OutputStream& hits;
   OutputStream* progress = nullptr;  // null: no progress lines
@@ -64,17 +74,21 @@ struct SearchOutput {
 };
 
 // One hit, in the order of the text's hit lines. With recordTexts, the record
-// is followed by `textBytes` bytes: on the first hit of a sequence, the
-// sequence's name as a FASTA name line, '>' included (empty for a raw
-// sequence); then the hit's segment, end - start + 1 bytes.
+// is followed by `textBytes` bytes: on the first hit of a sequence (in a
+// translated search, on the first of each stretch), the sequence's name as a
+// FASTA name line, '>' included (empty for a raw sequence); then the hit's
+// segment, its letters.
 struct HitRecord {
   std::uint64_t sequence;   // from 0: the database's order (a set's), or the records' order
   std::uint32_t motif;      // in motif database order
   std::uint32_t textBytes;  // 0 without recordTexts
-  std::uint64_t start;      // 1-based
-  std::uint64_t end;        // inclusive
+  std::uint64_t start;      // 1-based; of a translated hit, its first base on the record
+  std::uint64_t end;        // inclusive; of a translated hit, its last base
   double expectation;
   double probabilityOfNoRandomHit;
+  std::int32_t frame;          // of a translated hit, +1 to +3 or -1 to -3; else 0
+  std::uint32_t width;         // the hit's letters
+  std::uint64_t recordLength;  // of a translated hit, the record's bases; else 0
 };
 
 // The indexed search of every sequence of `sequences`, in database order: of
@@ -93,6 +107,37 @@ void SearchDatabase(const MotifDatabase& motifs, const SequenceDatabase& sequenc
 // and written.
 void SearchRecords(const MotifDatabase& motifs, RecordSource& source, const SearchOptions& options,
                    const SearchOutput& output);
+
+// The translated search of the nucleotide records of `source`, in order: each
+// record is translated with the genetic code of `translation` in its frames,
+// and every stretch between stops (and the frames' ends) of at least
+// minLength amino acids is searched as the indexed search searches a protein
+// sequence of those letters (parallel/frame_pieces.h gives the order). Names
+// are database names. The rows are each format's translated rows
+// (output_formats.h); a progress line per record. The source must hold
+// nucleotide letters only (FastaFileRecords with RecordLetters::kNucleotides,
+// or NucleotideRecords); it ends the search by ending its records, as in
+// SearchRecords. Throws Error (kUsage) for a table that NCBI has not.
+void SearchTranslatedRecords(const MotifDatabase& motifs, RecordSource& source,
+                             const TranslationOptions& translation, const SearchOptions& options,
+                             const SearchOutput& output);
+
+// The translated search of the nucleotide FASTA file `path` (plain or
+// compressed, "-" for standard input). A fault of the input (which the
+// program reports with how far the hits were written) is thrown as an Error
+// once the records before it are searched and written.
+void SearchTranslatedFile(const MotifDatabase& motifs, const std::string& path,
+                          const TranslationOptions& translation, const SearchOptions& options,
+                          const SearchOutput& output);
+
+// The translated search of a front end's own records (names as FASTA name
+// lines with their '>', or empty), each checked first: a record with a byte
+// that is no nucleotide letter ends the records, and its fault ("<sequences>:N:
+// ...", N counted from 1) is thrown as an Error once the records before it are
+// searched and written.
+void SearchTranslatedSequences(const MotifDatabase& motifs, RecordSource& source,
+                               const TranslationOptions& translation, const SearchOptions& options,
+                               const SearchOutput& output);
 
 // The scan search of the records of `source`, in order; names are FASTA name
 // lines, which head their records' hits as they are.
@@ -117,6 +162,19 @@ unsigned CheckedThreadCount(std::int64_t value, std::string_view given, std::str
 
 // N of the cut-off 10^N, clamped to the range of a 32-bit signed integer.
 std::int32_t ClampedCutoffExponent(std::int64_t value);
+
+// The id of an NCBI genetic code named by `given`, one or more decimal
+// digits. Throws "<option>: '<given>' is not a genetic code: NCBI's
+// translation tables are 1, 2, ..., 33".
+int CheckedGeneticCode(std::string_view given, std::string_view option);
+
+// The frames that `given` names (ParseFrames). Throws "<option>: <fault>".
+FrameSet CheckedFrames(std::string_view given, std::string_view option);
+
+// A minimum stretch length of 0 or more amino acids (0 counts as 1). Throws
+// "invalid length '<given>' (<option> takes a whole number of amino acids, 0
+// or more)" for a negative value.
+std::uint64_t CheckedMinLength(std::int64_t value, std::string_view given, std::string_view option);
 
 }  // namespace brisel
 

@@ -129,6 +129,34 @@ MotifIndex::MotifIndex(const MotifViews& motifs, bool homing) {
     tables_[t].terms = TermsOf(plan.shapes[t]);
     BuildTable(tables_[t], placed[t]);
   }
+
+  if (!homing) return;
+  // (distance, from the end, letter, motif), sorted: the groups' lists.
+  std::vector<std::array<std::uint32_t, 4>> homed;
+  for (const std::uint32_t m : anchored_) {
+    const MotifView& view = motifs_[m].view;
+    const std::uint32_t fromEnd = view.anchor == kAnchoredAtEnd ? 1 : 0;
+    const std::uint32_t distance =
+        fromEnd != 0 ? view.width - view.homingOffset : view.homingOffset;
+    for (std::uint32_t letters = view.homingMask & kAllLettersMask; letters != 0;
+         letters &= letters - 1) {
+      homed.push_back(
+          {distance, fromEnd, static_cast<std::uint32_t>(std::countr_zero(letters)), m});
+    }
+  }
+  std::sort(homed.begin(), homed.end());
+  for (std::size_t i = 0; i < homed.size();) {
+    anchoredGroups_.push_back({homed[i][0], homed[i][1] != 0});
+    for (std::uint32_t k = 0; k < kLetterCount; ++k) {
+      anchoredGroupStarts_.push_back(static_cast<std::uint32_t>(anchoredGroupMotifs_.size()));
+      for (; i < homed.size() && homed[i][0] == anchoredGroups_.back().distance &&
+             homed[i][1] == anchoredGroups_.back().fromEnd && homed[i][2] == k;
+           ++i) {
+        anchoredGroupMotifs_.push_back(homed[i][3]);
+      }
+    }
+  }
+  anchoredGroupStarts_.push_back(static_cast<std::uint32_t>(anchoredGroupMotifs_.size()));
 }
 
 void MotifIndex::BuildTable(Table& table, std::span<const Placed> placed) {
@@ -216,6 +244,8 @@ std::uint64_t MotifIndex::MemoryBytes() const {
              table.runs.capacity() * sizeof(IndexRun) + table.runTests.capacity() * 8 +
              (table.used.capacity() + table.ranks.capacity() + table.bucketRuns.capacity()) * 4;
   }
+  bytes += anchoredGroups_.capacity() * sizeof(AnchoredGroup) +
+           (anchoredGroupStarts_.capacity() + anchoredGroupMotifs_.capacity()) * 4;
   return bytes;
 }
 

@@ -61,6 +61,7 @@
 #include "engine/residue_codes.h"
 #include "engine/window_choice.h"
 #include "matching/per_motif_walks.h"
+#include "residues/letter_masks.h"
 
 namespace brisel {
 
@@ -167,6 +168,28 @@ class MotifIndex {
   // The anchored motifs, ascending.
   std::span<const std::uint32_t> anchoredMotifs() const { return anchored_; }
 
+  // The anchored motifs of an index for the indexed search, by where their
+  // homing letter must stand: an anchored motif can hit only where its homing
+  // position, fixed by the sequence's ends, holds one of its homing letters.
+  // A group holds the motifs whose homing position is `distance` residues
+  // after the sequence's first (tied to its start, or to both ends) or
+  // `distance` residues before the end of the sequence (tied to its end:
+  // position length - distance); the groups ascend by distance. So a
+  // sequence of many short ones (the stretches of a translated search) checks
+  // only the motifs of the letters it holds at those places, not every
+  // anchored motif.
+  struct AnchoredGroup {
+    std::uint32_t distance = 0;
+    bool fromEnd = false;
+  };
+  std::span<const AnchoredGroup> anchoredGroups() const { return anchoredGroups_; }
+  // The motifs of group g whose homing letters include letter k, ascending.
+  std::span<const std::uint32_t> AnchoredGroupMotifs(std::size_t g, std::uint32_t k) const {
+    const std::size_t at = g * kLetterCount + k;
+    return {anchoredGroupMotifs_.data() + anchoredGroupStarts_[at],
+            anchoredGroupStarts_[at + 1] - anchoredGroupStarts_[at]};
+  }
+
   // Bytes held by the tables and the motif records.
   std::uint64_t MemoryBytes() const;
 
@@ -197,6 +220,9 @@ class MotifIndex {
   std::vector<Table> tables_;
   std::vector<std::uint32_t> residual_;
   std::vector<std::uint32_t> anchored_;
+  std::vector<AnchoredGroup> anchoredGroups_;
+  std::vector<std::uint32_t> anchoredGroupStarts_;  // per group and letter, then the end
+  std::vector<std::uint32_t> anchoredGroupMotifs_;
   std::uint32_t largestBucketRuns_ = 0;
 };
 

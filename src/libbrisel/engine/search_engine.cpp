@@ -78,9 +78,21 @@ void SearchEngine::Worker::SearchListedSequence(std::uint64_t number, std::strin
       if (m >= stop) break;
       walk(m);
     }
-    for (const std::uint32_t m : index.anchoredMotifs()) {
-      if (m >= stop) break;
-      CheckAnchored(m, listed.residues, length, true);
+    // Each anchored motif whose homing letter stands at its homing position
+    // (the residues are single letters or none here).
+    const std::span<const MotifIndex::AnchoredGroup> groups = index.anchoredGroups();
+    for (std::size_t g = 0; g < groups.size() && groups[g].distance <= length; ++g) {
+      const MotifIndex::AnchoredGroup group = groups[g];
+      if (!group.fromEnd && group.distance == length) continue;
+      const std::uint32_t letter =
+          listed.residues[group.fromEnd ? length - group.distance : group.distance] &
+          kAllLettersMask;
+      if (letter == 0) continue;
+      for (const std::uint32_t m :
+           index.AnchoredGroupMotifs(g, static_cast<std::uint32_t>(std::countr_zero(letter)))) {
+        if (m >= stop) break;
+        CheckAnchored(m, listed.residues, length, true);
+      }
     }
     std::sort(hits_.begin(), hits_.end());
   }

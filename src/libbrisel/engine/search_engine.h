@@ -111,6 +111,11 @@ class SearchEngine {
 
     const EngineCounters& counters() const { return counters_; }
 
+    // The row writer's state of this worker: a translated search sets where
+    // the next sequence lies on its record (HitPlacement) and reads and
+    // forgets the records begun (hit_lines.h).
+    HitLineFormatter::SequenceState& lineState() { return lineState_; }
+
    private:
     LengthStatistics& StatisticsFor(std::uint64_t length);
     // Checks anchored motif m at its one placement in the residue masks; with

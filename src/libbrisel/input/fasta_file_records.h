@@ -15,6 +15,18 @@
 // line where reading stopped. Every record handed out before it was read
 // whole; the record in which reading stopped is not handed out.
 //
+// Read as nucleotide records (RecordLetters::kNucleotides, for the translated
+// search), every byte of a sequence must be an IUPAC nucleotide letter
+// (nucleotide_codes.h): any other ends the records with a fault naming the
+// line, the record and the byte; such a record may be up to
+// kMaxNucleotideLength bases long (each of its frames' stretches then fits a
+// sequence's 32-bit positions).
+//
+// NucleotideRecords checks the records of any other source (a front end's
+// own sequences) alike: a record with a byte that is no nucleotide letter
+// ends them, with a fault naming the record by its number; it also takes the
+// '>' off names given as FASTA name lines, so that names are database names.
+//
 // The object owns the open input and its reader; its memory is the reader's
 // buffers besides the record being read into the caller's.
 #ifndef BRISEL_INPUT_FASTA_FILE_RECORDS_H
@@ -31,10 +43,17 @@
 
 namespace brisel {
 
+// What the sequences of records are.
+enum class RecordLetters { kResidues, kNucleotides };
+
+// The longest nucleotide record: three times the longest sequence.
+inline constexpr std::uint64_t kMaxNucleotideLength = 3 * std::uint64_t{0xFFFFFFFFu};
+
 class FastaFileRecords final : public RecordSource {
  public:
   // Opens `path`; throws InputError when it cannot be opened.
-  explicit FastaFileRecords(const std::string& path);
+  explicit FastaFileRecords(const std::string& path,
+                            RecordLetters letters = RecordLetters::kResidues);
 
   bool Next(SequenceRecord& record) override;
 
@@ -49,8 +68,27 @@ class FastaFileRecords final : public RecordSource {
 
   InputFile input_;
   FastaRecordReader reader_;
+  const RecordLetters letters_;
   std::uint64_t count_ = 0;
   bool ended_ = false;
+  std::optional<brisel::Error> fault_;
+};
+
+class NucleotideRecords final : public RecordSource {
+ public:
+  // Checks the records of `source`, which must outlive this object; `what`
+  // names them in faults ("<sequences>").
+  NucleotideRecords(RecordSource& source, std::string what);
+
+  bool Next(SequenceRecord& record) override;
+
+  std::uint64_t count() const { return count_; }
+  const brisel::Error* fault() const { return fault_ ? &*fault_ : nullptr; }
+
+ private:
+  RecordSource& source_;
+  const std::string what_;
+  std::uint64_t count_ = 0;
   std::optional<brisel::Error> fault_;
 };
 

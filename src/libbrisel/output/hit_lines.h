@@ -12,6 +12,23 @@
 // once per sequence; E and P once per run of hits of the same motif in one
 // sequence, since they depend only on the motif and the sequence's length.
 //
+// A translated search (translated rows, Make*TranslatedRows) searches each
+// stretch between stops of a nucleotide record as one sequence: the
+// sequence's number is its record's, so one record's stretches share it, and
+// the state's HitPlacement says where the stretch lies. Its rows carry the
+// hit's place on the record (1-based, inclusive forward-strand positions of
+// its codons, strand and frame, MapToRecord); a format's per-record header
+// (the pipe format's ">name", GFF3's ##sequence-region) is written at the
+// first hit of each record that the state sees. The state also notes the
+// first record it began since ForgetRecords and that header's bytes, so that
+// a parallel search, whose chunks may each begin inside a record that an
+// earlier chunk began, can drop the repeated header (ordered_output.h).
+//
+// The bed format (BED6) writes the same rows for both searches: chrom (the
+// name's first word), 0-based start, end, name (the motif record's first
+// word), score (E as -100 log10 E, rounded, 0 to 1000), strand ('.' for a
+// protein).
+//
 // A writer is shared read-only by the threads of a search; each thread keeps
 // its own SequenceState.
 #ifndef BRISEL_OUTPUT_HIT_LINES_H
@@ -26,8 +43,20 @@
 #include "database/motif_database.h"
 #include "output/output_formats.h"
 #include "statistics/hit_statistics.h"
+#include "translation/reading_frames.h"
 
 namespace brisel {
+
+// Where the sequence that a translated search hands the row writer lies on
+// its nucleotide record: its first letter is amino acid `firstAminoAcid`
+// (from 0) of `frame` of a record of `recordLength` bases.
+struct HitPlacement {
+  ReadingFrame frame = ReadingFrame::FromIndex(0);
+  std::uint64_t firstAminoAcid = 0;
+  std::uint64_t recordLength = 0;
+};
+
+inline constexpr std::uint64_t kNoRecord = ~std::uint64_t{0};
 
 class HitLineFormatter {
  public:
@@ -41,6 +70,20 @@ class HitLineFormatter {
     std::string numbers;                // the format's E and P together, if it has them so
     std::string expectation;
     std::string probability;
+
+    // Translated rows only: where the sequence lies, the record of the last
+    // BeginSequence, and the first record begun since ForgetRecords with the
+    // bytes of the header it was given (0 when the format has none); that
+    // header opened the output written since then.
+    HitPlacement placement;
+    std::uint64_t lastRecord = kNoRecord;
+    std::uint64_t leadRecord = kNoRecord;
+    std::size_t leadHeaderBytes = 0;
+    void ForgetRecords() {
+      lastRecord = kNoRecord;
+      leadRecord = kNoRecord;
+      leadHeaderBytes = 0;
+    }
   };
 
   // Begins the report of a sequence that has hits, `sequence` its number in
@@ -64,6 +107,18 @@ class HitLineFormatter {
 std::unique_ptr<HitLineFormatter> MakePipeRows(const MotifViews& motifs);
 std::unique_ptr<HitLineFormatter> MakeTsvRows(const MotifViews& motifs);
 std::unique_ptr<HitLineFormatter> MakeGff3Rows(const MotifViews& motifs);
+std::unique_ptr<HitLineFormatter> MakeBedRows(const MotifViews& motifs);
+
+// The rows of a translated search, format by format (output_formats.h).
+std::unique_ptr<HitLineFormatter> MakePipeTranslatedRows(const MotifViews& motifs);
+std::unique_ptr<HitLineFormatter> MakeTsvTranslatedRows(const MotifViews& motifs);
+std::unique_ptr<HitLineFormatter> MakeGff3TranslatedRows(const MotifViews& motifs);
+std::unique_ptr<HitLineFormatter> MakeBedTranslatedRows(const MotifViews& motifs);
+
+// The BED score of an expectation as the rows write it (%.2e): -100 log10 E
+// rounded to the nearest whole number and held to 0 to 1000, so E >= 1 scores
+// 0, E = 1e-5 scores 500 and E <= 1e-10 scores 1000.
+unsigned BedScore(std::string_view writtenExpectation);
 
 }  // namespace brisel
 

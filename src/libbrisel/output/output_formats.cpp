@@ -89,7 +89,7 @@ constexpr OutputFormatEntry kOutputFormats[] = {
     {OutputFormat::kPipe, "pipe", "", "(the default, shown below)",
      "  >OPSD_HUMAN P08100 Rhodopsin (Opsin-2)\n"
      "  3.71e-05|1.000|1.112e-07|PS00238 OPSIN|IPAFFAKSAAIYNPVIY|290|306\n",
-     MakePipeRows},
+     MakePipeRows, "", MakePipeTranslatedRows},
     {OutputFormat::kTsv, "tsv",
      "#name\tstart\tend\trecord\tsegment\tspecificity\texpectation\tp_no_random_hit\n",
      "(a '#' header line, then one tab-separated row per hit)",
@@ -97,13 +97,20 @@ constexpr OutputFormatEntry kOutputFormats[] = {
      "  p_no_random_hit\n"
      "  OPSD_HUMAN P08100 Rhodopsin (Opsin-2)<TAB>290<TAB>306<TAB>PS00238 OPSIN<TAB>\n"
      "  IPAFFAKSAAIYNPVIY<TAB>1.112e-07<TAB>3.71e-05<TAB>1.000\n",
-     MakeTsvRows},
+     MakeTsvRows,
+     "#name\tstart\tend\tstrand\tframe\trecord\tsegment\tspecificity\texpectation\t"
+     "p_no_random_hit\n",
+     MakeTsvTranslatedRows},
     {OutputFormat::kGff3, "gff3", "##gff-version 3\n", "(GFF3 features of type polypeptide_motif)",
      "  ##gff-version 3\n"
      "  OPSD_HUMAN<TAB>brisel<TAB>polypeptide_motif<TAB>290<TAB>306<TAB>3.71e-05<TAB>.<TAB>.<TAB>\n"
      "  Name=PS00238;Note=PS00238 OPSIN;specificity=1.112e-07;segment=IPAFFAKSAAIYNPVIY;\n"
      "  p_no_random_hit=1.000\n",
-     MakeGff3Rows},
+     MakeGff3Rows, "##gff-version 3\n", MakeGff3TranslatedRows},
+    {OutputFormat::kBed, "bed", "",
+     "(BED6: chrom, 0-based start, end, motif, score from E,\nstrand; no header line)",
+     "  OPSD_HUMAN<TAB>289<TAB>306<TAB>PS00238<TAB>443<TAB>.\n", MakeBedRows, "",
+     MakeBedTranslatedRows},
 };
 
 }  // namespace
@@ -116,6 +123,12 @@ const OutputFormatEntry& OutputFormatOf(OutputFormat format) {
   for (const OutputFormatEntry& entry : kOutputFormats)
     if (entry.format == format) return entry;
   return kOutputFormats[0];
+}
+
+std::unique_ptr<HitLineFormatter> MakeRows(OutputFormat format, const MotifViews& motifs,
+                                           bool translated) {
+  const OutputFormatEntry& entry = OutputFormatOf(format);
+  return translated ? entry.makeTranslatedRows(motifs) : entry.makeRows(motifs);
 }
 
 std::optional<OutputFormat> ParseOutputFormat(std::string_view name) {

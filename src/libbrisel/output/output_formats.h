@@ -15,14 +15,23 @@
 //         ".", attributes Name (the record's first word), Note (the record),
 //         specificity, segment and p_no_random_hit, percent-escaped as GFF3
 //         requires
+//   bed   BED6, no header line: chrom (the name's first word, "sequence"
+//         without one), 0-based start, end, name (the motif record's first
+//         word, "." without one), score (BedScore of E, 0 to 1000), strand
+//         ("." for a protein)
+//
+// A translated search (brisel-search --translate) writes each format's
+// translated rows (hit_lines.h): positions on the nucleotide record, with
+// the strand and the frame; tsv has its own header line with two more
+// columns, strand and frame.
 //
 // The rows come in the order of the pipe format's hit lines and carry the
 // same digits: E as %.2e, P as %.3f, s as %.3e, 1-based inclusive positions.
 // A sequence without a name (the scan search of one raw sequence) has an
 // empty name field in tsv and the seqid "sequence" in gff3.
 //
-// kOutputFormats holds one entry per format: its name, its header line, how
-// --help describes it, and the maker of its row writer (hit_lines.h). The
+// kOutputFormats holds one entry per format: its name, its header lines, how
+// --help describes it, and the makers of its row writers (hit_lines.h). The
 // option parser, the header lines and the usage text are all read from it, so
 // a new format is one entry and its row writer.
 #ifndef BRISEL_OUTPUT_OUTPUT_FORMATS_H
@@ -38,7 +47,7 @@
 
 namespace brisel {
 
-enum class OutputFormat { kPipe, kTsv, kGff3 };
+enum class OutputFormat { kPipe, kTsv, kGff3, kBed };
 
 class HitLineFormatter;
 
@@ -49,6 +58,9 @@ struct OutputFormatEntry {
   std::string_view usageNote;   // follows the name in --help
   std::string_view example;     // the example hit of --help, indented lines
   std::unique_ptr<HitLineFormatter> (*makeRows)(const MotifViews& motifs);
+  // Of a translated search.
+  std::string_view translatedHeaderLine;
+  std::unique_ptr<HitLineFormatter> (*makeTranslatedRows)(const MotifViews& motifs);
 };
 
 // Every format, the default first.
@@ -58,12 +70,17 @@ const OutputFormatEntry& OutputFormatOf(OutputFormat format);
 // The format called `name`, or nothing.
 std::optional<OutputFormat> ParseOutputFormat(std::string_view name);
 
-// The line that opens the output, newline included; empty for pipe.
-inline std::string_view OutputHeaderLine(OutputFormat format) {
-  return OutputFormatOf(format).headerLine;
+// The line that opens the output, newline included; empty for pipe and bed.
+inline std::string_view OutputHeaderLine(OutputFormat format, bool translated = false) {
+  return translated ? OutputFormatOf(format).translatedHeaderLine
+                    : OutputFormatOf(format).headerLine;
 }
 
-// The names of the formats joined as a sentence: "pipe, tsv or gff3".
+// The row writer of `format`, for a translated search or not.
+std::unique_ptr<HitLineFormatter> MakeRows(OutputFormat format, const MotifViews& motifs,
+                                           bool translated);
+
+// The names of the formats joined as a sentence: "pipe, tsv, gff3 or bed".
 std::string OutputFormatNames(std::string_view lastJoin);
 
 // `text` up to its first NUL byte, as the C strings of the first searches

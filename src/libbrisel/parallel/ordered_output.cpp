@@ -2,6 +2,8 @@
 // ordered_output.cpp: the chunk queue and its writer.
 #include "parallel/ordered_output.h"
 
+#include <algorithm>
+#include <string_view>
 #include <utility>
 
 namespace brisel {
@@ -10,6 +12,8 @@ struct OrderedOutput::Chunk {
   std::deque<Piece> pieces;   // pushed and not yet taken by the writer
   std::size_t unwritten = 0;  // bytes pushed and not yet written
   bool complete = false;
+  Groups groups;
+  bool leadSeen = false;  // the writer has met the chunk's first hit output
 };
 
 OrderedOutput::OrderedOutput(OutputStream& out, OutputStream& err, std::size_t maxChunks,
@@ -42,21 +46,24 @@ void OrderedOutput::Append(Chunk& chunk, std::string& err, std::string& out) {
   if (&chunk == chunks_.front().get()) ready_.notify_one();
 }
 
-bool OrderedOutput::Push(Chunk* chunk, std::string& err, std::string& out) {
+bool OrderedOutput::Push(Chunk* chunk, std::string& err, std::string& out, const Groups& groups) {
   std::unique_lock lock(mutex_);
   if (stopped()) {
     err.clear();
     out.clear();
     return false;
   }
+  chunk->groups = groups;
   Append(*chunk, err, out);
   drained_.wait(lock, [&] { return stopped() || chunk->unwritten <= chunkBytes_; });
   return !stopped();
 }
 
-void OrderedOutput::Complete(Chunk* chunk, std::string& err, std::string& out) {
+void OrderedOutput::Complete(Chunk* chunk, std::string& err, std::string& out,
+                             const Groups& groups) {
   const std::lock_guard lock(mutex_);
   if (stopped()) return;
+  chunk->groups = groups;
   Append(*chunk, err, out);
   chunk->complete = true;
   if (chunk == chunks_.front().get()) ready_.notify_one();
@@ -80,10 +87,12 @@ void OrderedOutput::StopLocked() {
   ready_.notify_all();
 }
 
-bool OrderedOutput::WritePieces(std::deque<Piece>& pieces) {
+bool OrderedOutput::WritePieces(std::deque<Piece>& pieces, std::size_t dropOut) {
   for (Piece& piece : pieces) {
     err_.Write(piece.err);
-    if (!out_.Write(piece.out)) return false;
+    const std::size_t dropped = std::min(dropOut, piece.out.size());
+    dropOut -= dropped;
+    if (!out_.Write(std::string_view(piece.out).substr(dropped))) return false;
   }
   return true;
 }
@@ -105,11 +114,22 @@ bool OrderedOutput::WriteAll() {
     // worker's wait and the count of open chunks cover them.
     Chunk& oldest = *chunks_.front();
     taken.swap(oldest.pieces);
-    lock.unlock();
     std::size_t bytes = 0;
-    for (const Piece& piece : taken)
+    std::size_t outBytes = 0;
+    for (const Piece& piece : taken) {
       bytes += piece.err.size() + piece.out.size();
-    const bool written = WritePieces(taken);
+      outBytes += piece.out.size();
+    }
+    // The groups of the pushes that brought the chunk's first hit output
+    // tell whether its header repeats the output before it.
+    std::size_t dropOut = 0;
+    if (!oldest.leadSeen && outBytes > 0) {
+      oldest.leadSeen = true;
+      if (oldest.groups.first != Groups::kNone && oldest.groups.first == lastGroup_)
+        dropOut = oldest.groups.firstHeaderBytes;
+    }
+    lock.unlock();
+    const bool written = WritePieces(taken, dropOut);
     lock.lock();
 
     for (Piece& piece : taken) {
@@ -130,6 +150,7 @@ bool OrderedOutput::WriteAll() {
     oldest.unwritten -= bytes;
     drained_.notify_all();
     if (oldest.complete && oldest.pieces.empty()) {
+      if (oldest.groups.last != Groups::kNone) lastGroup_ = oldest.groups.last;
       chunks_.pop_front();
       room_.notify_one();
     }

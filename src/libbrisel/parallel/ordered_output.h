@@ -22,6 +22,15 @@
 // only in Open (ended by the writer finishing the oldest chunk) or in Push on
 // its own chunk; a chunk is held by its opener from Open to Complete.
 //
+// Groups: the hit output of a translated search falls into groups, the
+// records, each opened by a header (the pipe format's ">name") that must be
+// written once, before the group's first row. A chunk may begin inside a
+// group that an earlier chunk began, and its worker cannot know whether that
+// chunk wrote any of it, so it writes the header again and says so
+// (Groups): the writer drops those first bytes of the chunk's hit output when
+// the hit output written before it ended in the same group. Chunks without
+// groups (every other search) are written as they are.
+//
 // Stop: a failed write of the hit stream, or Stop(), raises the stop flag and
 // wakes every wait. Open then returns no chunk, Push returns false, WriteAll
 // returns false; workers also check stopped() between sequences.
@@ -35,6 +44,7 @@
 #include <atomic>
 #include <condition_variable>
 #include <cstddef>
+#include <cstdint>
 #include <deque>
 #include <memory>
 #include <mutex>
@@ -45,9 +55,18 @@
 
 namespace brisel {
 
+// The groups of a chunk's hit output, as far as it was pushed.
+struct OutputGroups {
+  static constexpr std::uint64_t kNone = ~std::uint64_t{0};
+  std::uint64_t first = kNone;       // the group that the output begins in
+  std::size_t firstHeaderBytes = 0;  // its first bytes: that group's header
+  std::uint64_t last = kNone;        // the group of its last rows
+};
+
 class OrderedOutput {
  public:
   struct Chunk;
+  using Groups = OutputGroups;
 
   OrderedOutput(OutputStream& out, OutputStream& err, std::size_t maxChunks,
                 std::size_t chunkBytes);
@@ -62,10 +81,11 @@ class OrderedOutput {
   // Hands the bytes of `err` and `out` to the chunk (the strings are left
   // empty, with spare capacity), then waits while the chunk holds more than
   // chunkBytes unwritten. False after a stop: the chunk is then abandoned.
-  bool Push(Chunk* chunk, std::string& err, std::string& out);
+  // `groups` describe the chunk's output up to these bytes.
+  bool Push(Chunk* chunk, std::string& err, std::string& out, const Groups& groups = {});
 
   // The last bytes of the chunk; the chunk is then the writer's.
-  void Complete(Chunk* chunk, std::string& err, std::string& out);
+  void Complete(Chunk* chunk, std::string& err, std::string& out, const Groups& groups = {});
 
   // No chunk will be opened any more: WriteAll returns once all are written.
   void Close();
@@ -85,7 +105,7 @@ class OrderedOutput {
 
   void Append(Chunk& chunk, std::string& err, std::string& out);
   std::string SpareBuffer();
-  bool WritePieces(std::deque<Piece>& pieces);
+  bool WritePieces(std::deque<Piece>& pieces, std::size_t dropOut);
   void StopLocked();
 
   OutputStream& out_;
@@ -100,7 +120,8 @@ class OrderedOutput {
   std::deque<std::unique_ptr<Chunk>> chunks_;  // open chunks, oldest first
   std::vector<std::string> spares_;            // written buffers, kept for reuse
   bool closed_ = false;
-  std::atomic<bool> stopped_{false};  // raised under mutex_, read anywhere
+  std::uint64_t lastGroup_ = Groups::kNone;  // of the hit output written; the writer's
+  std::atomic<bool> stopped_{false};         // raised under mutex_, read anywhere
 };
 
 }  // namespace brisel

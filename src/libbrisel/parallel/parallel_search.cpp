@@ -11,6 +11,7 @@
 
 #include "output/progress_line.h"
 #include "output/report_spill.h"
+#include "parallel/frame_pieces.h"
 #include "parallel/ordered_output.h"
 #include "report/report_collector.h"
 #include "residues/residue_lists.h"
@@ -33,6 +34,9 @@ class ChunkPieces final : public ReportSpill {
       : output_(output), pieceBytes_(pieceBytes), cancel_(cancel) {}
 
   void Start(OrderedOutput::Chunk* chunk) { chunk_ = chunk; }
+  // The rows of a translated search fall into records: `state` tells the
+  // writer where its chunk's begin and end (ordered_output.h).
+  void Track(const HitLineFormatter::SequenceState* state) { tracked_ = state; }
   std::string& err() { return err_; }
   std::string& out() { return out_; }
   // Whether the search is to end: a failed write, or the caller's cancel flag
@@ -43,21 +47,27 @@ class ChunkPieces final : public ReportSpill {
   }
 
   // Called by the engine with out().
-  void Spill(std::string& out) override { output_.Push(chunk_, err_, out); }
+  void Spill(std::string& out) override { output_.Push(chunk_, err_, out, Groups()); }
 
   // Pushes the buffers once they hold a piece; false after a stop.
   bool PushIfFull() {
     if (err_.size() + out_.size() < pieceBytes_) return !output_.stopped();
-    return output_.Push(chunk_, err_, out_);
+    return output_.Push(chunk_, err_, out_, Groups());
   }
 
-  void Complete() { output_.Complete(chunk_, err_, out_); }
+  void Complete() { output_.Complete(chunk_, err_, out_, Groups()); }
 
  private:
+  OrderedOutput::Groups Groups() const {
+    if (tracked_ == nullptr) return {};
+    return {tracked_->leadRecord, tracked_->leadHeaderBytes, tracked_->lastRecord};
+  }
+
   OrderedOutput& output_;
   const std::size_t pieceBytes_;
   const std::atomic<bool>* cancel_;
   OrderedOutput::Chunk* chunk_ = nullptr;
+  const HitLineFormatter::SequenceState* tracked_ = nullptr;
   std::string err_;
   std::string out_;
 };
@@ -187,6 +197,40 @@ class RecordChunks {
   bool ended_ = false;
 };
 
+// The frame pieces of a translated search, a job of them at a time.
+class TranslatedChunks {
+ public:
+  struct Job {
+    std::vector<FramePiece> pieces;
+    PieceSearch search;  // the worker's buffers
+  };
+
+  TranslatedChunks(FramePieces& pieces, const ParallelLimits& limits)
+      : pieces_(pieces), limits_(limits) {}
+
+  bool Next(Job& job) {
+    return pieces_.Next(job.pieces, limits_.chunkResidues, limits_.chunkSequences);
+  }
+
+  bool Search(Job& job, SearchEngine::Worker& worker, ChunkPieces& pieces) const {
+    // The job's rows are its own: the first record it writes gets its header,
+    // which the writer drops when an earlier chunk wrote it.
+    worker.lineState().ForgetRecords();
+    pieces.Track(&worker.lineState());
+    for (const FramePiece& piece : job.pieces) {
+      if (pieces.stopped()) return false;
+      if (piece.opensRecord) AppendProgressLine(pieces.err(), piece.record->number + 1);
+      job.search.Search(piece, pieces_.plan(), worker, pieces.out());
+      if (!pieces.PushIfFull()) return false;
+    }
+    return true;
+  }
+
+ private:
+  FramePieces& pieces_;
+  const ParallelLimits& limits_;
+};
+
 // Runs `threads` workers over the chunks of `source`, the calling thread
 // writing. False when not one worker thread could be started (nothing was
 // searched or written).
@@ -271,9 +315,18 @@ class OneThread {
   // with `search` into the report.
   template <typename Search>
   void Sequence(std::uint64_t number, Search search) {
+    Progress(number);
+    Searched(search);
+  }
+
+  void Progress(std::uint64_t number) {
     progress_.clear();
     AppendProgressLine(progress_, number);
     streams_.err.Write(progress_);
+  }
+
+  template <typename Search>
+  void Searched(Search search) {
     search(worker_, report_);
     if (report_.size() >= limits_.pieceBytes) spill_.Spill(report_);
   }
@@ -326,6 +379,26 @@ void RunRecordSearch(SearchEngine& engine, RecordSource& source, SearchKind kind
     search.Sequence(number, [&](SearchEngine::Worker& worker, std::string& report) {
       SearchRecord(kind, number, record, listed, worker, report);
     });
+  }
+}
+
+void RunTranslatedSearch(SearchEngine& engine, FramePieces& pieces, unsigned threads,
+                         const SearchStreams& streams, const ParallelLimits& limits) {
+  if (threads > 1) {
+    TranslatedChunks chunks(pieces, limits);
+    if (RunPool(engine, chunks, threads, streams, limits)) return;
+  }
+  OneThread search(engine, streams, limits);
+  std::vector<FramePiece> job;
+  PieceSearch pieceSearch;
+  while (!search.stopped() && pieces.Next(job, limits.chunkResidues, limits.chunkSequences)) {
+    for (const FramePiece& piece : job) {
+      if (search.stopped()) break;
+      if (piece.opensRecord) search.Progress(piece.record->number + 1);
+      search.Searched([&](SearchEngine::Worker& worker, std::string& report) {
+        pieceSearch.Search(piece, pieces.plan(), worker, report);
+      });
+    }
   }
 }
 

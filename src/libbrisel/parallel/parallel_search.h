@@ -31,7 +31,11 @@
 // the worker's cache of per-length statistics is about 4 MiB at
 // most. What grows with the input is one sequence's own data: its residues (a
 // record is read whole; in indexed order its masks and lists take 9 bytes
-// more per residue) and the engine's list of its hits.
+// more per residue) and the engine's list of its hits. A translated search
+// holds each nucleotide record whole (shared by its pieces, freed with the
+// last; the next record may be read while the last pieces of one are
+// searched), and per worker the translation of its piece and the stretch it
+// searches with its masks and lists (frame_pieces.h).
 //
 // Ownership: the engine is shared by the workers, read-only apart from its
 // synchronised memo; each worker owns its SearchEngine::Worker, its buffers
@@ -69,6 +73,7 @@
 #include "engine/search_engine.h"
 #include "input/record_source.h"
 #include "output/output_streams.h"
+#include "parallel/frame_pieces.h"
 
 namespace brisel {
 
@@ -121,6 +126,15 @@ void RunDatabaseSearch(SearchEngine& engine, const SequenceViews& sequences,
 // records. The engine must have been built for the same kind.
 void RunRecordSearch(SearchEngine& engine, RecordSource& source, SearchKind kind, unsigned threads,
                      const SearchStreams& streams, const ParallelLimits& limits = {});
+
+// The translated search of the records of `pieces` (frame_pieces.h), on
+// `threads` threads: the stretches of each record's frames searched as
+// indexed-order sequences, in the order frame_pieces.h gives, with one
+// progress line per record. The pieces of one record are searched side by
+// side; the output is the same for every thread count. The engine must have
+// been built for the indexed search with translated rows.
+void RunTranslatedSearch(SearchEngine& engine, FramePieces& pieces, unsigned threads,
+                         const SearchStreams& streams, const ParallelLimits& limits = {});
 
 }  // namespace brisel
 

@@ -21,7 +21,10 @@
 // error, damaged compressed data, text that is not FASTA), once the records
 // before it are searched: its message names the line where reading stopped
 // and the last record whose hits were written. The warnings of a motif build
-// (--patterns) go to standard error before the search's first newline.
+// (--patterns) go to standard error before the search's first newline. The
+// translated search (--translate) is the direct search of nucleotide
+// records, with the same faults and one more: a byte that is no nucleotide
+// letter.
 // With --report, the search also feeds a report collector, and once the
 // search has ended well and standard output is flushed, the report is written
 // (api/search_reports.h): its temporary file is made before anything is mapped,
@@ -205,14 +208,24 @@ void RunIndexedSearch(Run& run, const brisel::MotifDatabase& motifs) {
 
 // The direct search of the records of a FASTA file. Returns the fault that
 // ended the records early, with how far the hits were written.
+// With --translate, the translated search of its nucleotide records.
 std::optional<std::string> RunDirectSearch(Run& run, const brisel::MotifDatabase& motifs) {
+  const RunSettings& settings = run.settings;
   std::optional<FastaFileRecords> records;
   try {
-    records.emplace(*run.settings.fastaFile);
+    records.emplace(*settings.fastaFile,
+                    settings.translate ? RecordLetters::kNucleotides : RecordLetters::kResidues);
   } catch (const brisel::Error& error) {
     ExitWithFault(error.what());
   }
-  run.Searching([&] { brisel::SearchRecords(motifs, *records, run.options(), run.output()); });
+  run.Searching([&] {
+    if (settings.translate) {
+      brisel::SearchTranslatedRecords(motifs, *records, settings.translation, run.options(),
+                                      run.output());
+    } else {
+      brisel::SearchRecords(motifs, *records, run.options(), run.output());
+    }
+  });
   if (records->fault() == nullptr) return std::nullopt;
   return WithRecordsWritten(*records->fault(), records->count());
 }

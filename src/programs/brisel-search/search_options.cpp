@@ -154,8 +154,9 @@ constexpr SearchOption kOptions[] = {
        return Applied();
      }},
     {'F', "format", "FORMAT", nullptr, "{formats}",
-     "Write the hits as\n.IR FORMAT :\n.B pipe\n(the default),\n.B tsv\nor\n.BR gff3 ;\nsee "
-     "OUTPUT. Any other name ends the run before anything is searched, with one\nline on standard "
+     "Write the hits as\n.IR FORMAT :\n.B pipe\n(the default),\n.BR tsv ,\n.B gff3\nor\n.BR bed ;\n"
+     "see OUTPUT. Any other name ends the run before anything is searched, with one\nline on "
+     "standard "
      "error and exit status 2.\n",
      [](RunSettings& s, const char* value) {
        const auto format = ParseOutputFormat(value);
@@ -228,6 +229,74 @@ constexpr SearchOption kOptions[] = {
        if (!s.build) {
          return "invalid build '" + std::string(value) + "' (--build takes 16 hex digits)";
        }
+       return Applied();
+     }},
+    {0,
+     "translate",
+     {},
+     nullptr,
+     "read the records of --fasta as nucleotide sequences (DNA or RNA,\n"
+     "IUPAC letters) and search the stretches between stop codons of\n"
+     "their six frames; hits are placed on the nucleotide record",
+     "Read the records of\n.B \\-\\-fasta\nas nucleotide sequences (DNA or RNA, IUPAC letters, "
+     "either case) "
+     "and search\ntheir translation: each stretch between stop codons of each frame is "
+     "searched\nas "
+     "a protein sequence, and each hit is placed on the nucleotide record with\nits strand and "
+     "frame. "
+     "See TRANSLATED SEARCH.\n",
+     [](RunSettings& s, const char*) {
+       s.translate = true;
+       return Applied();
+     }},
+    {0, "table", "N", [] { return std::to_string(TranslationOptions{}.table); },
+     "with --translate: NCBI's genetic code N (default {default};\n11 for bacteria, archaea and "
+     "plastids)",
+     "With\n.BR \\-\\-translate :\nthe NCBI translation table (genetic code)\n.I N\n(default "
+     "{default}; 11 for bacteria, archaea and plastids): one of 1 to 6, 9 to 16\nand 21 to 33.\n",
+     [](RunSettings& s, const char* value) {
+       try {
+         s.translation.table = CheckedGeneticCode(value, "--table");
+       } catch (const Error& error) {
+         return std::string(error.what());
+       }
+       if (s.translationOption.empty()) s.translationOption = "--table";
+       return Applied();
+     }},
+    {0, "frames", "LIST", [] { return std::string("all"); },
+     "with --translate: the frames searched: all (the default), forward,\n"
+     "reverse, or a list such as 1,-2 (frames +1 to +3 and -1 to -3)",
+     "With\n.BR \\-\\-translate :\nthe frames searched:\n.B all\n(the default),\n.B forward\n"
+     "(+1, +2, +3),\n.B reverse\n(\\-1, \\-2, \\-3), or a comma-separated list such as\n"
+     ".BR 1,\\-2 .\nThey are searched in the order +1, +2, +3, \\-1, \\-2, \\-3 whatever the order "
+     "of the list.\n",
+     [](RunSettings& s, const char* value) {
+       try {
+         s.translation.frames = CheckedFrames(value, "--frames");
+       } catch (const Error& error) {
+         return std::string(error.what());
+       }
+       if (s.translationOption.empty()) s.translationOption = "--frames";
+       return Applied();
+     }},
+    {0, "min-length", "N", [] { return std::to_string(TranslationOptions{}.minLength); },
+     "with --translate: leave out stretches between stops shorter than N\n"
+     "amino acids (default {default})",
+     "With\n.BR \\-\\-translate :\nleave out the stretches between stop codons shorter than\n.I N\n"
+     "amino acids (default {default}).\n",
+     [](RunSettings& s, const char* value) {
+       // One or more decimal digits, nothing else.
+       std::int64_t number = 0;
+       const char* at = value;
+       for (; *at >= '0' && *at <= '9' && number <= (std::int64_t{1} << 40); ++at)
+         number = number * 10 + (*at - '0');
+       if (at == value || *at != '\0') number = -1;
+       try {
+         s.translation.minLength = CheckedMinLength(number, value, "--min-length");
+       } catch (const Error& error) {
+         return std::string(error.what());
+       }
+       if (s.translationOption.empty()) s.translationOption = "--min-length";
        return Applied();
      }},
     // Answered before the other options are read (FindInfoRequest).
@@ -330,6 +399,12 @@ std::string ContradictionOf(const RunSettings& settings) {
       *settings.patternFile == "-") {
     return "--fasta and --patterns cannot both read standard input";
   }
+  if (settings.translate && !settings.fastaFile) {
+    return "--translate reads the nucleotide records of a FASTA file: give it with --fasta";
+  }
+  if (!settings.translate && !settings.translationOption.empty()) {
+    return settings.translationOption + " applies to the translated search: give --translate too";
+  }
   return {};
 }
 
@@ -424,7 +499,9 @@ std::string UsageText() {
     usage += " " + word;
   }
   usage += "\n";
-  usage += "Find the occurrences of sequence motifs in protein sequences.\n\n";
+  usage +=
+      "Find the occurrences of sequence motifs in protein sequences, or in the\n"
+      "translations of nucleotide sequences (--translate).\n\n";
 
   std::string examples;
   for (const SearchOption& option : kOptions) {
@@ -440,7 +517,10 @@ std::string UsageText() {
          "\n"
          "Each hit is one line: expectation|probability of no random hit|specificity|\n"
          "motif record|matched segment|start|end (1-based, inclusive), after a line\n"
-         "'>' and the sequence's name. For example, with -F " +
+         "'>' and the sequence's name; with --translate, start and end count amino\n"
+         "acids in the frame, and |frame|first base|last base on the record's forward\n"
+         "strand follow.\n"
+         "For example, with -F " +
          OutputFormatNames(" and ") + ":\n" + examples +
          "\n"
          "(each example row is one line, <TAB> a tab). In tsv, a tab, newline, carriage\n"

@@ -4,6 +4,7 @@
 //   brisel-search [-m NAME] [-s NAME] [--fasta FILE] [--patterns FILE] [-b] [-f]
 //                 [-l] [-e N] [-j N] [-F FORMAT] [--no-header] [--report FILE]
 //                 [--shard K] [--build ID]
+//                 [--translate [--table N] [--frames LIST] [--min-length N]]
 //   brisel-search --help | --version
 //
 // SearchOptionTable() holds one entry per option: its letter and long name,
@@ -21,9 +22,11 @@
 // "--help" as "-e lp").
 // A thread count that is not a positive integer, an unknown output format, and
 // options that contradict each other (--fasta with -b or -s, --patterns with
-// -m, both reading standard input, --shard or --build with --fasta or -b), a
-// --shard that is no whole number from 1 and a --build that is not 16 hex
-// digits are usage faults: the run ends before
+// -m, both reading standard input, --shard or --build with --fasta or -b,
+// --translate without --fasta, --table, --frames or --min-length without
+// --translate), a --shard that is no whole number from 1, a --build that is not
+// 16 hex digits, a genetic code that NCBI has not, a frame list that is not one
+// and a negative length are usage faults: the run ends before
 // anything is mapped, with status 2.
 #ifndef BRISEL_PROGRAMS_SEARCH_OPTIONS_H
 #define BRISEL_PROGRAMS_SEARCH_OPTIONS_H
@@ -60,6 +63,9 @@ struct RunSettings {
   std::optional<std::string> reportFile;           // --report: the HTML report's path
   std::uint64_t shard = 0;                         // --shard K: only shard K of the set; 0: all
   std::optional<std::uint64_t> build;              // --build ID: the set must be this build
+  bool translate = false;                          // --translate: nucleotide records
+  TranslationOptions translation;                  // --table, --frames, --min-length
+  std::string translationOption;                   // the first of those three given, as written
   std::string usageFault;  // set, and the reading stopped, by an invalid option value
 };
 

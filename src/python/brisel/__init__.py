@@ -4,7 +4,9 @@
 brisel builds motif databases (from PROSITE data files, pattern lists or
 patterns you hold) and sequence databases (from FASTA or sequences you hold),
 and searches them: a motif database against a sequence database (the indexed
-search) or against any Python sequences (the scan search). The hits come back
+search) or against any Python sequences (the scan search); or, with
+``translate=True``, against the six-frame translation of nucleotide FASTA or
+sequences, each hit placed on its nucleotide record. The hits come back
 as NumPy columns, and are written as ``brisel-search`` writes them, byte for
 byte. Searches run on every CPU without the GIL; Ctrl-C stops them.
 
@@ -71,7 +73,7 @@ __version__: str = _brisel.version
 PathLike = Union[str, "os.PathLike[str]"]
 
 #: An output format: what ``brisel-search -F`` takes.
-Format = Literal["pipe", "tsv", "gff3"]
+Format = Literal["pipe", "tsv", "gff3", "bed"]
 
 
 class SeqRecordLike(Protocol):
@@ -585,6 +587,10 @@ class Hit(NamedTuple):
     """The expected random hits in the sequence, of the motifs tried so far."""
     p_no_random_hit: float
     """The probability that none of those motifs matches the sequence at random."""
+    strand: str = "."
+    """Of a translated search's hit, the strand of its frame, '+' or '-'; '.' otherwise."""
+    frame: int = 0
+    """Of a translated search's hit, its frame, 1 to 3 or -1 to -3; 0 otherwise."""
 
 
 def _search_id() -> bytes:
@@ -596,8 +602,11 @@ class Hits(abc.Sequence[Hit]):
 
     The columns are read-only NumPy arrays: :attr:`sequence`, :attr:`motif`,
     :attr:`start`, :attr:`end` (1-based, inclusive), :attr:`specificity`,
-    :attr:`expectation` and :attr:`p_no_random_hit`; :meth:`names`,
-    :meth:`records` and :meth:`segments` give the texts. ``hits[i]`` and
+    :attr:`expectation` and :attr:`p_no_random_hit`, and :attr:`strand` and
+    :attr:`frame`; :meth:`names`, :meth:`records` and :meth:`segments` give
+    the texts. The hits of a translated search lie on their nucleotide
+    records: ``start`` and ``end`` are bases of the record's forward strand
+    (start <= end on both strands), and the segments are amino acids. ``hits[i]`` and
     iteration give :class:`Hit` objects; ``hits[a:b:c]``, ``hits[mask]`` and
     ``hits[indexes]`` (NumPy arrays of bools or ints) give new Hits, copies of
     those rows (about 50 bytes a hit), of the same search. :meth:`join` makes
@@ -692,6 +701,27 @@ class Hits(abc.Sequence[Hit]):
         return self._core.expectation
 
     @property
+    def translated(self) -> bool:
+        """Whether these are the hits of a translated search."""
+        return self._core.translated
+
+    @property
+    def frame(self) -> npt.NDArray[np.int8]:
+        """Each hit's frame, 1 to 3 or -1 to -3 (all 0 when not translated)."""
+        if self._core.translated:
+            return self._core.frame
+        import numpy as np
+
+        return np.zeros(len(self), dtype=np.int8)
+
+    @property
+    def strand(self) -> npt.NDArray[np.str_]:
+        """Each hit's strand: '+' or '-' (all '.' when not translated)."""
+        import numpy as np
+
+        return np.array([".", "+", "-"])[np.sign(self.frame)]
+
+    @property
     def p_no_random_hit(self) -> npt.NDArray[np.float64]:
         """The probability of no random hit (the hit line's second field)."""
         return self._core.p_no_random_hit
@@ -759,16 +789,19 @@ class Hits(abc.Sequence[Hit]):
     def _hit(self, i: int) -> Hit:
         core = self._core
         m = int(self.motif[i])
+        frame = int(core.frame[i]) if core.translated else 0
         return Hit(int(self.sequence[i]), core.name(i), m, core.record(i), core.segment(i),
                    int(self.start[i]), int(self.end[i]), float(core.motifs.specificities[m]),
-                   float(self.expectation[i]), float(self.p_no_random_hit[i]))
+                   float(self.expectation[i]), float(self.p_no_random_hit[i]),
+                   ".+-"[(frame > 0) - (frame < 0)], frame)
 
     def __iter__(self) -> Iterator[Hit]:
         """Every hit, in order."""
         columns = zip(self.sequence.tolist(), self.names(), self.motif.tolist(),
                       self.records(), self.segments(), self.start.tolist(),
                       self.end.tolist(), self.specificity.tolist(),
-                      self.expectation.tolist(), self.p_no_random_hit.tolist())
+                      self.expectation.tolist(), self.p_no_random_hit.tolist(),
+                      self.strand.tolist(), self.frame.tolist())
         return (Hit(*row) for row in columns)
 
     def _span(self) -> int:
@@ -838,8 +871,8 @@ class Hits(abc.Sequence[Hit]):
         """Writes the hits as ``brisel-search -F FORMAT`` writes them, byte for byte.
 
         ``file`` is a path or a file object (binary, or text with a binary
-        buffer, such as sys.stdout). ``format`` is ``pipe``, ``tsv`` or
-        ``gff3``; ``header=False`` leaves out the header line of tsv and gff3
+        buffer, such as sys.stdout). ``format`` is ``pipe``, ``tsv``,
+        ``gff3`` or ``bed``; ``header=False`` leaves out the header line of tsv and gff3
         (``--no-header``), to append to another search's output. A failed write
         raises OutputError (an OSError).
         """
@@ -898,6 +931,8 @@ class Hits(abc.Sequence[Hit]):
             "specificity": self.specificity,
             "expectation": self.expectation,
             "p_no_random_hit": self.p_no_random_hit,
+            "strand": self.strand,
+            "frame": self.frame,
         })
 
     def to_html(self, path: PathLike) -> None:
@@ -1040,7 +1075,7 @@ def _format(format: object) -> str:
 
 # ---- Searches -----------------------------------------------------------------------
 
-Sequences = Union[SequenceDatabase, Iterable[SequenceLike], str, bytes]
+Sequences = Union[SequenceDatabase, Iterable[SequenceLike], PathLike, bytes]
 
 
 def _checked_search(motifs: object, sequences: object) -> Any:
@@ -1057,12 +1092,46 @@ def _checked_search(motifs: object, sequences: object) -> Any:
     return sequences
 
 
+#: The frames of a translated search: "all", "forward", "reverse", a list such
+#: as "1,-2", or ints from -3 to 3 (not 0).
+FramesLike = Union[str, Iterable[int]]
+
+
+def _no_translation(table: Optional[int], frames: Optional[FramesLike],
+                    min_length: Optional[int]) -> None:
+    if table is not None or frames is not None or min_length is not None:
+        raise ValueError("table, frames and min_length apply to translate=True")
+
+
+def _translation(motifs: object, sequences: object, table: Optional[int],
+                 frames: Optional[FramesLike], min_length: Optional[int]) -> Any:
+    # The nucleotide input of a translated search: a path (str or PathLike),
+    # one raw sequence (bytes), or an iterable of sequences.
+    if not isinstance(motifs, MotifDatabase):
+        raise TypeError(f"motifs takes a brisel.MotifDatabase, not {_type_name(motifs)}")
+    if isinstance(sequences, SequenceDatabase):
+        raise TypeError("a translated search reads nucleotide FASTA or sequences, "
+                        "not a SequenceDatabase")
+    if isinstance(sequences, (str, os.PathLike)):
+        return os.fspath(sequences)
+    if isinstance(sequences, (bytes, bytearray)):
+        return (sequences,)
+    if not isinstance(sequences, abc.Iterable):
+        raise TypeError("with translate=True, sequences takes a path, bytes or an iterable of "
+                        f"sequences, not {_type_name(sequences)}")
+    return sequences
+
+
 def search(
     motifs: MotifDatabase,
     sequences: Sequences,
     *,
     cutoff: int = _brisel.default_cutoff_exponent,
     threads: Optional[int] = None,
+    translate: bool = False,
+    table: Optional[int] = None,
+    frames: Optional[FramesLike] = None,
+    min_length: Optional[int] = None,
 ) -> Hits:
     """Searches ``motifs`` against ``sequences`` and returns every hit.
 
@@ -1078,7 +1147,27 @@ def search(
     >>> hits = brisel.search(motifs, [("a", "MKRGDAKNASTW")], cutoff=9)
     >>> [(hit.record, hit.start) for hit in hits]
     [('PS00016 RGD', 3), ('N-{P}-[ST]-{P}', 8)]
+
+    With ``translate=True`` the sequences are nucleotide sequences, searched
+    as ``brisel-search --translate`` searches them: ``sequences`` is then the
+    path of a nucleotide FASTA file (a str or os.PathLike, plain or
+    compressed), or an iterable of sequences as above (one raw sequence: a
+    bytes, or a list of one str). ``table`` is the NCBI genetic code
+    (``--table``, default 1; 11 for bacteria), ``frames`` the frames searched
+    (``--frames``: "all", the default, "forward", "reverse", "1,-2", or ints
+    such as ``[1, -2]``) and ``min_length`` the shortest stretch between stops
+    searched, in amino acids (``--min-length``, default 1). The hits' ``start``
+    and ``end`` are bases of the nucleotide record's forward strand, with
+    :attr:`Hits.strand` and :attr:`Hits.frame`; :meth:`Hits.write` writes the
+    program's bytes. A letter that is no IUPAC nucleotide raises ValueError,
+    naming the file and line, or the sequence's number.
     """
+    if translate:
+        nucleotides = _translation(motifs, sequences, table, frames, min_length)
+        core = _brisel.search_translated(motifs._core, nucleotides, cutoff, threads, table,
+                                         frames, min_length)
+        return Hits(core, cutoff=int(cutoff), searched=None)
+    _no_translation(table, frames, min_length)
     checked = _checked_search(motifs, sequences)
     if isinstance(checked, SequenceDatabase):
         core = _brisel.search_database(motifs._core, checked._core, cutoff, threads)
@@ -1141,6 +1230,10 @@ def search_chunks(
     cutoff: int = _brisel.default_cutoff_exponent,
     threads: Optional[int] = None,
     chunk_size: int = 65536,
+    translate: bool = False,
+    table: Optional[int] = None,
+    frames: Optional[FramesLike] = None,
+    min_length: Optional[int] = None,
 ) -> HitChunks:
     """The hits of :func:`search` as Hits of about ``chunk_size`` hits each.
 
@@ -1152,8 +1245,15 @@ def search_chunks(
     is :func:`search`'s Hits. The search runs ahead of the loop by at most two
     chunks, so memory stays bounded whatever the hit count. Leaving the loop
     early and closing the stream (or a ``with`` block) stops the search. The
-    arguments are checked at the call.
+    arguments are checked at the call. ``translate``, ``table``, ``frames``
+    and ``min_length`` are those of :func:`search`.
     """
+    if translate:
+        nucleotides = _translation(motifs, sequences, table, frames, min_length)
+        core = _brisel.HitChunks(motifs._core, nucleotides, cutoff, threads, chunk_size, table,
+                                 frames, min_length)
+        return HitChunks(core, int(cutoff))
+    _no_translation(table, frames, min_length)
     checked = _checked_search(motifs, sequences)
     if isinstance(checked, SequenceDatabase):
         core = _brisel.HitChunks(motifs._core, checked._core, cutoff, threads, chunk_size)
