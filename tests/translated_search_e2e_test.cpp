@@ -383,6 +383,30 @@ TEST_F(TranslatedSearch, BedAndGff3AreReadBackByTheirTools) {
   }
 }
 
+TEST_F(TranslatedSearch, AReportLeavesTheStreamsAloneAndHasARecordPerSequence) {
+  const std::vector<Record> records = RandomGenome(7, GeneticCodeById(11), false);
+  WriteFile(dir_ / "genome.fa", FastaOf(records, 60));
+  const std::vector<std::string> options = {"-e", "9", "--table", "11", "-F", "tsv"};
+  const ProcessResult plain = Translated(dir_ / "genome.fa", options);
+  ASSERT_EQ(plain.status, 0);
+  const auto hits = std::count(plain.out.begin(), plain.out.end(), '\n') - 1;
+  ASSERT_GT(hits, 100);
+  std::string first;
+  for (const std::string threads : {"1", "2"}) {
+    std::vector<std::string> args = options;
+    args.insert(args.end(), {"-j", threads, "--report", dir_ / "report.html"});
+    const ProcessResult reported = Translated(dir_ / "genome.fa", args);
+    EXPECT_TRUE(reported.out == plain.out && reported.err == plain.err && reported.status == 0);
+    const std::string page = ReadFile(dir_ / "report.html");
+    if (first.empty()) first = page;
+    EXPECT_TRUE(page == first) << "-j " << threads;
+  }
+  EXPECT_NE(first.find("\"unit\":\"nt\""), std::string::npos);
+  EXPECT_NE(first.find("\"counts\":{\"sequences\":" + std::to_string(records.size()) + ","),
+            std::string::npos);
+  EXPECT_NE(first.find(",\"hits\":" + std::to_string(hits) + ","), std::string::npos);
+}
+
 TEST_F(TranslatedSearch, CompressedInputAndStandardInputGiveThePlainFilesSearch) {
   const std::string text = FastaOf(RandomGenome(3, GeneticCodeById(1), false), 60);
   WriteFile(dir_ / "genome.fa", text);

@@ -340,6 +340,7 @@ struct Hits {
     const std::vector<std::string_view> optionViews(options.begin(), options.end());
     ReportContext context;
     context.program = "brisel (Python)";
+    context.nucleotides = table.translated();
     context.version = BRISEL_VERSION;
     context.inputs = inputViews;
     context.options = optionViews;

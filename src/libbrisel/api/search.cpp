@@ -13,6 +13,8 @@
 
 #include <stdexcept>
 
+#include "api/hit_tables.h"
+#include "api/search_reports.h"
 #include "base/error.h"
 #include "engine/search_engine.h"
 #include "input/fasta_file_records.h"
@@ -139,19 +141,85 @@ void SearchRecords(const MotifDatabase& motifs, RecordSource& source, const Sear
       });
 }
 
+namespace {
+
+// A record source that counts the records it hands out.
+class CountedRecords final : public RecordSource {
+ public:
+  explicit CountedRecords(RecordSource& source) : source_(source) {}
+  bool Next(SequenceRecord& record) override {
+    if (!source_.Next(record)) return false;
+    ++count_;
+    return true;
+  }
+  std::uint64_t count() const { return count_; }
+
+ private:
+  RecordSource& source_;
+  std::uint64_t count_ = 0;
+};
+
+// Hits of a translated search with a report, held at a time.
+constexpr std::size_t kReportTableHits = 65536;
+
+}  // namespace
+
 void SearchTranslatedRecords(const MotifDatabase& motifs, RecordSource& source,
                              const TranslationOptions& translation, const SearchOptions& options,
                              const SearchOutput& output) {
   const CodonTable table(
       GeneticCodeById(CheckedGeneticCode(std::to_string(translation.table), "the genetic code")));
-  FramePieces pieces(source, {&table, translation.frames, translation.minLength},
-                     ParallelLimits{}.chunkResidues);
-  Run(
-      motifs, SearchKind::kIndexed, options, output,
-      [&](SearchEngine& engine, const SearchStreams& streams) {
-        RunTranslatedSearch(engine, pieces, ThreadCount(options), streams);
-      },
-      true);
+  const auto search = [&](RecordSource& records, const SearchOutput& to) {
+    FramePieces pieces(records, {&table, translation.frames, translation.minLength},
+                       ParallelLimits{}.chunkResidues);
+    Run(
+        motifs, SearchKind::kIndexed, options, to,
+        [&](SearchEngine& engine, const SearchStreams& streams) {
+          RunTranslatedSearch(engine, pieces, ThreadCount(options), streams);
+        },
+        true);
+  };
+  if (output.report == nullptr || output.records) {
+    search(source, output);
+    return;
+  }
+  // With a report: a report's sequence is a nucleotide record, whose hits the
+  // stretches of its frames give, in pieces on several threads. So the hits
+  // come as records, a table of whole records' hits at a time, which is
+  // written as the text of the chosen format (the bytes of the search
+  // without a report) and fed to the report, on the writer's thread.
+  CountedRecords counted(source);
+  bool header = output.header;
+  const auto take = [&](HitTable& hits) {
+    try {
+      WriteHitTable(hits, motifs, nullptr, output.format, header, output.hits);
+      header = false;
+      CollectHitTable(hits, motifs, nullptr, 0, *output.report);
+    } catch (const Error&) {
+      return false;  // the search stops; the fault is the hit stream's
+    }
+    return true;
+  };
+  HitTableStream records(true, kReportTableHits, take, true);
+  SearchOutput recordOutput{records, output.progress};
+  recordOutput.records = true;
+  recordOutput.recordTexts = true;
+  try {
+    search(counted, recordOutput);
+  } catch (const Error& error) {
+    if (!output.hits.failed() || error.kind() != Error::Kind::kOutput) throw;
+  }
+  if (!output.hits.failed() && take(records.table())) {
+    const std::uint64_t withHits = output.report->sequencesWithHits();
+    if (counted.count() > withHits) {
+      output.report->AddSequencesWithoutHits(counted.count() - withHits);
+    }
+  }
+  if (output.hits.failed()) {
+    throw Error(Error::Kind::kOutput,
+                std::string("cannot write the hits: ") + std::strerror(output.hits.error()),
+                output.hits.error());
+  }
 }
 
 void SearchTranslatedFile(const MotifDatabase& motifs, const std::string& path,

@@ -66,21 +66,23 @@ void CollectHitTable(const HitTable& hits, const MotifDatabase& motifs,
                                 residues.size());
       } else {
         const std::string_view name = hits.Name(i);
+        // A translated search's sequence is its nucleotide record.
         collector.BeginSequence(
-            s, PlainName(name, name.empty() ? NameKind::kNone : NameKind::kFastaLine), 0);
+            s, PlainName(name, name.empty() ? NameKind::kNone : NameKind::kFastaLine),
+            hits.translated() ? hits.recordLength[i] : 0);
       }
     }
     const std::uint64_t start = hits.start[i], end = hits.end[i];
     if (hits.motif[i] >= motifs.size() || start == 0 || end < start) throw outside(i);
     std::string_view segment;
-    if (sequences != nullptr) {
+    if (sequences != nullptr && !hits.translated()) {
       if (end > residues.size()) throw outside(i);
       segment = residues.substr(start - 1, end - start + 1);
     } else {
       segment = hits.Segment(i);
     }
     collector.AddHit({hits.motif[i], start, end, hits.expectation[i], hits.probability[i],
-                      UntilNul(segment), 0});
+                      UntilNul(segment), hits.translated() ? hits.frame[i] : 0});
   }
   if (hits.size() > 0) collector.EndSequence();
   if (searched > withHits) collector.AddSequencesWithoutHits(searched - withHits);

@@ -245,7 +245,8 @@ std::vector<std::string> ReportInputs(const RunSettings& settings) {
         " (motif database)");
   }
   if (settings.fastaFile) {
-    lines.push_back("sequences: " + file(*settings.fastaFile) + " (FASTA)");
+    lines.push_back("sequences: " + file(*settings.fastaFile) +
+                    (settings.translate ? " (nucleotide FASTA)" : " (FASTA)"));
   } else if (settings.searchByBruteForce != 0) {
     lines.push_back(
         "sequences: " + settings.sequenceDatabase +
@@ -259,11 +260,27 @@ std::vector<std::string> ReportInputs(const RunSettings& settings) {
   return lines;
 }
 
+// A frame set as --frames takes it: all, forward, reverse, or a list.
+std::string FramesWord(const brisel::FrameSet& frames) {
+  if (frames == brisel::FrameSet::All()) return "all";
+  if (frames == brisel::FrameSet::Forward()) return "forward";
+  if (frames == brisel::FrameSet::Reverse()) return "reverse";
+  std::string word;
+  for (const brisel::ReadingFrame frame : frames.frames())
+    word += (word.empty() ? "" : ",") + std::to_string(frame.number());
+  return word;
+}
+
 // And how: the search and its cut-off (the same report for every -j and
 // format, which it leaves out).
 std::vector<std::string> ReportOptions(const RunSettings& settings) {
   std::string search = "indexed search";
-  if (settings.fastaFile) {
+  if (settings.fastaFile && settings.translate) {
+    search = "translated search (--translate, --table " +
+             std::to_string(settings.translation.table) + ", --frames " +
+             FramesWord(settings.translation.frames) + ", --min-length " +
+             std::to_string(settings.translation.minLength) + ")";
+  } else if (settings.fastaFile) {
     search = "direct search (--fasta)";
   } else if (settings.searchByBruteForce != 0) {
     search = settings.isFasta != 0 ? "scan search (-b -f)" : "scan search (-b)";
@@ -279,6 +296,7 @@ void WriteSearchReport(Run& run, const brisel::MotifDatabase& motifs) {
   const std::vector<std::string_view> optionViews(options.begin(), options.end());
   ReportContext context;
   context.version = BRISEL_VERSION;
+  context.nucleotides = run.settings.translate;
   context.inputs = inputViews;
   context.options = optionViews;
   const ReportMotifs shown = ReportMotifsOf(motifs);
