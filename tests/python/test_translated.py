@@ -15,7 +15,7 @@ import pytest
 import brisel
 from conftest import DATA, read_fasta, run
 
-FORMATS = ("pipe", "tsv", "gff3", "bed")
+FORMATS: tuple[brisel.Format, ...] = ("pipe", "tsv", "gff3", "bed")
 SITES = DATA / "site-patterns.txt"
 LAMBDA = DATA / "lambda-phage.fasta"
 
@@ -53,7 +53,7 @@ def test_python_sequences_give_the_bytes_of_their_fasta(motifs: brisel.MotifData
     class Record:  # as Biopython's SeqRecord
         id, description, seq = "rec", "rec from an object", genome[9000:14000].lower()
 
-    sequences = [("first piece", genome[:6000]), Record(), genome[20000:25001].encode(), "AT"]
+    sequences: list[brisel.SequenceLike] = [("first piece", genome[:6000]), Record(), genome[20000:25001].encode(), "AT"]
     fasta = tmp_path / "pieces.fa"
     fasta.write_text(">first piece\n" + genome[:6000] + "\n>rec from an object\n" +
                      genome[9000:14000].lower() + "\n>\n" + genome[20000:25001] + "\n>\nAT\n")
@@ -72,10 +72,14 @@ def test_python_sequences_give_the_bytes_of_their_fasta(motifs: brisel.MotifData
     assert frame.isin([1, 2, 3, -1, -2, -3]).all()
 
 
-def test_chunks_join_into_the_whole(motifs: brisel.MotifDatabase) -> None:
-    whole = brisel.search(motifs, LAMBDA, cutoff=9, translate=True)
-    chunks = list(brisel.search_chunks(motifs, LAMBDA, cutoff=9, translate=True, chunk_size=700))
-    assert len(chunks) == (len(whole) + 699) // 700
+def test_chunks_join_into_the_whole(motifs: brisel.MotifDatabase, tmp_path: Path) -> None:
+    # A chunk holds whole records: lambda cut into pieces of 2,000 bases.
+    genome = read_fasta(LAMBDA)[0][1]
+    pieces = tmp_path / "pieces.fa"
+    pieces.write_text("".join(f">p{i}\n{genome[i:i + 2000]}\n" for i in range(0, len(genome), 2000)))
+    whole = brisel.search(motifs, pieces, cutoff=9, translate=True)
+    chunks = list(brisel.search_chunks(motifs, pieces, cutoff=9, translate=True, chunk_size=700))
+    assert len(chunks) > 5 and all(0 < len(chunk) <= 700 for chunk in chunks)
     assert b"".join(chunk.to_bytes("bed") for chunk in chunks) == whole.to_bytes("bed")
     assert [f for chunk in chunks for f in chunk.frame.tolist()] == whole.frame.tolist()
 
