@@ -291,7 +291,12 @@ SequenceDatabase SequenceDatabase::OpenShardSet(const std::string& manifest,
       if (changed) break;
       changed = IdentifyFile(path) != identity;
     }
-    if (changed && mappings < kMostSetMappings) continue;
+    if (changed && mappings < kMostSetMappings) {
+      // A build is committing: map again once it has finished, not while it
+      // renames (a half-replaced set is then refused by its journal).
+      AwaitReplacement(setRoot);
+      continue;
+    }
     if (fault) throw *fault;
     if (changed) {
       throw Error(Error::Kind::kDamaged,

@@ -128,6 +128,16 @@ ReplacementState ProbeReplacement(std::string_view rootPath) {
                                            : ReplacementState::kInterrupted;
 }
 
+ReplacementState AwaitReplacement(std::string_view rootPath) {
+  const auto deadline = std::chrono::steady_clock::now() + kLongestWait;
+  ReplacementState state = ProbeReplacement(rootPath);
+  while (state == ReplacementState::kInProgress && std::chrono::steady_clock::now() < deadline) {
+    std::this_thread::sleep_for(kPollInterval);
+    state = ProbeReplacement(rootPath);
+  }
+  return state;
+}
+
 std::optional<std::string> MapUnreplaced(std::string_view rootPath,
                                          const std::function<void()>& map,
                                          const std::function<void()>& unmap, FileIdentity* mapped) {

@@ -92,6 +92,9 @@ enum class ReplacementState {
 };
 // The state of the database at `rootPath`, by its own journal and its set's.
 ReplacementState ProbeReplacement(std::string_view rootPath);
+// Waits while a running build replaces the database at `rootPath` (at most
+// the time a search waits for one) and returns the state found then.
+ReplacementState AwaitReplacement(std::string_view rootPath);
 
 // Calls `map` until it has mapped the database at `rootPath` with no
 // replacement before, during or after it, calling `unmap` before each retry.
