@@ -39,7 +39,9 @@ class RecordingSink {
 // The records of plain FASTA text, or false where the text must be refused.
 bool ModelRecords(const std::string& text, const FastaRules& rules, std::vector<Record>& records) {
   if (text.find('\0') != std::string::npos) return false;
-  std::size_t begin = 0;
+  // A byte-order mark first is skipped.
+  std::size_t begin = text.starts_with("\xEF\xBB\xBF") ? 3 : 0;
+  const std::size_t firstLine = begin;
   while (begin < text.size()) {
     std::size_t end = text.find('\n', begin);
     if (end == std::string::npos) end = text.size();
@@ -51,6 +53,11 @@ bool ModelRecords(const std::string& text, const FastaRules& rules, std::vector<
       }
       std::string name = line.substr(1);
       if (!name.empty() && name.back() == '\r') name.pop_back();
+      // A first line with carriage returns inside: lines that end in them alone.
+      if (end - line.size() == firstLine && name.find('\r') != std::string::npos &&
+          name.find_first_not_of('\r', name.find('\r')) != std::string::npos) {
+        return false;
+      }
       if (name.size() > rules.maxNameLength) return false;
       records.push_back({name, {}});
       continue;

@@ -377,8 +377,9 @@ Hits JoinedHits(const nb::typed<nb::list, Hits>& parts, const std::vector<std::u
     held.push_back(&nb::cast<const Hits&>(part));
   for (const Hits* part : held) {
     if (part->table.translated() != first.table.translated()) {
-      throw Error(Error::Kind::kUsage, "join takes the hits of translated searches, or of "
-                                       "protein searches, not both");
+      throw Error(Error::Kind::kUsage,
+                  "join takes the hits of translated searches, or of "
+                  "protein searches, not both");
     }
   }
   HitTable joined;

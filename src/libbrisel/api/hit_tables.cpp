@@ -482,9 +482,10 @@ HitTable WithTexts(const HitTable& hits, const SequenceDatabase& sequences) {
     }
     const std::string_view segment =
         sequences.Residues(s).substr(hits.start[i] - 1, hits.end[i] - hits.start[i] + 1);
-    texts.Append({hits.sequence[i], hits.motif[i], 0, hits.start[i], hits.end[i],
-                  hits.expectation[i], hits.probability[i]},
-                 name, segment);
+    texts.Append(
+        {hits.sequence[i], hits.motif[i], 0, hits.start[i], hits.end[i], hits.expectation[i],
+         hits.probability[i], 0, static_cast<std::uint32_t>(segment.size()), 0},
+        name, segment);
   }
   return texts;
 }

@@ -60,7 +60,6 @@ bool HoldsLoneCarriageReturn(std::string_view line) {
   return cr != std::string_view::npos && line.find_first_not_of('\r', cr) != std::string_view::npos;
 }
 
-
 InputError NulInNameLine(const std::string& input, std::uint64_t line) {
   return Placed(
       InputError(input + ":" + std::to_string(line) + ": a NUL byte in a name line" + kDamaged),
