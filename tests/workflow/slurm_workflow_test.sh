@@ -64,10 +64,10 @@ sed -e 's/^  # slurm_partition: .*/  slurm_partition: "brisel"/' \
 [ "$(grep -cE '^  slurm_partition: "brisel"|^slurm-no-account: true|^slurm-status-command: squeue' \
   profile/config.yaml)" -eq 3 ] || fail "the profile's partition, account or status lines changed"
 
+snakemake_options=(-s "$source_dir/workflow/Snakefile" --profile "$work/profile"
+  --slurm-init-seconds-before-status-checks 5 --slurm-keep-successful-logs --latency-wait 5)
 workflow() {  # key=value...: the workflow through Slurm, its log in snakemake.log
-  snakemake -s "$source_dir/workflow/Snakefile" --profile "$work/profile" \
-    --slurm-init-seconds-before-status-checks 5 --slurm-keep-successful-logs \
-    --latency-wait 5 --config "$@" > snakemake.log 2>&1
+  snakemake "${snakemake_options[@]}" --config "$@" > snakemake.log 2>&1
 }
 run() {
   workflow "$@" || { cat snakemake.log >&2; fail "snakemake $*"; }
@@ -113,9 +113,11 @@ expect "$sites" "$proteins" tsv 9 proteins.tsv
 expect_jobs 20 split_sequences=2 sequence_shard=7 motif_database=2 search_shard=7 concatenate=2
 
 # Killed while its 4 searches run: the searches wait 8 s, the head is killed
-# once all are running with their outputs open, and its jobs run on.
-BRISEL_TEST_SEARCH_DELAY=8 workflow "${proteins_run[@]}" cutoff=0 format=gff3 \
-  out="$work/killed.gff3" &
+# once all are running with their outputs open, and its jobs run on. The head
+# is started without a shell function, so that $! is Snakemake's own process
+# and the kill does not leave it running the workflow beside the rerun.
+BRISEL_TEST_SEARCH_DELAY=8 snakemake "${snakemake_options[@]}" \
+  --config "${proteins_run[@]}" cutoff=0 format=gff3 out="$work/killed.gff3" > snakemake.log 2>&1 &
 head=$!
 for waited in $(seq 120); do
   [ "$(squeue -h -t running -o %k | grep -c rule_search_shard)" -eq 2 ] &&
@@ -123,10 +125,14 @@ for waited in $(seq 120); do
   sleep 0.5
 done
 [ "$waited" -lt 120 ] || { cat snakemake.log >&2; fail "the searches did not start"; }
+case $(ps -o args= -p "$head") in
+  *bin/snakemake\ *) ;;
+  *) fail "process $head is not the Snakemake head" ;;
+esac
 kill -KILL "$head"
 { wait "$head" || true; } 2> /dev/null
 [ ! -e killed.gff3 ] || fail "the killed workflow wrote its output"
-snakemake -s "$source_dir/workflow/Snakefile" --profile "$work/profile" --unlock \
+snakemake "${snakemake_options[@]}" --unlock \
   --config "${proteins_run[@]}" cutoff=0 format=gff3 out="$work/killed.gff3" > unlock.log 2>&1 ||
   { cat unlock.log >&2; fail "snakemake --unlock"; }
 run "${proteins_run[@]}" cutoff=0 format=gff3 out="$work/killed.gff3"
@@ -136,6 +142,8 @@ for waited in $(seq 60); do
   sleep 0.5
 done
 [ -z "$(find proteins -name '*partial*')" ] || fail "partial files left after the killed run"
+[ "$(find .snakemake/slurm_logs -path '*/rule_concatenate/*' -name '*.log' | wc -l)" -eq 3 ] ||
+  fail "the outputs were not joined once, by the rerun alone"
 cmp expected killed.gff3 || fail "the output changed once the orphaned jobs ended"
 
 # A damaged shard: its search fails (not tried again here), the workflow
