@@ -32,7 +32,9 @@ slurm_cluster_enter "$0" "$@"
 
 work=$(mktemp -d)
 chmod 755 "$work"  # for munged's socket
+head=
 cleanup() {
+  [ -z "$head" ] || kill -KILL "$head" 2> /dev/null || true  # a head a failed check left
   slurm_cluster_stop
   rm -rf "$work"
 }
@@ -131,6 +133,7 @@ case $(ps -o args= -p "$head") in
 esac
 kill -KILL "$head"
 { wait "$head" || true; } 2> /dev/null
+head=
 [ ! -e killed.gff3 ] || fail "the killed workflow wrote its output"
 snakemake "${snakemake_options[@]}" --unlock \
   --config "${proteins_run[@]}" cutoff=0 format=gff3 out="$work/killed.gff3" > unlock.log 2>&1 ||
