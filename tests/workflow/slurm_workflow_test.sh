@@ -77,6 +77,9 @@ run() {
 jobs_in_state() {  # STATE: the jobs Slurm recorded as finished in that state
   grep -c "JobState=$1 " "$SLURM_CLUSTER_JOBS" || true
 }
+logged_jobs() {  # RULE: the Slurm jobs of that rule the plugin kept a log of
+  find .snakemake/slurm_logs -path "*/rule_$1/*" -name '*.log' | wc -l
+}
 expect_jobs() {  # COMPLETED-COUNT RULE=COUNT...: Slurm ran these jobs, all completed
   local completed=$1 rule count logs
   shift
@@ -84,7 +87,7 @@ expect_jobs() {  # COMPLETED-COUNT RULE=COUNT...: Slurm ran these jobs, all comp
     { cat "$SLURM_CLUSTER_JOBS" >&2; fail "Slurm completed $(jobs_in_state COMPLETED) jobs, not $completed"; }
   for rule; do
     count=${rule#*=} rule=${rule%=*}
-    logs=$(find .snakemake/slurm_logs -path "*/rule_$rule/*" -name '*.log' | wc -l)
+    logs=$(logged_jobs "$rule")
     [ "$logs" -eq "$count" ] || fail "the plugin logged $logs Slurm jobs of rule $rule, not $count"
   done
 }
@@ -145,7 +148,7 @@ for waited in $(seq 60); do
   sleep 0.5
 done
 [ -z "$(find proteins -name '*partial*')" ] || fail "partial files left after the killed run"
-[ "$(find .snakemake/slurm_logs -path '*/rule_concatenate/*' -name '*.log' | wc -l)" -eq 3 ] ||
+[ "$(logged_jobs concatenate)" -eq 3 ] ||
   fail "the outputs were not joined once, by the rerun alone"
 cmp expected killed.gff3 || fail "the output changed once the orphaned jobs ended"
 
